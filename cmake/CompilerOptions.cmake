@@ -1,0 +1,25 @@
+# Language level, warnings, sanitizers and the Windows link model for every target.
+set(CMAKE_CXX_STANDARD 17)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+
+add_compile_options(-Wall -Wextra -Werror)
+
+option(SFX_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(SFX_SANITIZE)
+    # vptr checks need run-time type information, which the stub's code does without.
+    add_compile_options(-fsanitize=address,undefined -fno-sanitize=vptr -fno-sanitize-recover=all
+                        -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
+if(WIN32)
+    # msvcrt.dll comes with every Windows; libgcc, libstdc++ and winpthread do not,
+    # so they are linked in and the program is one file.
+    add_link_options(-static-libgcc -static-libstdc++ -static)
+endif()
+
+# Code that ships in the stub: no exceptions, no run-time type information.
+function(sfx_stub_code target)
+    target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
+endfunction()

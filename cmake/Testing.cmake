@@ -1,0 +1,46 @@
+# GoogleTest for every target, and sfx_add_test, which runs a test program natively or,
+# in a Windows build, under the build directory's Wine session.
+if(CMAKE_CROSSCOMPILING)
+    # Built from Debian's googletest source package for the target.
+    set(_gtest_dir /usr/src/googletest/googletest)
+    add_library(gtest STATIC ${_gtest_dir}/src/gtest-all.cc)
+    target_include_directories(gtest SYSTEM PUBLIC ${_gtest_dir}/include PRIVATE ${_gtest_dir})
+    add_library(gtest_main STATIC ${_gtest_dir}/src/gtest_main.cc)
+    target_link_libraries(gtest_main PUBLIC gtest)
+    add_library(GTest::gtest ALIAS gtest)
+    add_library(GTest::gtest_main ALIAS gtest_main)
+    set(SFX_WINE_SESSION ${PROJECT_SOURCE_DIR}/cmake/wine-session.sh ${CMAKE_BINARY_DIR}/wine)
+else()
+    find_package(GTest REQUIRED)
+endif()
+
+# Wine here runs 64-bit programs only; a 32-bit build is checked from its files.
+if(NOT CMAKE_CROSSCOMPILING OR CMAKE_SYSTEM_PROCESSOR STREQUAL "x86_64")
+    set(SFX_CAN_RUN_TARGET_PROGRAMS TRUE)
+else()
+    set(SFX_CAN_RUN_TARGET_PROGRAMS FALSE)
+endif()
+
+# sfx_add_test(<name> COMMAND <program> [<args>...])
+# In a Windows build the program runs under Wine; the first such test brings up the
+# session (display, prefix, wineserver) and a cleanup test ends it.
+function(sfx_add_test name)
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "" "COMMAND")
+    if(NOT SFX_CAN_RUN_TARGET_PROGRAMS)
+        return()
+    endif()
+    if(CMAKE_CROSSCOMPILING)
+        get_property(_has_session GLOBAL PROPERTY SFX_WINE_SESSION_DEFINED)
+        if(NOT _has_session)
+            set_property(GLOBAL PROPERTY SFX_WINE_SESSION_DEFINED TRUE)
+            add_test(NAME wine_session_start COMMAND ${SFX_WINE_SESSION} start)
+            add_test(NAME wine_session_stop COMMAND ${SFX_WINE_SESSION} stop)
+            set_tests_properties(wine_session_start PROPERTIES FIXTURES_SETUP wine)
+            set_tests_properties(wine_session_stop PROPERTIES FIXTURES_CLEANUP wine)
+        endif()
+        add_test(NAME ${name} COMMAND ${SFX_WINE_SESSION} run ${ARG_COMMAND})
+        set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED wine RESOURCE_LOCK wine)
+    else()
+        add_test(NAME ${name} COMMAND ${ARG_COMMAND})
+    endif()
+endfunction()

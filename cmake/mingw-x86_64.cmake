@@ -1,0 +1,4 @@
+# Cross toolchain for 64-bit Windows (the build the tests run under Wine).
+set(SFX_MINGW_TRIPLE x86_64-w64-mingw32)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

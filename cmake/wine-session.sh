@@ -1,0 +1,73 @@
+#!/bin/bash
+# One Wine session per test run: a virtual X display, one Wine prefix and one persistent
+# wineserver, shared by every Windows test of a build directory.
+#
+#   wine-session.sh STATE_DIR start          bring the session up (idempotent)
+#   wine-session.sh STATE_DIR stop           end it
+#   wine-session.sh STATE_DIR run PROG ARGS  run a Windows program in it; its exit status
+#                                            is this script's
+#   wine-session.sh STATE_DIR env            print the variables a caller needs
+set -eu
+
+mkdir -p "$1"
+state=$(cd "$1" && pwd)
+action=$2
+shift 2
+
+export WINEPREFIX="$state/prefix"
+export WINEDEBUG=-all
+# A crash must end the program with a status, not wait in a debugger dialog.
+export WINEDLLOVERRIDES="winedbg.exe=d;mscoree,mshtml="
+
+display_of() { cat "$state/display" 2>/dev/null || true; }
+
+stop() {
+    if [ -d "$WINEPREFIX" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+    fi
+    if [ -f "$state/xvfb.pid" ]; then
+        kill "$(cat "$state/xvfb.pid")" >/dev/null 2>&1 || true
+        rm -f "$state/xvfb.pid" "$state/display"
+    fi
+}
+
+start() {
+    stop
+    mkdir -p "$WINEPREFIX"
+    local n
+    for n in $(seq 90 189); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+    done
+    # Every stream goes elsewhere: a child that keeps the caller's pipe open would make
+    # the caller (ctest) wait for it forever.
+    setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    echo $! >"$state/xvfb.pid"
+    echo ":$n" >"$state/display"
+    for _ in $(seq 100); do
+        [ -e "/tmp/.X11-unix/X$n" ] && break
+        sleep 0.1
+    done
+    export DISPLAY=":$n"
+    wineserver -p </dev/null >/dev/null 2>&1
+    # The first program starts Wine's background services, which keep its streams open.
+    wineboot -i </dev/null >/dev/null 2>&1
+    # Let Wine draw window captions itself, so screenshots show them.
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+case "$action" in
+start) start ;;
+stop) stop ;;
+run)
+    export DISPLAY="$(display_of)"
+    exec wine "$@"
+    ;;
+env)
+    echo "export WINEPREFIX='$WINEPREFIX' WINEDEBUG=-all WINEDLLOVERRIDES='$WINEDLLOVERRIDES' DISPLAY='$(display_of)'"
+    ;;
+*)
+    echo "usage: $0 STATE_DIR start|stop|run|env" >&2
+    exit 2
+    ;;
+esac

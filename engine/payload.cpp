@@ -1,0 +1,110 @@
+// engine/payload.cpp: finding the program file and reading the payload's fixed parts.
+#include "engine/payload.h"
+
+#include "platform/system.h"
+
+const char* const PayloadEntryTable[PayloadEntryCount] = {
+    "\\Setup.exe", "\\Setup.jar", "\\setup.aux", "\\setup.cls", "\\knxf.dat", "\\knxr.dat", "\\knxl.dat",
+};
+
+namespace {
+
+constexpr unsigned char DigitBias = 10;
+
+} // namespace
+
+// --- Layout -----------------------------------------------------------------------
+
+int32_t IntPower(int32_t base, int32_t exponent) {
+    // Unsigned arithmetic wraps the way the 32-bit product does, without overflow.
+    uint32_t result = 1;
+    for (int32_t i = 0; i < exponent; ++i) {
+        result *= static_cast<uint32_t>(base);
+    }
+    return static_cast<int32_t>(result);
+}
+
+int32_t DecodeEntryLength(const unsigned char field[LengthFieldDigits]) {
+    uint32_t sum = 0;
+    for (int k = 0; k < LengthFieldDigits; ++k) {
+        uint32_t digit = static_cast<uint32_t>(field[k]) - DigitBias;
+        sum += digit * static_cast<uint32_t>(IntPower(10, LengthFieldDigits - 1 - k));
+    }
+    return static_cast<int32_t>(sum);
+}
+
+void EncodeEntryLength(int32_t length, unsigned char field[LengthFieldDigits]) {
+    uint32_t rest = static_cast<uint32_t>(length);
+    for (int k = LengthFieldDigits - 1; k >= 0; --k) {
+        field[k] = static_cast<unsigned char>(rest % 10 + DigitBias);
+        rest /= 10;
+    }
+}
+
+// --- Reading the program file ------------------------------------------------------
+
+CString ParseProgramPath(const char* commandLine) {
+    const char* start = commandLine;
+    char end = ' ';
+    if (*start == '"') {
+        ++start;
+        end = '"';
+    }
+    const char* stop = start;
+    while (*stop != '\0' && *stop != end) {
+        ++stop;
+    }
+    // An opening quote without its partner names no file.
+    if (end == '"' && *stop == '\0') {
+        return CString();
+    }
+    return CString(start, static_cast<int>(stop - start));
+}
+
+CString GetProgramPath() { return ParseProgramPath(GetCommandLineA()); }
+
+bool OpenProgramFile(CFileStream& stream) {
+    return stream.Open(GetProgramPath(), CFileStream::modeRead) ||
+           stream.Open(GetModulePath(), CFileStream::modeRead);
+}
+
+int32_t GetStreamLength(CFileStream& stream) {
+    int64_t position = stream.GetPosition();
+    stream.SeekToEnd();
+    int64_t length = stream.GetPosition();
+    stream.Seek(position);
+    return static_cast<int32_t>(length);
+}
+
+int32_t ReadEntryLength(CFileStream& stream) {
+    unsigned char field[LengthFieldDigits];
+    if (stream.Read(field, LengthFieldDigits) != LengthFieldDigits) {
+        return 0;
+    }
+    return DecodeEntryLength(field);
+}
+
+CString ReadTitleField(CFileStream& stream) {
+    char field[TitleFieldLength];
+    size_t got = stream.Read(field, TitleFieldLength);
+    for (size_t i = got; i < TitleFieldLength; ++i) {
+        field[i] = ' ';
+    }
+    return CString(field, TitleFieldLength);
+}
+
+CString ReadInstallTitle(CFileStream& stream, int32_t stubLength) {
+    if (GetStreamLength(stream) == stubLength) {
+        return "NO INSTALL DATA FOUND";
+    }
+    stream.Seek(stubLength);
+    return ReadTitleField(stream);
+}
+
+CString GetInstallTitle() {
+    CFileStream stream;
+    if (!OpenProgramFile(stream)) {
+        return "UNKNOWN";
+    }
+    return ReadInstallTitle(stream, StubLength);
+}

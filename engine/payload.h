@@ -1,0 +1,112 @@
+// engine/payload.h: the installer file as the stub reads it. The stub program is
+// followed directly by a 40-byte title field and up to seven entries, each a 10-byte
+// length field and that many bytes of data.
+#pragma once
+
+#include <stdint.h>
+
+#include "platform/cstring.h"
+#include "platform/file.h"
+#include "platform/wnd.h"
+
+// --- Layout -----------------------------------------------------------------------
+
+// Length of the stub program file, and so the offset of the payload. The build stores
+// the linked file's real length here (engine/seal.h).
+extern const volatile int32_t& StubLength;
+
+constexpr int TitleFieldLength = 40;
+constexpr int LengthFieldDigits = 10;
+constexpr int PayloadEntryCount = 7;
+// Entries 1 to 6 are always present; entry 7 only when bytes follow entry 6.
+constexpr int RequiredEntryCount = 6;
+constexpr int CopyBlockSize = 1024;
+
+// The names the entries are written under, in payload order, each with its separator.
+extern const char* const PayloadEntryTable[PayloadEntryCount];
+
+// A length field stores each decimal digit d as the byte d + 10, most significant first.
+// Decoding accepts any byte and wraps like 32-bit arithmetic, as the stub always has;
+// encoding takes 0 to 2^31 - 1.
+int32_t DecodeEntryLength(const unsigned char field[LengthFieldDigits]);
+void EncodeEntryLength(int32_t length, unsigned char field[LengthFieldDigits]);
+
+int32_t IntPower(int32_t base, int32_t exponent);
+
+// --- Reading the program file ------------------------------------------------------
+
+// The program's path as the first token of a command line: inside leading double quotes,
+// or up to the first blank.
+CString ParseProgramPath(const char* commandLine);
+CString GetProgramPath();
+
+// Opens the program file for reading: the path of the command line, or, when that cannot
+// be opened (started without ".exe", or with an argument zero that is not its file), the
+// module file the loader ran.
+bool OpenProgramFile(CFileStream& stream);
+
+// Length of an open file; the stream's position is kept.
+int32_t GetStreamLength(CFileStream& stream);
+
+// Reads one length field at the current position. A field cut short by the end of the
+// file counts as 0.
+int32_t ReadEntryLength(CFileStream& stream);
+
+// Reads the 40 title bytes at the current position; bytes beyond the end of the file
+// count as blanks. Nothing is trimmed.
+CString ReadTitleField(CFileStream& stream);
+
+// The title of an open installer file, or "NO INSTALL DATA FOUND" when the file is
+// exactly as long as its stub.
+CString ReadInstallTitle(CFileStream& stream, int32_t stubLength);
+// The title for the main dialog; "UNKNOWN" when the program file cannot be opened.
+CString GetInstallTitle();
+
+// --- Extraction --------------------------------------------------------------------
+
+enum class ExtractResult {
+    Complete,      // every declared entry was read and written whole
+    NoProgramFile, // the program file could not be opened
+    NoPayload,     // the file is too short to hold a payload
+    Truncated,     // the file ends inside the payload
+    WriteFailed,   // an entry could not be created or written completely
+};
+
+// Where the extraction reports its progress: the installer's progress bar, or a tool's.
+class CExtractProgress {
+  public:
+    virtual ~CExtractProgress() = default;
+    // The copying begins; positions from now on are percentages 0 to 100.
+    virtual void OnBegin() = 0;
+    // After every copied block, and once more with 100 at the end.
+    virtual void OnPosition(int percent) = 0;
+    // The copying is over.
+    virtual void OnEnd() = 0;
+};
+
+// Drives the installer dialog's progress bar, and swaps it for the status text at the end.
+class CWindowProgress : public CExtractProgress {
+  public:
+    CWindowProgress(CWnd& progress, CWnd& status) : m_progress(progress), m_status(status) {}
+    void OnBegin() override;
+    void OnPosition(int percent) override;
+    void OnEnd() override;
+
+  private:
+    CWnd& m_progress; // borrowed
+    CWnd& m_status;   // borrowed
+};
+
+// The percentage shown after a block: the read position against the file length, which
+// is first rounded to single precision, the quotient taken in double precision.
+int ProgressPercent(int32_t position, int32_t fileLength);
+
+// Copies the payload of an open installer file into targetDirectory, each entry under
+// targetDirectory + its PayloadEntryTable name. Writes only bytes that were read; no
+// output exceeds its declared length.
+ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const CString& targetDirectory,
+                                 CExtractProgress& progress);
+
+// The installer's own extraction: the program file into the TEMP directory, progress on
+// the dialog's bar, which is hidden at the end in favour of the status text.
+ExtractResult ExtractPayload(CWnd& progress, CWnd& status);

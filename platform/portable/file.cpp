@@ -1,0 +1,56 @@
+// platform/portable/file.cpp: the system calls under CFileStream, on POSIX descriptors.
+// Paths arrive in Windows form and are mapped onto the host first.
+#include "platform/file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/portable/control.h"
+
+intptr_t CFileStream::OsOpen(const char* path, OpenMode mode) {
+    CString hostPath = PortableHostPath(path);
+    int fd = mode == modeRead ? open(hostPath, O_RDONLY | O_CLOEXEC)
+                              : open(hostPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return InvalidHandle;
+    }
+    // Windows opens no directory as a file; neither do we.
+    struct stat info;
+    if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close(fd);
+        return InvalidHandle;
+    }
+    return fd;
+}
+
+size_t CFileStream::OsRead(intptr_t handle, void* buffer, size_t count) {
+    ssize_t got;
+    do {
+        got = read(static_cast<int>(handle), buffer, count);
+    } while (got < 0 && errno == EINTR);
+    return got > 0 ? static_cast<size_t>(got) : 0;
+}
+
+bool CFileStream::OsWrite(intptr_t handle, const void* data, size_t count) {
+    const char* next = static_cast<const char*>(data);
+    while (count > 0) {
+        ssize_t written = write(static_cast<int>(handle), next, count);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        next += written;
+        count -= static_cast<size_t>(written);
+    }
+    return true;
+}
+
+int64_t CFileStream::OsSeek(intptr_t handle, int64_t offset, SeekOrigin origin) {
+    return lseek(static_cast<int>(handle), offset, origin == fromStart ? SEEK_SET : SEEK_END);
+}
+
+bool CFileStream::OsClose(intptr_t handle) { return close(static_cast<int>(handle)) == 0; }

@@ -1,0 +1,24 @@
+// platform/portable/window.h: in-memory windows for builds without a window system.
+// A window keeps the state a progress bar or a static control would show and, while
+// recording, every message and visibility change in the order they came.
+#pragma once
+
+#include <vector>
+
+#include "platform/wintypes.h"
+
+struct WindowEvent {
+    unsigned long sequence; // order across all windows of the process
+    UINT message;           // WM_SHOWWINDOW stands for a ShowWindow call
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+struct PortableWindow {
+    bool visible = false;
+    int rangeMin = 0;
+    int rangeMax = 100;
+    int position = 0;
+    bool recording = true; // off for long runs, so memory does not grow with them
+    std::vector<WindowEvent> events;
+};

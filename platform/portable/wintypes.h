@@ -1,0 +1,36 @@
+// platform/portable/wintypes.h: the Windows names the program uses, for builds without
+// Windows. Values match the system headers so that recorded messages read the same.
+#pragma once
+
+#include <stdint.h>
+
+struct PortableWindow;
+
+typedef int BOOL;
+typedef unsigned int UINT;
+typedef uint32_t DWORD;
+typedef uintptr_t WPARAM;
+typedef intptr_t LPARAM;
+typedef intptr_t LRESULT;
+typedef PortableWindow* HWND;
+typedef void* HMODULE;
+
+constexpr BOOL TRUE = 1;
+constexpr BOOL FALSE = 0;
+
+constexpr UINT WM_SHOWWINDOW = 0x0018;
+constexpr UINT WM_USER = 0x0400;
+constexpr UINT PBM_SETRANGE = WM_USER + 1;
+constexpr UINT PBM_SETPOS = WM_USER + 2;
+
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+
+inline LPARAM MAKELPARAM(unsigned low, unsigned high) {
+    return static_cast<LPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
+}
+inline unsigned LOWORD(uintptr_t value) { return value & 0xFFFFu; }
+inline unsigned HIWORD(uintptr_t value) { return (value >> 16) & 0xFFFFu; }
+
+// The command line the portable process reports; see platform/portable/control.h.
+char* GetCommandLineA();

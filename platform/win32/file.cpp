@@ -1,0 +1,47 @@
+// platform/win32/file.cpp: the system calls under CFileStream, on Win32 file handles.
+#include "platform/file.h"
+
+#include "platform/wintypes.h"
+
+namespace {
+
+HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+} // namespace
+
+intptr_t CFileStream::OsOpen(const char* path, OpenMode mode) {
+    // Readers share the file the way the C runtime does, so a running program can read
+    // its own file.
+    HANDLE handle = mode == modeRead ? CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
+                                     : CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return handle == INVALID_HANDLE_VALUE ? InvalidHandle : reinterpret_cast<intptr_t>(handle);
+}
+
+size_t CFileStream::OsRead(intptr_t handle, void* buffer, size_t count) {
+    DWORD got = 0;
+    if (!ReadFile(AsHandle(handle), buffer, static_cast<DWORD>(count), &got, nullptr)) {
+        return 0;
+    }
+    return got;
+}
+
+bool CFileStream::OsWrite(intptr_t handle, const void* data, size_t count) {
+    DWORD written = 0;
+    return WriteFile(AsHandle(handle), data, static_cast<DWORD>(count), &written, nullptr) &&
+           written == count;
+}
+
+int64_t CFileStream::OsSeek(intptr_t handle, int64_t offset, SeekOrigin origin) {
+    LARGE_INTEGER distance;
+    LARGE_INTEGER position;
+    distance.QuadPart = offset;
+    if (!SetFilePointerEx(AsHandle(handle), distance, &position,
+                          origin == fromStart ? FILE_BEGIN : FILE_END)) {
+        return -1;
+    }
+    return position.QuadPart;
+}
+
+bool CFileStream::OsClose(intptr_t handle) { return CloseHandle(AsHandle(handle)) != FALSE; }

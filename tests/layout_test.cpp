@@ -1,0 +1,116 @@
+// tests/layout_test.cpp: the fixed parts of the layout: length fields, the title field,
+// stream lengths and the program path on the command line.
+#include <gtest/gtest.h>
+
+#include "engine/payload.h"
+#include "tests/support.h"
+
+namespace {
+
+int32_t Decode(std::initializer_list<unsigned> bytes) {
+    unsigned char field[LengthFieldDigits];
+    size_t i = 0;
+    for (unsigned byte : bytes) {
+        field[i++] = static_cast<unsigned char>(byte);
+    }
+    return DecodeEntryLength(field);
+}
+
+// A scratch file holding the given bytes, opened for reading.
+struct OpenedFile {
+    explicit OpenedFile(const std::string& bytes) {
+        WriteFileBytes(dir / "file.bin", bytes);
+        opened = stream.Open((dir / "file.bin").c_str(), CFileStream::modeRead);
+    }
+    ScratchDir dir;
+    CFileStream stream;
+    bool opened = false;
+};
+
+TEST(LengthField, DecodesDigitsStoredAsBytePlusTen) {
+    EXPECT_EQ(1024, Decode({0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0B, 0x0A, 0x0C, 0x0E}));
+    EXPECT_EQ(0, Decode({0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A}));
+    EXPECT_EQ(2147483647, Decode({0x0C, 0x0B, 0x0E, 0x11, 0x0E, 0x12, 0x0D, 0x10, 0x0E, 0x11}));
+}
+
+TEST(LengthField, BytesOutsideTheDigitRangeCountWithTheirValue) {
+    // 0x00 in the last place is the digit -10; 0xFF is 245.
+    EXPECT_EQ(-10, Decode({0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x00}));
+    EXPECT_EQ(245, Decode({0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0xFF}));
+    EXPECT_EQ(2450, Decode({0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0xFF, 0x0A}));
+}
+
+TEST(LengthField, WrapsLike32BitArithmetic) {
+    // 2147483648 and 9999999999 do not fit: they wrap modulo 2^32.
+    EXPECT_EQ(INT32_MIN, Decode({0x0C, 0x0B, 0x0E, 0x11, 0x0E, 0x12, 0x0D, 0x10, 0x0E, 0x12}));
+    EXPECT_EQ(1410065407, Decode({0x13, 0x13, 0x13, 0x13, 0x13, 0x13, 0x13, 0x13, 0x13, 0x13}));
+    EXPECT_EQ(-1294967296, Decode({0x0D, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A, 0x0A}));
+}
+
+TEST(LengthField, EncodingRoundTrips) {
+    for (int32_t value : {0, 1, 9, 10, 1024, 35328, 999999999, 1000000000, INT32_MAX}) {
+        unsigned char field[LengthFieldDigits];
+        EncodeEntryLength(value, field);
+        EXPECT_EQ(value, DecodeEntryLength(field)) << value;
+        for (unsigned char byte : field) {
+            EXPECT_TRUE(byte >= 0x0A && byte <= 0x13) << value;
+        }
+    }
+}
+
+TEST(IntPower, WeighsDigitsIn32BitArithmetic) {
+    EXPECT_EQ(1, IntPower(10, 0));
+    EXPECT_EQ(1, IntPower(10, -3));
+    EXPECT_EQ(1000000000, IntPower(10, 9));
+    EXPECT_EQ(1410065408, IntPower(10, 10)); // 10^10 mod 2^32
+}
+
+TEST(ReadEntryLength, ReadsTenBytesAndShortFieldsCountAsZero) {
+    OpenedFile file(LengthField(1024) + LengthField(7) + "\x0A\x0A\x0B");
+    ASSERT_TRUE(file.opened);
+    EXPECT_EQ(1024, ReadEntryLength(file.stream));
+    EXPECT_EQ(10, file.stream.GetPosition());
+    EXPECT_EQ(7, ReadEntryLength(file.stream));
+    EXPECT_EQ(0, ReadEntryLength(file.stream));
+}
+
+TEST(ReadTitleField, KeepsEveryByteAndPadsPastTheEndWithBlanks) {
+    std::string title("Product\0Name", 12);
+    title += std::string(28, ' ');
+    OpenedFile file(title + "after");
+    ASSERT_TRUE(file.opened);
+    CString read = ReadTitleField(file.stream);
+    EXPECT_EQ(40, read.GetLength());
+    EXPECT_EQ(title, std::string(read.GetString(), read.GetLength()));
+    EXPECT_EQ(40, file.stream.GetPosition());
+
+    OpenedFile shortFile("Short");
+    CString padded = ReadTitleField(shortFile.stream);
+    EXPECT_EQ("Short" + std::string(35, ' '), std::string(padded.GetString(), padded.GetLength()));
+}
+
+TEST(GetStreamLength, KeepsThePosition) {
+    OpenedFile file(std::string(5000, 'x'));
+    ASSERT_TRUE(file.opened);
+    char buffer[1234];
+    ASSERT_EQ(sizeof buffer, file.stream.Read(buffer, sizeof buffer));
+    EXPECT_EQ(5000, GetStreamLength(file.stream));
+    EXPECT_EQ(1234, file.stream.GetPosition());
+}
+
+TEST(ParseProgramPath, TakesTheFirstTokenOfTheCommandLine) {
+    EXPECT_STREQ("C:\\Program Files\\Setup Kit\\install.exe",
+                 ParseProgramPath("\"C:\\Program Files\\Setup Kit\\install.exe\" /quiet"));
+    EXPECT_STREQ("C:\\Downloads\\install.exe", ParseProgramPath("C:\\Downloads\\install.exe /quiet now"));
+    EXPECT_STREQ("install.exe", ParseProgramPath("install.exe"));
+    EXPECT_STREQ("", ParseProgramPath(""));
+}
+
+TEST(ParseProgramPath, OnlyAQuotePairOrABlankEndsThePath) {
+    EXPECT_STREQ("", ParseProgramPath("\"C:\\No Closing\\install.exe /x")); // no second quote
+    EXPECT_STREQ("", ParseProgramPath(" install.exe"));                     // leading blank
+    EXPECT_STREQ("a\tb", ParseProgramPath("a\tb c"));                       // a tab does not separate
+    EXPECT_STREQ("", ParseProgramPath("\"\" rest"));
+}
+
+} // namespace

@@ -1,0 +1,71 @@
+// tests/support.h: what the engine tests need around them, the same natively and under
+// Wine: scratch directories, whole-file reads and writes, the environment, installer
+// images, and windows that record the messages they get.
+#pragma once
+
+#include <stdint.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/wintypes.h"
+
+// A fresh directory, removed with its contents when the object goes.
+class ScratchDir {
+  public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    const std::string& path() const { return m_path; }
+    std::string operator/(const std::string& name) const;
+
+  private:
+    std::string m_path;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+bool MakeDirectory(const std::string& path);
+
+void SetEnv(const char* name, const char* value);
+void UnsetEnv(const char* name);
+
+// Deterministic, position-dependent bytes, so that a shifted copy never compares equal.
+std::string PatternBytes(size_t count, unsigned seed);
+
+// One length field as the layout stores it.
+std::string LengthField(int32_t length);
+
+// An installer image: stubLength bytes of stub, the title padded to 40 bytes, then one
+// length field and the data of each entry given.
+std::string BuildInstaller(size_t stubLength, const std::string& title,
+                           const std::vector<std::string>& entries);
+
+struct RecordedMessage {
+    UINT message; // WM_SHOWWINDOW for a change of visibility
+    WPARAM wParam;
+    LPARAM lParam;
+    unsigned long sequence; // order across all recording windows
+};
+
+// A window that records PBM_SETRANGE, PBM_SETPOS and visibility changes: an in-memory
+// window natively, a real window of a recording class on Windows.
+class RecordingWindow {
+  public:
+    explicit RecordingWindow(bool visible);
+    ~RecordingWindow();
+
+    HWND handle() const;
+    bool visible() const;
+    std::vector<RecordedMessage> messages() const;
+    std::vector<int> positions() const; // wParam of every PBM_SETPOS
+
+    struct Impl;
+
+  private:
+    std::unique_ptr<Impl> m_impl;
+};

@@ -7,8 +7,9 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#include <commctrl.h>
 #include <windows.h>
+// commctrl.h builds on windows.h.
+#include <commctrl.h>
 #else
 #include "platform/portable/wintypes.h"
 #endif

@@ -34,19 +34,26 @@ stop() {
 start() {
     stop
     mkdir -p "$WINEPREFIX"
-    local n
+    local n pid
+    # Sessions of several build directories may start at once: take the first display
+    # whose server really comes up.
     for n in $(seq 90 189); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        # Every stream goes elsewhere: a child that keeps the caller's pipe open would
+        # make the caller (ctest) wait for it forever.
+        setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+        pid=$!
+        for _ in $(seq 100); do
+            [ -e "/tmp/.X11-unix/X$n" ] || ! kill -0 "$pid" 2>/dev/null && break
+            sleep 0.1
+        done
+        if kill -0 "$pid" 2>/dev/null && [ "$(cat "/tmp/.X$n-lock" 2>/dev/null | tr -d ' ')" = "$pid" ]; then
+            break
+        fi
+        kill "$pid" 2>/dev/null || true
     done
-    # Every stream goes elsewhere: a child that keeps the caller's pipe open would make
-    # the caller (ctest) wait for it forever.
-    setsid Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-    echo $! >"$state/xvfb.pid"
+    echo "$pid" >"$state/xvfb.pid"
     echo ":$n" >"$state/display"
-    for _ in $(seq 100); do
-        [ -e "/tmp/.X11-unix/X$n" ] && break
-        sleep 0.1
-    done
     export DISPLAY=":$n"
     wineserver -p </dev/null >/dev/null 2>&1
     # The first program starts Wine's background services, which keep its streams open.

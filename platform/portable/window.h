@@ -1,6 +1,10 @@
 // platform/portable/window.h: in-memory windows for builds without a window system.
 // A window keeps the state a progress bar or a static control would show and, while
 // recording, every message and visibility change in the order they came.
+//
+// A message box has no screen to go to: it is written to standard error as the line
+// "message box owner=<owner's address> caption=<caption>", the text, and a newline, and
+// counts as closed with OK.
 #pragma once
 
 #include <vector>
@@ -15,6 +19,7 @@ struct WindowEvent {
 };
 
 struct PortableWindow {
+    PortableWindow* parent = nullptr; // borrowed
     bool visible = false;
     int rangeMin = 0;
     int rangeMax = 100;

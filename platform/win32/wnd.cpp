@@ -3,8 +3,14 @@
 
 BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
 
+CWnd CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+
 BOOL CWnd::ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
+}
+
+int CWnd::MessageBox(const char* text, const char* caption, UINT type) {
+    return ::MessageBoxA(m_hWnd, text, caption, type);
 }

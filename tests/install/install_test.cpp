@@ -182,7 +182,7 @@ class InstallRunTest : public ::testing::Test {
     std::string temp = dir / "temp";
     std::string elsewhere = dir / "elsewhere";
     std::string root;
-    std::string standin = ProgramBeside("setup_standin");
+    std::string standin = ProgramBeside("install_standin");
     std::string standinRecord = dir / "standin.txt";
 };
 

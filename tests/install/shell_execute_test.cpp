@@ -15,7 +15,7 @@ TEST(ShellExecuteTest, StartsTheProgramWaitsAndDeliversItsStatus) {
     SetEnv("SFX_STANDIN_RECORD", record.c_str());
     SetEnv("SFX_STANDIN_STATUS", "1641");
     DWORD exitCode = 0;
-    ASSERT_TRUE(ShellExecuteAndWait(ProgramBeside("setup_standin").c_str(), exitCode));
+    ASSERT_TRUE(ShellExecuteAndWait(ProgramBeside("install_standin").c_str(), exitCode));
     EXPECT_EQ(1641u, exitCode);
     EXPECT_TRUE(FileExists(record));
 }

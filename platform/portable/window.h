@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "platform/cstring.h"
 #include "platform/wintypes.h"
 
 struct WindowEvent {
@@ -16,6 +17,8 @@ struct WindowEvent {
 
 struct PortableWindow {
     bool visible = false;
+    bool enabled = true;
+    CString text;
     int rangeMin = 0;
     int rangeMax = 100;
     int position = 0;

@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "platform/cstring.h"
 #include "platform/wintypes.h"
 
 struct WindowEvent {
@@ -21,6 +22,8 @@ struct WindowEvent {
 struct PortableWindow {
     PortableWindow* parent = nullptr; // borrowed
     bool visible = false;
+    bool enabled = true;
+    CString text;
     int rangeMin = 0;
     int rangeMax = 100;
     int position = 0;

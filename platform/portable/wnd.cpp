@@ -24,6 +24,16 @@ int Clamp(int value, int low, int high) { return value < low ? low : (value > hi
 
 BOOL CWnd::IsWindowVisible() const { return m_hWnd->visible ? TRUE : FALSE; }
 
+BOOL CWnd::IsWindowEnabled() const { return m_hWnd->enabled ? TRUE : FALSE; }
+
+BOOL CWnd::EnableWindow(BOOL bEnable) {
+    BOOL wasDisabled = m_hWnd->enabled ? FALSE : TRUE;
+    m_hWnd->enabled = bEnable != FALSE;
+    return wasDisabled;
+}
+
+void CWnd::SetWindowText(const char* text) { m_hWnd->text = text; }
+
 CWnd CWnd::GetParent() const { return FromHandle(m_hWnd->parent); }
 
 BOOL CWnd::ShowWindow(int nCmdShow) {

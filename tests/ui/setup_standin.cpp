@@ -9,7 +9,7 @@
 int main() {
     const char* log = getenv("SFX_TEST_LOG");
     if (log != nullptr) {
-        FILE* file = fopen(log, "a");
+        FILE* file = fopen(log, "ab");
         if (file != nullptr) {
             char directory[MAX_PATH];
             GetCurrentDirectoryA(sizeof directory, directory);

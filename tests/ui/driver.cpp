@@ -69,6 +69,7 @@ std::string EnvironmentBlock(const std::vector<std::string>& changes) {
 struct WindowSearch {
     DWORD processId;
     const char* caption;
+    HWND besides;
     HWND found;
 };
 
@@ -78,7 +79,8 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lParam) {
     GetWindowThreadProcessId(hwnd, &owner);
     char caption[256];
     GetWindowTextA(hwnd, caption, sizeof caption);
-    if (owner == search->processId && strcmp(caption, search->caption) == 0 && IsWindowVisible(hwnd)) {
+    if (owner == search->processId && strcmp(caption, search->caption) == 0 && IsWindowVisible(hwnd) &&
+        hwnd != search->besides) {
         search->found = hwnd;
         return FALSE;
     }
@@ -125,10 +127,10 @@ bool CInstallerProcess::Start(const std::string& commandLine, const std::vector<
 
 void CInstallerProcess::Resume() { ResumeThread(m_info.hThread); }
 
-HWND CInstallerProcess::WaitForWindow(const char* caption, DWORD timeoutMs) const {
+HWND CInstallerProcess::WaitForWindow(const char* caption, HWND besides, DWORD timeoutMs) const {
     // Input sent before the program waits for it would be lost.
     WaitForInputIdle(m_info.hProcess, timeoutMs);
-    WindowSearch search = {m_info.dwProcessId, caption, nullptr};
+    WindowSearch search = {m_info.dwProcessId, caption, besides, nullptr};
     WaitUntil(
         [&] {
             EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));

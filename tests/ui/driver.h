@@ -36,8 +36,9 @@ class CInstallerProcess {
                bool suspended = false);
     void Resume();
 
-    // The top-level window with this caption that belongs to the process; waits for it.
-    HWND WaitForWindow(const char* caption, DWORD timeoutMs = 10000) const;
+    // A visible top-level window of the process with this caption, other than `besides`
+    // (a message box shares the main window's caption); waits for it.
+    HWND WaitForWindow(const char* caption, HWND besides = nullptr, DWORD timeoutMs = 10000) const;
     // Waits for the process to end; its exit status, or -1 on timeout.
     long WaitForExit(DWORD timeoutMs = 30000);
     bool HasExited() const;

@@ -165,6 +165,22 @@ TEST_F(InstallerTest, SecondInstallDuringExtractionChangesNothing) {
     EXPECT_EQ("ran in " + temp + "\n", ReadFileBytes(log)) << "exactly one run";
 }
 
+TEST_F(InstallerTest, DamagedInstallerSaysSoAndRunsNothing) {
+    std::string image = FullInstaller();
+    Launch(image.substr(0, image.size() - 1000));
+    ClickControl(dialog, IDOK);
+    // The message box: the main window's caption, but a window of its own.
+    HWND box = process.WaitForWindow(Caption, dialog, 30000);
+    ASSERT_NE(nullptr, box);
+    const int MessageTextId = 0xFFFF;
+    EXPECT_NE(std::string::npos, ControlText(box, MessageTextId).find("download the installer again"))
+        << ControlText(box, MessageTextId);
+    PressKey(box, VK_RETURN);
+    EXPECT_EQ(ExitPackageInvalid, process.WaitForExit());
+    EXPECT_FALSE(FileExists(log)) << "nothing of a damaged installer is run";
+    EXPECT_TRUE(LeftInTemp().empty());
+}
+
 TEST_F(InstallerTest, WindowKeepsTheTemplatePlaceAndSizeWithoutCaptionBoxes) {
     Launch(FullInstaller());
     RECT window;

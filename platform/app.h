@@ -43,6 +43,6 @@ class CWinApp {
 CWinApp* AfxGetApp();
 HINSTANCE AfxGetInstanceHandle();
 
-// The program's entry, called by WinMain: starts the application object and returns
-// the process exit status.
+// The program's start (platform/win32/entry.cpp calls it): starts the application
+// object and returns the process exit status.
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);

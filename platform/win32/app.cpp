@@ -1,6 +1,8 @@
 // platform/win32/app.cpp: the application object and the start of the program.
 #include "platform/app.h"
 
+#include "platform/system.h"
+
 namespace {
 
 CWinApp* g_app = nullptr; // the one application object; it lives for the whole program
@@ -57,8 +59,19 @@ bool CWinApp::OnCmdMsg(UINT nID) {
 }
 
 void CWinApp::Enable3dControls() {
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
-    InitCommonControlsEx(&controls);
+    // comctl32 is not among the DLLs Windows always takes from the system directory, so it
+    // is loaded from there by path rather than imported. It stays loaded: the dialogs'
+    // progress bar needs its window class until the end.
+    using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX* controls);
+    HMODULE comctl32 = LoadSystemLibrary("comctl32.dll");
+    auto initCommonControlsEx =
+        comctl32 == nullptr ? nullptr
+                            : reinterpret_cast<InitCommonControlsExFunction>(
+                                  reinterpret_cast<void*>(GetProcAddress(comctl32, "InitCommonControlsEx")));
+    if (initCommonControlsEx != nullptr) {
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+        initCommonControlsEx(&controls);
+    }
 }
 
 HICON CWinApp::LoadIcon(UINT nIDResource) const {
@@ -75,6 +88,7 @@ CWinApp* AfxGetApp() { return g_app; }
 HINSTANCE AfxGetInstanceHandle() { return g_app != nullptr ? g_app->m_hInstance : GetModuleHandleA(nullptr); }
 
 int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
+    RestrictDllSearchToSystem();
     CWinApp* app = AfxGetApp();
     if (app == nullptr) {
         return 1;

@@ -2,6 +2,8 @@
 // status, directly or, when it wants administrator rights, through the shell.
 #include "platform/process.h"
 
+#include "platform/system.h"
+
 // shellapi.h only for SHELLEXECUTEINFOA: the function itself is looked up at run time.
 #include <shellapi.h>
 
@@ -38,7 +40,7 @@ bool RunProgramAndWait(const char* path, DWORD& exitCode) {
 }
 
 bool ShellExecuteAndWait(const char* path, DWORD& exitCode) {
-    HMODULE shell32 = LoadLibraryExA("shell32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE shell32 = LoadSystemLibrary("shell32.dll");
     if (shell32 == nullptr) {
         return false;
     }

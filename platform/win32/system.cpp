@@ -3,6 +3,25 @@
 
 #include <stdlib.h>
 
+void RestrictDllSearchToSystem() {
+    using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD flags);
+    auto setDefaultDllDirectories =
+        reinterpret_cast<SetDefaultDllDirectoriesFunction>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories")));
+    if (setDefaultDllDirectories != nullptr) {
+        setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+}
+
+HMODULE LoadSystemLibrary(const char* name) {
+    char directory[MAX_PATH];
+    UINT length = GetSystemDirectoryA(directory, sizeof directory);
+    if (length == 0 || length >= sizeof directory) {
+        return nullptr;
+    }
+    return LoadLibraryA(CString(directory) + "\\" + name);
+}
+
 CString GetModulePath() {
     // GetModuleFileNameA fills the buffer completely when the path is cut short, so grow
     // it until the path fits.

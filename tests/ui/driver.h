@@ -12,8 +12,9 @@
 
 // Where the built programs are, from the test's command line.
 struct DriverPaths {
-    std::string stub;  // the sealed stub
-    std::string setup; // the setup program stand-in
+    std::string stub;       // the sealed stub
+    std::string setup;      // the setup program stand-in
+    std::string plantedDll; // a DLL that notes when it is loaded
 };
 extern DriverPaths g_paths;
 

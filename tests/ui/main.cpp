@@ -12,10 +12,13 @@ int main(int argc, char** argv) {
             g_paths.stub = argument.substr(7);
         } else if (argument.rfind("--setup=", 0) == 0) {
             g_paths.setup = argument.substr(8);
+        } else if (argument.rfind("--planted-dll=", 0) == 0) {
+            g_paths.plantedDll = argument.substr(14);
         }
     }
-    if (g_paths.stub.empty() || g_paths.setup.empty()) {
-        fprintf(stderr, "usage: ui_tests --stub=STUB.EXE --setup=SETUP.EXE [gtest options]\n");
+    if (g_paths.stub.empty() || g_paths.setup.empty() || g_paths.plantedDll.empty()) {
+        fprintf(stderr,
+                "usage: ui_tests --stub=STUB.EXE --setup=SETUP.EXE --planted-dll=DLL [gtest options]\n");
         return 2;
     }
     return RUN_ALL_TESTS();

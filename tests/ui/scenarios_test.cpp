@@ -199,6 +199,28 @@ TEST_F(InstallerTest, WindowKeepsTheTemplatePlaceAndSizeWithoutCaptionBoxes) {
     EXPECT_NE(0, GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);
 }
 
+TEST_F(InstallerTest, DllsPlantedBesideTheInstallerAreNeverLoaded) {
+    // (Not version.dll: Wine's own user32 imports it at start-up, before any code of the
+    // program runs, which Windows' user32 does not.)
+    const char* const planted[] = {"comctl32.dll", "shell32.dll", "uxtheme.dll"};
+    for (const char* name : planted) {
+        ASSERT_TRUE(CopyFileA(g_paths.plantedDll.c_str(), (dir / name).c_str(), FALSE)) << name;
+    }
+    // Wine would prefer its own built-in DLLs anyway; ask it to take files first, as
+    // Windows does for DLLs that are not among its known ones.
+    Launch(FullInstaller(), {"WINEDLLOVERRIDES=comctl32,shell32,uxtheme=n,b"});
+    ClickControl(dialog, IDC_ABOUT);
+    HWND about = process.WaitForWindow(AboutCaption);
+    ASSERT_NE(nullptr, about);
+    PressKey(about, VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
+    PressKey(dialog, VK_ESCAPE);
+    EXPECT_EQ(ExitCancelled, process.WaitForExit());
+    for (const char* name : planted) {
+        EXPECT_FALSE(FileExists(dir / (std::string(name) + ".loaded"))) << name << " was loaded";
+    }
+}
+
 // --- About ---------------------------------------------------------------------------
 
 TEST_F(InstallerTest, AboutShowsTheFileSizeAndClosesThreeWays) {

@@ -1,0 +1,14 @@
+// tests/ui/planted_dll.cpp: a DLL that an attacker might plant beside a downloaded
+// installer under a system DLL's name. When loaded it leaves "<its path>.loaded".
+#include <windows.h>
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        char path[MAX_PATH + 8];
+        DWORD length = GetModuleFileNameA(instance, path, MAX_PATH);
+        lstrcpyA(path + length, ".loaded");
+        CloseHandle(
+            CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+    return TRUE;
+}

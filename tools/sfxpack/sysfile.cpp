@@ -1,0 +1,41 @@
+// tools/sfxpack/sysfile.cpp: the parts of sfxpack's file layer that are the same on
+// every system.
+#include "tools/sfxpack/sysfile.h"
+
+#include <vector>
+
+namespace {
+
+constexpr size_t CopyBufferSize = 1u << 20;
+
+} // namespace
+
+bool CSysFile::CopyByBlocks(CSysFile& source, int64_t length) {
+    std::vector<unsigned char> buffer(CopyBufferSize);
+    while (length > 0) {
+        size_t block =
+            length < static_cast<int64_t>(buffer.size()) ? static_cast<size_t>(length) : buffer.size();
+        if (source.Read(buffer.data(), block) != block || !Write(buffer.data(), block)) {
+            return false;
+        }
+        length -= static_cast<int64_t>(block);
+    }
+    return true;
+}
+
+std::string DirectoryOf(const std::string& path) {
+    size_t slash = path.find_last_of("/\\");
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+std::string JoinPath(const std::string& directory, const std::string& name) {
+    if (directory.empty() || directory.back() == '/' || directory.back() == '\\') {
+        return directory + name;
+    }
+    return directory + "/" + name;
+}
+
+bool IsSameFile(const FileInfo& a, const FileInfo& b) { return a.device == b.device && a.index == b.index; }

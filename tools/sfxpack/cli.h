@@ -7,6 +7,16 @@
 #include <string>
 #include <vector>
 
+// printf-style checking of our own formatting functions; mingw's plain "printf" means
+// the Microsoft runtime's dialect, which lacks %zu and %lld.
+#ifdef __MINGW32__
+#define SFXPACK_PRINTF_FORMAT(formatIndex, firstIndex)                                                       \
+    __attribute__((format(gnu_printf, formatIndex, firstIndex)))
+#else
+#define SFXPACK_PRINTF_FORMAT(formatIndex, firstIndex)                                                       \
+    __attribute__((format(printf, formatIndex, firstIndex)))
+#endif
+
 // Exit statuses, documented in sfxpack --help and the README.
 constexpr int ExitOk = 0;
 constexpr int ExitUsage = 1;
@@ -24,11 +34,11 @@ struct CommandResult {
 
 CommandResult Succeed();
 // printf-style message; the status says what kind of failure it is.
-CommandResult Fail(int status, const char* format, ...) __attribute__((format(printf, 2, 3)));
+CommandResult Fail(int status, const char* format, ...) SFXPACK_PRINTF_FORMAT(2, 3);
 // A usage error of a command: the message, then a pointer to the command's --help.
-CommandResult FailUsage(const char* command, const char* format, ...) __attribute__((format(printf, 2, 3)));
+CommandResult FailUsage(const char* command, const char* format, ...) SFXPACK_PRINTF_FORMAT(2, 3);
 
-std::string FormatText(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatText(const char* format, ...) SFXPACK_PRINTF_FORMAT(1, 2);
 
 typedef std::vector<std::string> Arguments;
 

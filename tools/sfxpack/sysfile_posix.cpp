@@ -28,8 +28,10 @@ void FillInfo(const struct stat& status, FileInfo& info) {
 // A read-only view of part of a file, unmapped when it goes.
 class CFileView {
   public:
+    // MAP_POPULATE maps every page at once: taking them one fault at a time made the
+    // copy three times slower than cp.
     CFileView(int fd, size_t length, off_t offset) : m_length(length) {
-        m_data = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, fd, offset);
+        m_data = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, offset);
     }
     ~CFileView() {
         if (IsMapped()) {

@@ -195,8 +195,7 @@ CommandResult RunBuild(const Arguments& args) {
     long long codePage = DefaultCodePage;
     while (scanner.Next()) {
         if (scanner.IsFlag("--help", "-h")) {
-            fputs(BuildUsage, stdout);
-            return Succeed();
+            return ShowHelp(BuildUsage);
         }
         if (scanner.IsOperand()) {
             request.files.push_back(scanner.Current());

@@ -26,6 +26,11 @@ std::string FormatList(const char* format, va_list args) {
 
 CommandResult Succeed() { return CommandResult(); }
 
+CommandResult ShowHelp(const char* usage) {
+    fputs(usage, stdout);
+    return Succeed();
+}
+
 CommandResult Fail(int status, const char* format, ...) {
     va_list args;
     va_start(args, format);

@@ -33,6 +33,8 @@ struct CommandResult {
 };
 
 CommandResult Succeed();
+// Prints a command's usage text on standard output; --help succeeds.
+CommandResult ShowHelp(const char* usage);
 // printf-style message; the status says what kind of failure it is.
 CommandResult Fail(int status, const char* format, ...) SFXPACK_PRINTF_FORMAT(2, 3);
 // A usage error of a command: the message, then a pointer to the command's --help.

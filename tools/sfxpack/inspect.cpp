@@ -37,42 +37,33 @@ const char VerifyUsage[] =
     "      --stub-length N   the payload starts at byte N (for stubs without a seal)\n"
     "  -h, --help            show this help and exit\n";
 
-// A text as a JSON string: UTF-8 passes, anything else is escaped.
-std::string JsonString(const std::string& text) {
-    std::vector<Utf8Char> chars;
-    size_t bad = 0;
-    bool utf8 = SplitUtf8(text, chars, bad);
-    std::string json = "\"";
-    for (char c : text) {
-        unsigned char byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            json += '\\';
-            json += c;
-        } else if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && !utf8)) {
-            json += FormatText("\\u%04x", byte);
-        } else {
-            json += c;
-        }
-    }
-    return json + "\"";
-}
-
-// The title between double quotes, with quotes, backslashes and control bytes escaped.
-std::string QuotedTitle(const std::string& title) {
+// The text between double quotes: quotes and backslashes escaped, control bytes (and,
+// with escapeHigh, bytes beyond ASCII) written with escapeFormat.
+std::string QuoteText(const std::string& text, const char* escapeFormat, bool escapeHigh) {
     std::string quoted = "\"";
-    for (char c : title) {
+    for (char c : text) {
         unsigned char byte = static_cast<unsigned char>(c);
         if (c == '"' || c == '\\') {
             quoted += '\\';
             quoted += c;
-        } else if (byte < 0x20 || byte == 0x7F) {
-            quoted += FormatText("\\x%02X", byte);
+        } else if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && escapeHigh)) {
+            quoted += FormatText(escapeFormat, byte);
         } else {
             quoted += c;
         }
     }
     return quoted + "\"";
 }
+
+// A text as a JSON string: UTF-8 passes, anything else is escaped byte by byte.
+std::string JsonString(const std::string& text) {
+    std::vector<Utf8Char> chars;
+    size_t bad = 0;
+    return QuoteText(text, "\\u%04x", !SplitUtf8(text, chars, bad));
+}
+
+// The title as list shows it.
+std::string QuotedTitle(const std::string& title) { return QuoteText(title, "\\x%02X", false); }
 
 std::string ListingAsTable(const PayloadLayout& layout, unsigned codePage) {
     std::string text = FormatText("stub length  %ld\n", static_cast<long>(layout.stubLength));
@@ -153,58 +144,40 @@ CommandResult CheckInstallerGiven(const CArgumentScanner& scanner, const Install
     return Succeed();
 }
 
-CommandResult RunList(const Arguments& args) {
-    CArgumentScanner scanner("list", args);
+// list and verify read an installer alike; verify shows nothing but the problem.
+CommandResult RunReader(const char* command, const char* usage, bool listing, const Arguments& args) {
+    CArgumentScanner scanner(command, args);
     InstallerOptions options;
     bool json = false;
     long long codePage = DefaultCodePage;
     while (scanner.Next()) {
         if (scanner.IsFlag("--help", "-h")) {
-            fputs(ListUsage, stdout);
-            return Succeed();
+            return ShowHelp(usage);
         }
-        if (scanner.IsFlag("--json")) {
+        if (listing && scanner.IsFlag("--json")) {
             json = true;
-        } else if (!scanner.TakeNumber("--codepage", 1, 65535, "a Windows code page number", codePage) &&
+        } else if (!(listing &&
+                     scanner.TakeNumber("--codepage", 1, 65535, "a Windows code page number", codePage)) &&
                    !TakeInstallerOption(scanner, options)) {
             return scanner.Unexpected();
         }
     }
-    CommandResult given = CheckInstallerGiven(scanner, options);
-    if (given.Failed()) {
-        return given;
-    }
+    CommandResult result = CheckInstallerGiven(scanner, options);
     CFileStream file;
     PayloadLayout layout;
-    CommandResult opened = OpenInstaller(options.installer, options.stubLength, file, layout);
-    if (opened.Failed()) {
-        return opened;
+    if (!result.Failed()) {
+        result = OpenInstaller(options.installer, options.stubLength, file, layout);
     }
-    fputs(FormatListing(layout, options.installer, static_cast<unsigned>(codePage), json).c_str(), stdout);
+    if (result.Failed()) {
+        return result;
+    }
+    if (listing) {
+        fputs(FormatListing(layout, options.installer, static_cast<unsigned>(codePage), json).c_str(),
+              stdout);
+    }
     return ReportLayout(options.installer, layout);
 }
 
-CommandResult RunVerify(const Arguments& args) {
-    CArgumentScanner scanner("verify", args);
-    InstallerOptions options;
-    while (scanner.Next()) {
-        if (scanner.IsFlag("--help", "-h")) {
-            fputs(VerifyUsage, stdout);
-            return Succeed();
-        }
-        if (!TakeInstallerOption(scanner, options)) {
-            return scanner.Unexpected();
-        }
-    }
-    CommandResult given = CheckInstallerGiven(scanner, options);
-    if (given.Failed()) {
-        return given;
-    }
-    CFileStream file;
-    PayloadLayout layout;
-    CommandResult opened = OpenInstaller(options.installer, options.stubLength, file, layout);
-    if (opened.Failed()) {
-        return opened;
-    }
-    return ReportLayout(options.installer, layout);
-}
+CommandResult RunList(const Arguments& args) { return RunReader("list", ListUsage, true, args); }
+
+CommandResult RunVerify(const Arguments& args) { return RunReader("verify", VerifyUsage, false, args); }

@@ -51,8 +51,7 @@ CommandResult RunSeal(const Arguments& args) {
     std::string stub;
     while (scanner.Next()) {
         if (scanner.IsFlag("--help", "-h")) {
-            fputs(SealUsage, stdout);
-            return Succeed();
+            return ShowHelp(SealUsage);
         }
         if (scanner.IsFlag("--check")) {
             check = true;

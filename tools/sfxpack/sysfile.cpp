@@ -10,6 +10,25 @@ constexpr size_t CopyBufferSize = 1u << 20;
 
 } // namespace
 
+size_t CSysFile::Read(void* buffer, size_t count) {
+    size_t done = 0;
+    for (long got = 1; done < count && got > 0; done += got > 0 ? static_cast<size_t>(got) : 0) {
+        got = ReadSome(static_cast<char*>(buffer) + done, count - done);
+    }
+    return done;
+}
+
+bool CSysFile::Write(const void* data, size_t count) {
+    for (size_t done = 0; done < count;) {
+        long written = WriteSome(static_cast<const char*>(data) + done, count - done);
+        if (written < 0) {
+            return false;
+        }
+        done += static_cast<size_t>(written);
+    }
+    return true;
+}
+
 bool CSysFile::CopyByBlocks(CSysFile& source, int64_t length) {
     std::vector<unsigned char> buffer(CopyBufferSize);
     while (length > 0) {

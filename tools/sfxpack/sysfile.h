@@ -36,12 +36,16 @@ class CSysFile {
     bool OpenRead(const std::string& path);
     // Creates a new file; fails when the name exists already.
     bool CreateNew(const std::string& path);
-    // Returns the bytes read: fewer than count only at the end of the file or on error.
-    size_t Read(void* buffer, size_t count);
-    bool Write(const void* data, size_t count);
+    // One read: the bytes it delivered, 0 at the end of the file, -1 on error.
+    long ReadSome(void* buffer, size_t count);
+    // One write: the bytes it took (0 when interrupted before any), -1 on error.
+    long WriteSome(const void* data, size_t count);
     bool SetMode(unsigned mode);
     bool Close();
 
+    // Returns the bytes read: fewer than count only at the end of the file or on error.
+    size_t Read(void* buffer, size_t count);
+    bool Write(const void* data, size_t count);
     // Copies length bytes from the current position of source to this file, in large
     // pieces (through a memory map where there is one). False when source ends early or
     // a write fails.

@@ -75,35 +75,14 @@ bool CSysFile::CreateNew(const std::string& path) {
     return IsOpen();
 }
 
-size_t CSysFile::Read(void* buffer, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        ssize_t got = read(AsDescriptor(m_handle), static_cast<char*>(buffer) + done, count - done);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            break;
-        }
-        done += static_cast<size_t>(got);
-    }
-    return done;
+long CSysFile::ReadSome(void* buffer, size_t count) {
+    ssize_t got = read(AsDescriptor(m_handle), buffer, count);
+    return got < 0 && errno == EINTR ? ReadSome(buffer, count) : static_cast<long>(got);
 }
 
-bool CSysFile::Write(const void* data, size_t count) {
-    const char* next = static_cast<const char*>(data);
-    while (count > 0) {
-        ssize_t written = write(AsDescriptor(m_handle), next, count);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        next += written;
-        count -= static_cast<size_t>(written);
-    }
-    return true;
+long CSysFile::WriteSome(const void* data, size_t count) {
+    ssize_t written = write(AsDescriptor(m_handle), data, count);
+    return written < 0 && errno == EINTR ? 0 : static_cast<long>(written);
 }
 
 bool CSysFile::SetMode(unsigned mode) { return fchmod(AsDescriptor(m_handle), mode) == 0; }

@@ -72,24 +72,18 @@ bool CSysFile::CreateNew(const std::string& path) {
     return IsOpen();
 }
 
-size_t CSysFile::Read(void* buffer, size_t count) {
-    size_t done = 0;
-    while (done < count) {
-        DWORD got = 0;
-        if (!ReadFile(AsHandle(m_handle), static_cast<char*>(buffer) + done, static_cast<DWORD>(count - done),
-                      &got, nullptr) ||
-            got == 0) {
-            break;
-        }
-        done += got;
-    }
-    return done;
+long CSysFile::ReadSome(void* buffer, size_t count) {
+    DWORD got = 0;
+    return ReadFile(AsHandle(m_handle), buffer, static_cast<DWORD>(count), &got, nullptr)
+               ? static_cast<long>(got)
+               : -1;
 }
 
-bool CSysFile::Write(const void* data, size_t count) {
+long CSysFile::WriteSome(const void* data, size_t count) {
     DWORD written = 0;
-    return WriteFile(AsHandle(m_handle), data, static_cast<DWORD>(count), &written, nullptr) &&
-           written == count;
+    return WriteFile(AsHandle(m_handle), data, static_cast<DWORD>(count), &written, nullptr)
+               ? static_cast<long>(written)
+               : -1;
 }
 
 bool CSysFile::SetMode(unsigned) { return true; } // Windows keeps no permission bits here

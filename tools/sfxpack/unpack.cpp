@@ -162,8 +162,7 @@ CommandResult RunExtract(const Arguments& args) {
     request.directory = ".";
     while (scanner.Next()) {
         if (scanner.IsFlag("--help", "-h")) {
-            fputs(ExtractUsage, stdout);
-            return Succeed();
+            return ShowHelp(ExtractUsage);
         }
         if (scanner.IsFlag("--force", "-f")) {
             request.force = true;

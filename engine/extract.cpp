@@ -2,7 +2,6 @@
 #include "engine/payload.h"
 
 #include <stdint.h>
-#include <stdlib.h>
 
 namespace {
 
@@ -101,7 +100,6 @@ ExtractResult ExtractPayload(CWnd& progress, CWnd& status) {
     if (!OpenProgramFile(program)) {
         return ExtractResult::NoProgramFile;
     }
-    const char* temp = getenv("TEMP");
     CWindowProgress windows(progress, status);
-    return ExtractPayloadFrom(program, StubLength, temp != nullptr ? temp : "", windows);
+    return ExtractPayloadFrom(program, StubLength, GetEnvironmentText("TEMP"), windows);
 }

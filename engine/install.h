@@ -11,9 +11,16 @@ struct InstallThreadParams {
     HWND hStatus;   // the status text shown while the setup program runs
 };
 
-// Exit statuses of the installer process. After a completed extraction the process ends
-// with the setup program's own status.
-constexpr int ExitCancelled = 1602; // the user pressed Cancel (as Windows Installer)
+// Exit statuses of the installer process, chosen from the Windows Installer codes so that
+// deployment tools read them right. After a completed extraction the process ends with the
+// setup program's own status instead.
+constexpr int ExitCancelled = 1602;       // the user pressed Cancel
+constexpr int ExitSetupNotStarted = 1619; // the setup program was extracted but would not start
+constexpr int ExitPackageInvalid = 1620;  // the installer file is unreadable, empty or cut short
+constexpr int ExitTempUnwritable = 1632;  // an entry could not be written to the TEMP folder
+
+// The caption of the installer's message boxes.
+constexpr char InstallerCaption[] = "Kelvane Pro Self-Extractor";
 
 // Runs the whole install and ends the process; never returns. param points to an
 // InstallThreadParams, read once at the start.

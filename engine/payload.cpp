@@ -1,6 +1,8 @@
 // engine/payload.cpp: finding the program file and reading the payload's fixed parts.
 #include "engine/payload.h"
 
+#include <stdlib.h>
+
 #include "platform/system.h"
 
 const char* const PayloadEntryTable[PayloadEntryCount] = {
@@ -107,4 +109,9 @@ CString GetInstallTitle() {
         return "UNKNOWN";
     }
     return ReadInstallTitle(stream, StubLength);
+}
+
+CString GetEnvironmentText(const char* name) {
+    const char* value = getenv(name);
+    return value != nullptr ? value : "";
 }

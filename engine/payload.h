@@ -62,6 +62,9 @@ CString ReadInstallTitle(CFileStream& stream, int32_t stubLength);
 // The title for the main dialog; "UNKNOWN" when the program file cannot be opened.
 CString GetInstallTitle();
 
+// The value of an environment variable such as "TEMP"; empty when it is not set.
+CString GetEnvironmentText(const char* name);
+
 // --- Extraction --------------------------------------------------------------------
 
 enum class ExtractResult {

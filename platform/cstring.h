@@ -4,6 +4,9 @@
 
 #include <stddef.h>
 
+// windows.h renames LoadString to LoadStringA; the method must see the same rename.
+#include "platform/wintypes.h"
+
 class CString {
   public:
     // Constructors
@@ -25,6 +28,10 @@ class CString {
     void SetAt(int index, char ch) { m_data[index] = ch; }
 
     // Operations
+#ifdef _WIN32
+    // Loads string resource nID of the program; FALSE (and empty) when there is none.
+    bool LoadString(unsigned nID);
+#endif
     CString Left(int count) const;
     CString& operator+=(const CString& other);
     friend CString operator+(const CString& left, const CString& right);

@@ -8,6 +8,7 @@ class CWnd {
   public:
     // Constructors
     CWnd() = default;
+    virtual ~CWnd() = default;
 
     // A window object for a handle made by another thread; it borrows the handle.
     static CWnd FromHandle(HWND hWnd) {
@@ -19,10 +20,31 @@ class CWnd {
     // Attributes
     HWND GetSafeHwnd() const { return m_hWnd; }
     BOOL IsWindowVisible() const;
+    BOOL IsWindowEnabled() const;
+    // The parent of a child window; the owner of a pop-up.
+    CWnd GetParent() const;
 
     // Operations
     BOOL ShowWindow(int nCmdShow);
+    BOOL EnableWindow(BOOL bEnable = TRUE);
+    void SetWindowText(const char* text);
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    // A modal message box owned by this window; returns the button that closed it. Any
+    // thread may call it. The portable backend has no screen and writes the box to
+    // standard error (platform/portable/window.h).
+    int MessageBox(const char* text, const char* caption, UINT type);
+
+#ifdef _WIN32
+    // Window-system only: used by the dialogs, never by the engine.
+    HWND GetDlgItem(int nID) const { return ::GetDlgItem(m_hWnd, nID); }
+    BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
+    void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
+    HICON SetIcon(HICON hIcon, BOOL bBigIcon) {
+        return reinterpret_cast<HICON>(::SendMessageA(m_hWnd, WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL,
+                                                      reinterpret_cast<LPARAM>(hIcon)));
+    }
+    HMENU GetSystemMenu(BOOL bRevert) const { return ::GetSystemMenu(m_hWnd, bRevert); }
+#endif
 
     HWND m_hWnd = nullptr; // borrowed
 };

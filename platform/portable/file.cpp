@@ -11,8 +11,10 @@
 
 intptr_t CFileStream::OsOpen(const char* path, OpenMode mode) {
     CString hostPath = PortableHostPath(path);
+    // Windows runs any file that holds a program; here the file needs the right to run,
+    // so that an extracted setup program can be started.
     int fd = mode == modeRead ? open(hostPath, O_RDONLY | O_CLOEXEC)
-                              : open(hostPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+                              : open(hostPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
     if (fd < 0) {
         return InvalidHandle;
     }

@@ -1,10 +1,15 @@
 // platform/portable/window.h: in-memory windows for builds without a window system.
 // A window keeps the state a progress bar or a static control would show and, while
 // recording, every message and visibility change in the order they came.
+//
+// A message box has no screen to go to: it is written to standard error as the line
+// "message box owner=<owner's address> caption=<caption>", the text, and a newline, and
+// counts as closed with OK.
 #pragma once
 
 #include <vector>
 
+#include "platform/cstring.h"
 #include "platform/wintypes.h"
 
 struct WindowEvent {
@@ -15,7 +20,10 @@ struct WindowEvent {
 };
 
 struct PortableWindow {
+    PortableWindow* parent = nullptr; // borrowed
     bool visible = false;
+    bool enabled = true;
+    CString text;
     int rangeMin = 0;
     int rangeMax = 100;
     int position = 0;

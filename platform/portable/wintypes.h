@@ -26,6 +26,10 @@ constexpr UINT PBM_SETPOS = WM_USER + 2;
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
 
+constexpr UINT MB_OK = 0x00000000;
+constexpr UINT MB_ICONERROR = 0x00000010;
+constexpr int IDOK = 1;
+
 inline LPARAM MAKELPARAM(unsigned low, unsigned high) {
     return static_cast<LPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
 }

@@ -2,6 +2,8 @@
 // bar answers them and are recorded while the window records.
 #include "platform/wnd.h"
 
+#include <stdio.h>
+
 #include <atomic>
 
 #include "platform/portable/window.h"
@@ -21,6 +23,18 @@ int Clamp(int value, int low, int high) { return value < low ? low : (value > hi
 } // namespace
 
 BOOL CWnd::IsWindowVisible() const { return m_hWnd->visible ? TRUE : FALSE; }
+
+BOOL CWnd::IsWindowEnabled() const { return m_hWnd->enabled ? TRUE : FALSE; }
+
+BOOL CWnd::EnableWindow(BOOL bEnable) {
+    BOOL wasDisabled = m_hWnd->enabled ? FALSE : TRUE;
+    m_hWnd->enabled = bEnable != FALSE;
+    return wasDisabled;
+}
+
+void CWnd::SetWindowText(const char* text) { m_hWnd->text = text; }
+
+CWnd CWnd::GetParent() const { return FromHandle(m_hWnd->parent); }
 
 BOOL CWnd::ShowWindow(int nCmdShow) {
     BOOL wasVisible = m_hWnd->visible ? TRUE : FALSE;
@@ -45,4 +59,9 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return previous;
     }
     return 0;
+}
+
+int CWnd::MessageBox(const char* text, const char* caption, UINT /*type*/) {
+    fprintf(stderr, "message box owner=%p caption=%s\n%s\n", static_cast<void*>(m_hWnd), caption, text);
+    return IDOK;
 }

@@ -3,8 +3,20 @@
 
 BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
 
+BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
+
+CWnd CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
+
 BOOL CWnd::ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
+
+BOOL CWnd::EnableWindow(BOOL bEnable) { return ::EnableWindow(m_hWnd, bEnable); }
+
+void CWnd::SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);
+}
+
+int CWnd::MessageBox(const char* text, const char* caption, UINT type) {
+    return ::MessageBoxA(m_hWnd, text, caption, type);
 }

@@ -1,0 +1,48 @@
+// platform/app.h: CWinApp, the one application object of a window-system program, and
+// the entry that runs it. Windows only.
+#pragma once
+
+#include "platform/cstring.h"
+#include "platform/wnd.h"
+
+// The standard Help command, routed to the application.
+constexpr UINT ID_HELP = 0xE146;
+
+class CWinApp {
+  public:
+    // Constructors
+    // Registers this object as the program's application; appName nullptr means the
+    // default name, the program file's base name.
+    explicit CWinApp(const char* appName = nullptr);
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    // Overridables
+    // Runs once at start. TRUE goes on into the application's message loop (Run); FALSE
+    // ends the program at once with m_nExitCode.
+    virtual BOOL InitInstance();
+    // The application's message loop; returns the exit status.
+    virtual int Run();
+    // A command that no window handled; true = handled.
+    virtual bool OnCmdMsg(UINT nID);
+
+    // Operations
+    // Gives dialog controls the system's current look: registers the common controls.
+    void Enable3dControls();
+    HICON LoadIcon(UINT nIDResource) const;
+    // The standard Help command: the program's help file, if it has one.
+    void OnHelp();
+
+    HINSTANCE m_hInstance = nullptr;
+    CString m_strAppName;
+    CWnd* m_pMainWnd = nullptr; // borrowed
+    int m_nExitCode = 0;        // the exit status when InitInstance returns FALSE
+};
+
+CWinApp* AfxGetApp();
+HINSTANCE AfxGetInstanceHandle();
+
+// The program's entry, called by WinMain: starts the application object and returns
+// the process exit status.
+int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);

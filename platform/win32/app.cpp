@@ -1,0 +1,90 @@
+// platform/win32/app.cpp: the application object and the start of the program.
+#include "platform/app.h"
+
+namespace {
+
+CWinApp* g_app = nullptr; // the one application object; it lives for the whole program
+
+// The program file's base name without its extension.
+CString DefaultAppName(HINSTANCE hInstance) {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(hInstance, path, sizeof path);
+    if (length == 0 || length == sizeof path) {
+        return CString();
+    }
+    const char* name = path;
+    for (const char* ch = path; *ch != '\0'; ++ch) {
+        if (*ch == '\\' || *ch == '/') {
+            name = ch + 1;
+        }
+    }
+    const char* dot = nullptr;
+    for (const char* ch = name; *ch != '\0'; ++ch) {
+        if (*ch == '.') {
+            dot = ch;
+        }
+    }
+    return CString(name, static_cast<int>((dot != nullptr ? dot : path + length) - name));
+}
+
+} // namespace
+
+CWinApp::CWinApp(const char* appName) : m_strAppName(appName) { g_app = this; }
+
+CWinApp::~CWinApp() {
+    if (g_app == this) {
+        g_app = nullptr;
+    }
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+
+int CWinApp::Run() {
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+bool CWinApp::OnCmdMsg(UINT nID) {
+    if (nID == ID_HELP) {
+        OnHelp();
+        return true;
+    }
+    return false;
+}
+
+void CWinApp::Enable3dControls() {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+}
+
+HICON CWinApp::LoadIcon(UINT nIDResource) const {
+    return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(nIDResource));
+}
+
+void CWinApp::OnHelp() {
+    HWND owner = m_pMainWnd != nullptr ? m_pMainWnd->GetSafeHwnd() : nullptr;
+    ::WinHelpA(owner, m_strAppName + ".hlp", HELP_FINDER, 0);
+}
+
+CWinApp* AfxGetApp() { return g_app; }
+
+HINSTANCE AfxGetInstanceHandle() { return g_app != nullptr ? g_app->m_hInstance : GetModuleHandleA(nullptr); }
+
+int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
+    CWinApp* app = AfxGetApp();
+    if (app == nullptr) {
+        return 1;
+    }
+    app->m_hInstance = hInstance;
+    if (app->m_strAppName.IsEmpty()) {
+        app->m_strAppName = DefaultAppName(hInstance);
+    }
+    if (!app->InitInstance()) {
+        return app->m_nExitCode;
+    }
+    return app->Run();
+}

@@ -1,0 +1,10 @@
+// platform/win32/resources.cpp: loading the program's string resources.
+#include "platform/app.h"
+#include "platform/cstring.h"
+
+bool CString::LoadString(unsigned nID) {
+    char buffer[256];
+    int length = ::LoadStringA(AfxGetInstanceHandle(), nID, buffer, sizeof buffer);
+    *this = CString(buffer, length);
+    return length > 0;
+}

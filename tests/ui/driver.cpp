@@ -1,0 +1,219 @@
+// tests/ui/driver.cpp: starting installers and acting on their windows from outside.
+#include "tests/ui/driver.h"
+
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "engine/payload.h"
+
+DriverPaths g_paths;
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string MakeInstaller(const std::string& stub, const std::string& title,
+                          const std::vector<std::string>& entries) {
+    std::string image = stub;
+    std::string field = title.substr(0, TitleFieldLength);
+    field.resize(TitleFieldLength, ' ');
+    image += field;
+    for (const std::string& entry : entries) {
+        unsigned char length[LengthFieldDigits];
+        EncodeEntryLength(static_cast<int32_t>(entry.size()), length);
+        image.append(reinterpret_cast<const char*>(length), LengthFieldDigits);
+        image += entry;
+    }
+    return image;
+}
+
+namespace {
+
+// The name under which an environment block sorts and matches a variable.
+std::string VariableKey(const std::string& entry) {
+    // Find from 1: the hidden per-drive variables are named "=C:" and the like.
+    std::string name = entry.substr(0, entry.find('=', 1));
+    for (char& ch : name) {
+        ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
+    }
+    return name;
+}
+
+// The driver's environment with the changes applied, as a CreateProcess block (sorted
+// by name, as Windows keeps it).
+std::string EnvironmentBlock(const std::vector<std::string>& changes) {
+    std::map<std::string, std::string> variables;
+    char* block = GetEnvironmentStringsA();
+    for (const char* entry = block; *entry != '\0'; entry += strlen(entry) + 1) {
+        variables[VariableKey(entry)] = entry;
+    }
+    FreeEnvironmentStringsA(block);
+    for (const std::string& change : changes) {
+        if (change.back() == '=') {
+            variables.erase(VariableKey(change));
+        } else {
+            variables[VariableKey(change)] = change;
+        }
+    }
+    std::string result;
+    for (const auto& variable : variables) {
+        result += variable.second;
+        result += '\0';
+    }
+    result += '\0';
+    return result;
+}
+
+struct WindowSearch {
+    DWORD processId;
+    const char* caption;
+    HWND besides;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM lParam) {
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hwnd, &owner);
+    char caption[256];
+    GetWindowTextA(hwnd, caption, sizeof caption);
+    if (owner == search->processId && strcmp(caption, search->caption) == 0 && IsWindowVisible(hwnd) &&
+        hwnd != search->besides) {
+        search->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+POINT ControlCentre(HWND dialog, int id) {
+    RECT rect;
+    GetWindowRect(GetDlgItem(dialog, id), &rect);
+    return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+void SendMouse(DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+} // namespace
+
+CInstallerProcess::~CInstallerProcess() {
+    if (m_info.hProcess != nullptr) {
+        if (!HasExited()) {
+            TerminateProcess(m_info.hProcess, 999);
+            WaitForSingleObject(m_info.hProcess, 5000);
+        }
+        CloseHandle(m_info.hProcess);
+        CloseHandle(m_info.hThread);
+    }
+}
+
+bool CInstallerProcess::Start(const std::string& commandLine, const std::vector<std::string>& environment,
+                              bool suspended) {
+    std::string line = commandLine;
+    std::string block = EnvironmentBlock(environment);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0,
+                          &block[0], nullptr, &startup, &m_info) != FALSE;
+}
+
+void CInstallerProcess::Resume() { ResumeThread(m_info.hThread); }
+
+HWND CInstallerProcess::WaitForWindow(const char* caption, HWND besides, DWORD timeoutMs) const {
+    // Input sent before the program waits for it would be lost.
+    WaitForInputIdle(m_info.hProcess, timeoutMs);
+    WindowSearch search = {m_info.dwProcessId, caption, besides, nullptr};
+    WaitUntil(
+        [&] {
+            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+            return search.found != nullptr;
+        },
+        timeoutMs);
+    return search.found;
+}
+
+long CInstallerProcess::WaitForExit(DWORD timeoutMs) {
+    if (WaitForSingleObject(m_info.hProcess, timeoutMs) != WAIT_OBJECT_0) {
+        return -1;
+    }
+    DWORD status = 0;
+    GetExitCodeProcess(m_info.hProcess, &status);
+    return static_cast<long>(status);
+}
+
+bool CInstallerProcess::HasExited() const { return WaitForSingleObject(m_info.hProcess, 0) == WAIT_OBJECT_0; }
+
+std::string ControlText(HWND dialog, int id) {
+    char text[512];
+    int length = GetWindowTextA(GetDlgItem(dialog, id), text, sizeof text);
+    return std::string(text, length);
+}
+
+bool ControlVisible(HWND dialog, int id) { return IsWindowVisible(GetDlgItem(dialog, id)) != FALSE; }
+
+bool ControlEnabled(HWND dialog, int id) { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+void ClickControl(HWND dialog, int id) {
+    POINT centre = ControlCentre(dialog, id);
+    SetForegroundWindow(dialog);
+    SetCursorPos(centre.x, centre.y);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    Sleep(100);
+}
+
+void ClickCloseBox(HWND window) {
+    // The close box is the rightmost caption button, inside the frame.
+    RECT rect;
+    GetWindowRect(window, &rect);
+    int frame = GetSystemMetrics(SM_CXFIXEDFRAME);
+    int button = GetSystemMetrics(SM_CXSIZE);
+    SetForegroundWindow(window);
+    SetCursorPos(rect.right - frame - button / 2, rect.top + frame + GetSystemMetrics(SM_CYSIZE) / 2);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    Sleep(100);
+}
+
+void PressKey(HWND dialog, WORD virtualKey) {
+    SetForegroundWindow(dialog);
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = inputs[1].ki.wVk = virtualKey;
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof inputs[0]);
+    Sleep(100);
+}
+
+RECT TemplateClientRect(const std::string& program, int id) {
+    RECT client = {0, 0, 0, 0};
+    HMODULE module =
+        LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), RT_DIALOG);
+    if (found == nullptr) {
+        return client;
+    }
+    // A hidden copy: an extended template keeps its style at offset 12.
+    std::string copy(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                     SizeofResource(module, found));
+    DWORD style;
+    memcpy(&style, &copy[12], sizeof style);
+    style &= ~WS_VISIBLE;
+    memcpy(&copy[12], &style, sizeof style);
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+    HWND dialog = CreateDialogIndirectParamA(module, reinterpret_cast<const DLGTEMPLATE*>(copy.data()),
+                                             nullptr, IgnoreMessages, 0);
+    GetClientRect(dialog, &client);
+    DestroyWindow(dialog);
+    FreeLibrary(module);
+    return client;
+}

@@ -1,0 +1,22 @@
+// tests/ui/main.cpp: the window tests' entry: GoogleTest plus the paths of the programs
+// under test (--stub=, --setup=).
+#include <gtest/gtest.h>
+
+#include "tests/ui/driver.h"
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        std::string argument = argv[i];
+        if (argument.rfind("--stub=", 0) == 0) {
+            g_paths.stub = argument.substr(7);
+        } else if (argument.rfind("--setup=", 0) == 0) {
+            g_paths.setup = argument.substr(8);
+        }
+    }
+    if (g_paths.stub.empty() || g_paths.setup.empty()) {
+        fprintf(stderr, "usage: ui_tests --stub=STUB.EXE --setup=SETUP.EXE [gtest options]\n");
+        return 2;
+    }
+    return RUN_ALL_TESTS();
+}

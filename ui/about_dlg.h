@@ -1,0 +1,16 @@
+// ui/about_dlg.h: the About box: the self-extractor's name and version and the size of
+// the program file, payload included, measured afresh each time the box opens.
+#pragma once
+
+#include "platform/dialog.h"
+
+class CAboutDlg : public CDialog {
+  public:
+    CAboutDlg();
+
+  protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+
+  private:
+    CString m_strSize;
+};

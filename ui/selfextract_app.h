@@ -1,0 +1,15 @@
+// ui/selfextract_app.h: the installer's application object. Its whole user interface is
+// one modal dialog; there is no main frame and no message loop of its own.
+#pragma once
+
+#include "platform/app.h"
+
+class CSelfExtractApp : public CWinApp {
+  public:
+    CSelfExtractApp();
+
+    // Runs the main dialog; always FALSE, so the program ends when the dialog does.
+    BOOL InitInstance() override;
+    // The application's command table: the standard Help command.
+    bool OnCmdMsg(UINT nID) override;
+};

@@ -1,0 +1,49 @@
+// ui/selfextract_dlg.h: the installer's main window: the product title, Install,
+// Cancel and About, and the bottom row where the web address gives way to the progress
+// bar and then to the status text.
+#pragma once
+
+#include "engine/install.h"
+#include "platform/controls.h"
+#include "platform/dialog.h"
+#include "ui/resource.h"
+
+class CSelfExtractDlg : public CDialog {
+  public:
+    explicit CSelfExtractDlg(CWnd* pParent = nullptr);
+
+  protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    // WM_INITDIALOG; TRUE = focus on the first tab stop, the Install button.
+    BOOL OnInitDialog() override;
+    // IDOK, the Install command: starts the install run once.
+    void OnOK() override;
+    // WM_PAINT, WM_QUERYDRAGICON, WM_SYSCOMMAND; true = handled.
+    bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;
+    // WM_COMMAND before OnOK and OnCancel; true = handled.
+    bool OnCommand(UINT nID, UINT nCode) override;
+
+    // WM_PAINT: the icon, centred, while the window is minimised.
+    void OnPaint();
+    // WM_QUERYDRAGICON: the icon shown while a minimised window is dragged.
+    HCURSOR OnQueryDragIcon();
+    // WM_SYSCOMMAND: the About item, everything else to the default handling.
+    void OnSysCommand(UINT nID, LPARAM lParam);
+    // BN_CLICKED from IDC_ABOUT.
+    void OnAbout();
+
+  private:
+    // From the first Install on, the worker holds the handles; the install runs until
+    // the process ends.
+    bool IsInstallRunning() const { return m_threadParams.hProgress != nullptr; }
+
+    CStatic m_status;
+    CButton m_installButton;
+    CButton m_cancelButton;
+    CButton m_aboutButton;
+    CProgressCtrl m_progress;
+    CStatic m_homepage;
+    CString m_strTitle;
+    InstallThreadParams m_threadParams;
+    HICON m_hIcon; // shared: loaded icons stay valid until the program ends
+};

@@ -1,7 +1,6 @@
 // bench/sfxpack_bench.cpp: times "sfxpack build" and "sfxpack extract" of a 256 MiB,
-// seven-entry installer against cp copying the same entry files, each a separate
-// process, in interleaved rounds (cp, build, cp, extract, ...), and prints the ratios of
-// the best times. Not a test: timings never decide pass or fail.
+// seven-entry installer against cp of the same files, in interleaved rounds, and prints
+// the ratios of the best times. Not a test: timings never decide pass or fail.
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>

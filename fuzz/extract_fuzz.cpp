@@ -1,8 +1,6 @@
-// fuzz/extract_fuzz.cpp: any bytes as an installer, extracted by "sfxpack extract" into a
-// scratch directory, with and without --force. Beyond not crashing: nothing is written
-// outside the target directory, every entry written is a prefix of its bytes in the
-// installer (never longer than declared), a refused installer leaves no target behind,
-// and a complete one is extracted whole.
+// fuzz/extract_fuzz.cpp: any bytes as an installer, extracted as "sfxpack extract" does,
+// with and without --force. Nothing may land outside the target, no output may be longer
+// than declared or differ from its entry, refusals leave nothing, complete means whole.
 #include "fuzz/fuzz_support.h"
 #include "tools/sfxpack/layout.h"
 #include "tools/sfxpack/sysfile.h"

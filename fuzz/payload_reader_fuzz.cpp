@@ -1,7 +1,6 @@
-// fuzz/payload_reader_fuzz.cpp: any bytes as an installer, read as list and verify read
-// it. Beyond not crashing: entries lie inside the file and never claim more than their
-// length field, a complete payload accounts for every byte, the problem is one line,
-// and the JSON listing is well-formed.
+// fuzz/payload_reader_fuzz.cpp: any bytes as an installer, read as list and verify do.
+// Entries must lie inside the file and hold no more than declared, a complete payload
+// must account for every byte, and the problem and the JSON listing must be well-formed.
 #include <string.h>
 
 #include "fuzz/fuzz_support.h"

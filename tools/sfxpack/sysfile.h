@@ -1,7 +1,6 @@
-// tools/sfxpack/sysfile.h: the operating system under sfxpack's own file handling: whole
-// files opened by path, their size and identity, renames and directories. One system call
-// per method; sysfile_posix.cpp and sysfile_win32.cpp implement them. Paths are UTF-8
-// (on Windows, converted to the system code page on the way to the A functions).
+// tools/sfxpack/sysfile.h: sfxpack's own file handling: files by path, their size and
+// identity, renames and directories; one system call per method (sysfile_posix.cpp,
+// sysfile_win32.cpp). Paths are UTF-8, on Windows converted for the A functions.
 #pragma once
 
 #include <stddef.h>

@@ -7,3 +7,4 @@ scripts/setup.sh
 cmake --preset bench >/dev/null
 cmake --build --preset bench
 ./build/bench/bench/extract_bench
+./build/bench/bench/sfxpack_bench

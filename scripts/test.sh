@@ -1,7 +1,8 @@
 #!/bin/bash
 # Builds the three presets and runs every test: native with sanitizers, the Windows
 # x86_64 build under Wine on a virtual display, and the i686 product checked from its
-# files. Exits non-zero when any build or test fails.
+# files; then a short fixed-count run of each fuzz target. Exits non-zero when any
+# build or test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -17,6 +18,20 @@ for preset in "${presets[@]}"; do
     echo "== tests: $preset"
     ctest --preset "$preset" -j2 || failed+=("$preset")
 done
+
+# Fuzzing, briefly: a fixed number of inputs per target, grown from fuzz/seeds; the
+# corpus and any crashing input stay in build/fuzz.
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+for target in payload_reader_fuzz:20000 extract_fuzz:5000; do
+    name=${target%%:*}
+    echo "== fuzz: $name, ${target##*:} inputs"
+    mkdir -p "build/fuzz/corpus/$name"
+    build/fuzz/fuzz/"$name" -runs="${target##*:}" -seed=1 -artifact_prefix=build/fuzz/ \
+        "build/fuzz/corpus/$name" fuzz/seeds >"build/fuzz/$name.log" 2>&1 ||
+        { tail -30 "build/fuzz/$name.log"; failed+=("fuzz:$name"); }
+done
+
 if [ ${#failed[@]} -gt 0 ]; then
     echo "FAILED: tests of ${failed[*]}"
     exit 1

@@ -1,76 +1,135 @@
-// tools/sfxpack/main.cpp: the sfxpack command line.
+// tools/sfxpack/main.cpp: the sfxpack command line: picks the command, runs it and turns
+// its result into a message on standard error and the exit status.
 #include <stdio.h>
 #include <string.h>
 
+#include "engine/seal.h"
+#include "tools/sfxpack/build.h"
+#include "tools/sfxpack/inspect.h"
 #include "tools/sfxpack/seal.h"
+#include "tools/sfxpack/sysfile.h"
 
 namespace {
 
-// Exit statuses.
-constexpr int ExitOk = 0;
-constexpr int ExitUsage = 1;
-constexpr int ExitBadInput = 2;
-constexpr int ExitIoError = 3;
+const char MainUsage[] =
+    "Usage: sfxpack COMMAND [OPTION]... [ARGUMENT]...\n"
+    "Build, inspect and unpack self-extracting installers.\n"
+    "\n"
+    "Commands:\n"
+    "  build     make an installer from a stub, a title and up to seven files\n"
+    "  list      show an installer's stub length, title and entries\n"
+    "  verify    check that an installer's payload is complete\n"
+    "  extract   unpack an installer's entries into a directory\n"
+    "  seal      store a linked stub's own length in it\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help     show this help and exit\n"
+    "      --version  show the version and exit\n"
+    "\n"
+    "'sfxpack COMMAND --help' describes a command and its options.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  success\n"
+    "  1  usage error: an unknown command or option, a missing argument\n"
+    "  2  bad or damaged input: an unsealed stub, a title that does not fit, a file too\n"
+    "     large, a damaged installer\n"
+    "  3  I/O failure: a file that cannot be read or written\n";
 
-const char SealUsage[] = "usage: sfxpack seal [--check] STUB\n"
-                         "\n"
-                         "Stores the stub's own file length in its seal, so that the stub finds the\n"
-                         "payload that follows it. With --check, only tells whether the seal holds\n"
-                         "the file's length (exit 0) or not (exit 2).\n";
+const char SealUsage[] =
+    "Usage: sfxpack seal [--check] STUB\n"
+    "Store the stub's own file length in its seal, so that the stub finds the payload\n"
+    "appended to it. The build runs this after linking every stub.\n"
+    "\n"
+    "Options:\n"
+    "      --check   only tell whether the seal holds the file's length: exit 0 when it\n"
+    "                does, 2 when it does not\n"
+    "  -h, --help    show this help and exit\n";
 
-int Fail(int status, const char* format, const char* argument) {
-    fprintf(stderr, "sfxpack: ");
-    fprintf(stderr, format, argument);
-    fputc('\n', stderr);
-    return status;
-}
-
-int RunSeal(int argc, char** argv) {
+CommandResult RunSeal(const Arguments& args) {
+    CArgumentScanner scanner("seal", args);
     bool check = false;
-    const char* stub = nullptr;
-    for (int i = 0; i < argc; ++i) {
-        if (strcmp(argv[i], "--help") == 0) {
-            fputs(SealUsage, stdout);
-            return ExitOk;
+    std::string stub;
+    while (scanner.Next()) {
+        if (scanner.IsFlag("--help", "-h")) {
+            return ShowHelp(SealUsage);
         }
-        if (strcmp(argv[i], "--check") == 0) {
+        if (scanner.IsFlag("--check")) {
             check = true;
-        } else if (stub == nullptr && argv[i][0] != '-') {
-            stub = argv[i];
+        } else if (scanner.IsOperand() && stub.empty()) {
+            stub = scanner.Current();
         } else {
-            return Fail(ExitUsage, "seal: unexpected argument '%s' (see sfxpack seal --help)", argv[i]);
+            return scanner.Unexpected();
         }
     }
-    if (stub == nullptr) {
-        return Fail(ExitUsage, "seal: no stub given (see sfxpack seal --help)", "");
+    if (stub.empty()) {
+        return FailUsage("seal", "no stub given");
     }
+    std::string systemPath;
     int32_t stored = 0;
     int64_t fileLength = 0;
-    SealStatus status = check ? CheckStubSeal(stub, &stored, &fileLength) : SealStubFile(stub, &stored);
+    SealStatus status = SealStatus::IoError;
+    if (ToSystemPath(stub, systemPath)) {
+        status = check ? CheckStubSeal(systemPath.c_str(), &stored, &fileLength)
+                       : SealStubFile(systemPath.c_str(), &stored);
+    }
     switch (status) {
     case SealStatus::Sealed:
         if (check && stored != fileLength) {
-            fprintf(stderr, "sfxpack: %s: seal says %ld bytes but the file has %lld\n", stub,
-                    static_cast<long>(stored), static_cast<long long>(fileLength));
-            return ExitBadInput;
+            return Fail(ExitBadInput, "%s: seal says %ld bytes but the file has %lld", stub.c_str(),
+                        static_cast<long>(stored), static_cast<long long>(fileLength));
         }
-        return ExitOk;
+        return Succeed();
     case SealStatus::NoMarker:
-        return Fail(ExitBadInput, "%s: no seal found: not a stub of this project", stub);
+        return Fail(ExitBadInput, "%s: no seal found: not a stub of this project", stub.c_str());
     case SealStatus::SeveralMarkers:
-        return Fail(ExitBadInput, "%s: more than one seal marker: refusing to guess", stub);
+        return Fail(ExitBadInput, "%s: more than one seal marker: refusing to guess", stub.c_str());
     case SealStatus::IoError:
         break;
     }
-    return Fail(ExitIoError, "%s: cannot read or write the file", stub);
+    return Fail(ExitIoError, "%s: cannot read or write the file", stub.c_str());
+}
+
+struct Command {
+    const char* name;
+    CommandResult (*run)(const Arguments& args);
+};
+
+const Command Commands[] = {
+    {"build", RunBuild}, {"list", RunList}, {"verify", RunVerify}, {"extract", RunExtract}, {"seal", RunSeal},
+};
+
+CommandResult RunCommand(const Arguments& args) {
+    if (args.empty()) {
+        return Fail(ExitUsage, "no command given\nTry 'sfxpack --help' for more information.");
+    }
+    const std::string& name = args[0];
+    if (name == "--help" || name == "-h") {
+        fputs(MainUsage, stdout);
+        return Succeed();
+    }
+    if (name == "--version") {
+        printf("sfxpack %s\n", SFXPACK_VERSION);
+        return Succeed();
+    }
+    for (const Command& command : Commands) {
+        if (name == command.name) {
+            return command.run(Arguments(args.begin() + 1, args.end()));
+        }
+    }
+    return Fail(ExitUsage, "unknown command '%s'\nTry 'sfxpack --help' for more information.", name.c_str());
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && strcmp(argv[1], "seal") == 0) {
-        return RunSeal(argc - 2, argv + 2);
+    CommandResult result = RunCommand(GetUtf8Arguments(argc, argv));
+    if (result.Failed()) {
+        fprintf(stderr, "sfxpack: %s\n", result.message.c_str());
     }
-    fputs("usage: sfxpack seal [--check] STUB\n", stderr);
-    return ExitUsage;
+    // A full disk may show only when standard output is flushed.
+    if (fflush(stdout) != 0 && !result.Failed()) {
+        fprintf(stderr, "sfxpack: standard output: write error\n");
+        return ExitIoError;
+    }
+    return result.status;
 }

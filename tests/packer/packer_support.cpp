@@ -1,0 +1,105 @@
+// tests/packer/packer_support.cpp: the helpers of packer_support.h.
+#include "tests/packer/packer_support.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "engine/payload.h"
+#include "engine/seal.h"
+#include "tools/sfxpack/seal.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+const char* const EntryNames[7] = {"Setup.exe", "Setup.jar", "setup.aux", "setup.cls",
+                                   "knxf.dat",  "knxr.dat",  "knxl.dat"};
+
+std::string WriteSealedStub(const std::string& path, size_t size) {
+    std::string stub = PatternBytes(size, 99);
+    stub.replace(size / 3, StubSealMarkerLength, StubSealMarker, StubSealMarkerLength);
+    WriteFileBytes(path, stub);
+    int32_t length = 0;
+    if (SealStubFile(path.c_str(), &length) != SealStatus::Sealed) {
+        return std::string();
+    }
+    return ReadFileBytes(path);
+}
+
+std::vector<std::string> ListDirectory(const std::string& path) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& item : std::filesystem::directory_iterator(path, error)) {
+        names.push_back(item.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ExpectedInstaller(const std::string& stub, const std::string& titleField,
+                              const std::vector<std::string>& entries) {
+    std::string image = stub + titleField;
+    for (const std::string& entry : entries) {
+        image += LengthField(static_cast<int32_t>(entry.size())) + entry;
+    }
+    return image;
+}
+
+#ifndef _WIN32
+void MakeSparseFile(const std::string& path, int64_t size) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd >= 0) {
+        if (ftruncate(fd, size) != 0) {
+            perror("ftruncate");
+        }
+        close(fd);
+    }
+}
+
+int RunWithFileSizeLimit(int64_t fileSizeLimit, const std::function<int()>& body) {
+    fflush(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        rlimit limit = {static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails with EFBIG
+        _exit(body());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+ProgramRun RunSfxpack(const std::vector<std::string>& args) {
+    ScratchDir streams;
+    std::string outPath = streams / "out";
+    std::string errPath = streams / "err";
+    fflush(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(out, 1);
+        dup2(err, 2);
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(SFXPACK_PATH));
+        for (const std::string& arg : args) {
+            argv.push_back(const_cast<char*>(arg.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(SFXPACK_PATH, argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ProgramRun run;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    run.out = ReadFileBytes(outPath);
+    run.err = ReadFileBytes(errPath);
+    return run;
+}
+#endif

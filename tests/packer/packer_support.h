@@ -1,0 +1,46 @@
+// tests/packer/packer_support.h: what the sfxpack tests add to tests/support.h: sealed
+// stand-in stubs, directory listings, and (natively) sparse files and runs in a child
+// process whose file size is limited, to make writes fail halfway.
+#pragma once
+
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support.h"
+#include "tools/sfxpack/cli.h"
+
+// A stand-in stub of size bytes: pattern bytes around one seal block, sealed. Returns its
+// bytes.
+std::string WriteSealedStub(const std::string& path, size_t size);
+
+// The names in a directory, sorted; empty when it does not exist.
+std::vector<std::string> ListDirectory(const std::string& path);
+
+// The layout written for the given entries after a stub, as the stub reads it.
+std::string ExpectedInstaller(const std::string& stub, const std::string& titleField,
+                              const std::vector<std::string>& entries);
+
+// The entries of an installer written with every file given: the first six, and a seventh
+// when given; names as extracted.
+extern const char* const EntryNames[7];
+
+#ifndef _WIN32
+// A file of size bytes that takes no disk space.
+void MakeSparseFile(const std::string& path, int64_t size);
+
+// Runs body in a child process whose files may not grow beyond fileSizeLimit bytes (writes
+// past it fail), and returns the child's exit status.
+int RunWithFileSizeLimit(int64_t fileSizeLimit, const std::function<int()>& body);
+
+struct ProgramRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the sfxpack program with args, capturing both output streams.
+ProgramRun RunSfxpack(const std::vector<std::string>& args);
+#endif

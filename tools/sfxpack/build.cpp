@@ -1,0 +1,223 @@
+// tools/sfxpack/build.cpp: "sfxpack build". Checks every input before the first byte is
+// written, then writes stub, title field and entries to a temporary file beside the output
+// and renames it into place, so that the output is either whole or not there.
+#include "tools/sfxpack/build.h"
+
+#include <stdio.h>
+
+#include "engine/payload.h"
+#include "tools/sfxpack/seal.h"
+#include "tools/sfxpack/sysfile.h"
+#include "tools/sfxpack/title.h"
+
+namespace {
+
+const char BuildUsage[] =
+    "Usage: sfxpack build --stub STUB --title TITLE -o OUTPUT [OPTION]... FILE...\n"
+    "Make an installer: the stub, followed by the title and one to seven files.\n"
+    "\n"
+    "The files become the entries in this order, each extracted under its fixed name:\n"
+    "  1 Setup.exe  2 Setup.jar  3 setup.aux  4 setup.cls  5 knxf.dat  6 knxr.dat\n"
+    "  7 knxl.dat\n"
+    "Entries 1 to 6 are always written, those without a file as empty entries; entry 7\n"
+    "only when a seventh file is given.\n"
+    "\n"
+    "Options:\n"
+    "  -s, --stub STUB       the stub program; it must be sealed (sfxpack seal)\n"
+    "  -t, --title TITLE     the product title, in UTF-8; at most 40 bytes once stored\n"
+    "                        in the code page, without control characters\n"
+    "  -o, --output OUTPUT   the installer to write; it must not be one of the inputs\n"
+    "      --codepage CP     the Windows code page the title is stored in (default 1252)\n"
+    "      --raw-stub        take the stub as it is: its length is its size, sealed or not\n"
+    "  -h, --help            show this help and exit\n"
+    "\n"
+    "No file, and no installer as a whole, may reach 2 GiB (2147483648 bytes). The\n"
+    "output is written beside OUTPUT under a temporary name and renamed when complete,\n"
+    "so it is never left half-written; the same inputs always give the same bytes.\n";
+
+// The stub's seal must record the stub's own size, or the payload would be looked for
+// at the wrong offset.
+CommandResult CheckSealed(const std::string& stub) {
+    std::string systemPath;
+    int32_t stored = 0;
+    int64_t size = 0;
+    SealStatus status = ToSystemPath(stub, systemPath) ? CheckStubSeal(systemPath.c_str(), &stored, &size)
+                                                       : SealStatus::IoError;
+    switch (status) {
+    case SealStatus::Sealed:
+        if (stored == size) {
+            return Succeed();
+        }
+        return Fail(ExitBadInput,
+                    "%s: the stub is not sealed: its seal says %ld bytes but the file has %lld "
+                    "(run 'sfxpack seal' on it after linking, or give --raw-stub)",
+                    stub.c_str(), static_cast<long>(stored), static_cast<long long>(size));
+    case SealStatus::NoMarker:
+        return Fail(ExitBadInput,
+                    "%s: no seal found, so this is no stub of ours (give --raw-stub to use it as it is)",
+                    stub.c_str());
+    case SealStatus::SeveralMarkers:
+        return Fail(ExitBadInput, "%s: more than one seal marker; refusing to guess which is the stub's",
+                    stub.c_str());
+    case SealStatus::IoError:
+        break;
+    }
+    return Fail(ExitIoError, "%s: cannot read the stub", stub.c_str());
+}
+
+// Opens an input and takes its size; refuses directories and files too large for an entry.
+CommandResult OpenInput(const std::string& path, CSysFile& file, FileInfo& info) {
+    if (!file.OpenRead(path) || !file.GetInfo(info)) {
+        return Fail(ExitIoError, "%s: %s", path.c_str(), GetSystemErrorText().c_str());
+    }
+    if (info.isDirectory) {
+        return Fail(ExitBadInput, "%s: is a directory", path.c_str());
+    }
+    if (info.size > INT32_MAX) {
+        return Fail(ExitBadInput, "%s: the file is %lld bytes; an entry holds at most %ld", path.c_str(),
+                    static_cast<long long>(info.size), static_cast<long>(INT32_MAX));
+    }
+    return Succeed();
+}
+
+// The inputs, opened and measured before anything is written.
+struct BuildInputs {
+    CSysFile stub;
+    FileInfo stubInfo;
+    CSysFile files[PayloadEntryCount];
+    FileInfo fileInfo[PayloadEntryCount];
+    int entryCount = 0; // entries written: at least RequiredEntryCount
+};
+
+CommandResult OpenInputs(const BuildRequest& request, BuildInputs& inputs) {
+    CommandResult result = OpenInput(request.stub, inputs.stub, inputs.stubInfo);
+    for (size_t k = 0; k < request.files.size() && !result.Failed(); ++k) {
+        result = OpenInput(request.files[k], inputs.files[k], inputs.fileInfo[k]);
+    }
+    if (result.Failed()) {
+        return result;
+    }
+    int count = static_cast<int>(request.files.size());
+    inputs.entryCount = count > RequiredEntryCount ? count : RequiredEntryCount;
+    int64_t total =
+        inputs.stubInfo.size + TitleFieldLength + static_cast<int64_t>(inputs.entryCount) * LengthFieldDigits;
+    for (int k = 0; k < count; ++k) {
+        total += inputs.fileInfo[k].size;
+    }
+    if (total > INT32_MAX) {
+        return Fail(ExitBadInput, "the installer would be %lld bytes; the stub reads at most %ld",
+                    static_cast<long long>(total), static_cast<long>(INT32_MAX));
+    }
+    return Succeed();
+}
+
+// An existing output must not be one of the inputs: it would be emptied before being read.
+CommandResult CheckOutput(const BuildRequest& request, const BuildInputs& inputs) {
+    FileInfo output;
+    if (!GetPathInfo(request.output, output)) {
+        return Succeed();
+    }
+    if (output.isDirectory) {
+        return Fail(ExitIoError, "%s: is a directory", request.output.c_str());
+    }
+    bool clash = IsSameFile(output, inputs.stubInfo);
+    for (size_t k = 0; k < request.files.size(); ++k) {
+        clash = clash || IsSameFile(output, inputs.fileInfo[k]);
+    }
+    if (clash) {
+        return FailUsage("build", "the output %s is one of the inputs; refusing to overwrite it",
+                         request.output.c_str());
+    }
+    return Succeed();
+}
+
+bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std::string& titleField,
+                    CSysFile& output) {
+    if (!output.CopyFrom(inputs.stub, inputs.stubInfo.size) ||
+        !output.Write(titleField.data(), titleField.size())) {
+        return false;
+    }
+    for (int k = 0; k < inputs.entryCount; ++k) {
+        bool given = k < static_cast<int>(request.files.size());
+        int32_t length = given ? static_cast<int32_t>(inputs.fileInfo[k].size) : 0;
+        unsigned char field[LengthFieldDigits];
+        EncodeEntryLength(length, field);
+        if (!output.Write(field, sizeof field) || (given && !output.CopyFrom(inputs.files[k], length))) {
+            return false;
+        }
+    }
+    return output.SetMode(inputs.stubInfo.mode & 0777);
+}
+
+} // namespace
+
+CommandResult BuildInstallerFile(const BuildRequest& request) {
+    std::string titleField;
+    CommandResult result = EncodeTitle(request.title, request.codePage, titleField);
+    BuildInputs inputs;
+    if (!result.Failed()) {
+        result = OpenInputs(request, inputs);
+    }
+    if (!result.Failed() && !request.rawStub) {
+        result = CheckSealed(request.stub);
+    }
+    if (!result.Failed()) {
+        result = CheckOutput(request, inputs);
+    }
+    if (result.Failed()) {
+        return result;
+    }
+
+    CSysFile output;
+    std::string temporary;
+    if (!CreateBeside(request.output, temporary,
+                      [&output](const std::string& path) { return output.CreateNew(path); })) {
+        return Fail(ExitIoError, "%s: cannot create a file beside it: %s", request.output.c_str(),
+                    GetSystemErrorText().c_str());
+    }
+    bool written = WriteInstaller(request, inputs, titleField, output);
+    std::string error = GetSystemErrorText();
+    bool closed = output.Close();
+    if (written && closed && RenameReplacing(temporary, request.output)) {
+        return Succeed();
+    }
+    if (written && closed) {
+        error = GetSystemErrorText();
+    }
+    RemoveFile(temporary);
+    return Fail(ExitIoError, "%s: cannot write the installer: %s", request.output.c_str(), error.c_str());
+}
+
+CommandResult RunBuild(const Arguments& args) {
+    CArgumentScanner scanner("build", args);
+    BuildRequest request;
+    bool titleGiven = false;
+    long long codePage = DefaultCodePage;
+    while (scanner.Next()) {
+        if (scanner.IsFlag("--help", "-h")) {
+            return ShowHelp(BuildUsage);
+        }
+        if (scanner.IsOperand()) {
+            request.files.push_back(scanner.Current());
+        } else if (scanner.IsFlag("--raw-stub")) {
+            request.rawStub = true;
+        } else if (scanner.TakeValue("--title", "-t", request.title)) {
+            titleGiven = true;
+        } else if (!scanner.TakeValue("--stub", "-s", request.stub) &&
+                   !scanner.TakeValue("--output", "-o", request.output) &&
+                   !scanner.TakeNumber("--codepage", 1, 65535, "a Windows code page number", codePage)) {
+            return scanner.Unexpected();
+        }
+    }
+    if (scanner.Error().Failed()) {
+        return scanner.Error();
+    }
+    if (request.stub.empty() || !titleGiven || request.output.empty()) {
+        return FailUsage("build", "--stub, --title and --output are required");
+    }
+    if (request.files.empty() || request.files.size() > static_cast<size_t>(PayloadEntryCount)) {
+        return FailUsage("build", "give one to %d files, not %zu", PayloadEntryCount, request.files.size());
+    }
+    request.codePage = static_cast<unsigned>(codePage);
+    return BuildInstallerFile(request);
+}

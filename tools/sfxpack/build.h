@@ -1,0 +1,24 @@
+// tools/sfxpack/build.h: "sfxpack build": a stub, a title and up to seven files become
+// one installer.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "tools/sfxpack/cli.h"
+#include "tools/sfxpack/title.h"
+
+struct BuildRequest {
+    std::string stub;
+    std::string title; // UTF-8
+    std::string output;
+    std::vector<std::string> files;      // entries 1, 2, ... in PayloadEntryTable order
+    unsigned codePage = DefaultCodePage; // of the title field
+    bool rawStub = false;                // take the stub as it is, sealed or not
+};
+
+// Writes the installer to a file beside request.output and renames it into place when it
+// is complete; on any failure nothing is left behind.
+CommandResult BuildInstallerFile(const BuildRequest& request);
+
+CommandResult RunBuild(const Arguments& args);

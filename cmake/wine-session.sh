@@ -7,6 +7,9 @@
 #   wine-session.sh STATE_DIR run PROG ARGS  run a Windows program in it; its exit status
 #                                            is this script's
 #   wine-session.sh STATE_DIR env            print the variables a caller needs
+#
+# With SFX_WINE_DISPLAY set (say to $DISPLAY), start uses that X display instead of
+# starting a virtual one.
 set -eu
 
 mkdir -p "$1"
@@ -31,9 +34,7 @@ stop() {
     fi
 }
 
-start() {
-    stop
-    mkdir -p "$WINEPREFIX"
+start_xvfb() {
     local n pid
     # Sessions of several build directories may start at once: take the first display
     # whose server really comes up.
@@ -54,12 +55,26 @@ start() {
     done
     echo "$pid" >"$state/xvfb.pid"
     echo ":$n" >"$state/display"
-    export DISPLAY=":$n"
+}
+
+start() {
+    stop
+    mkdir -p "$WINEPREFIX"
+    if [ -n "${SFX_WINE_DISPLAY:-}" ]; then
+        echo "$SFX_WINE_DISPLAY" >"$state/display"
+    else
+        start_xvfb
+    fi
+    export DISPLAY="$(display_of)"
     wineserver -p </dev/null >/dev/null 2>&1
     # The first program starts Wine's background services, which keep its streams open.
     wineboot -i </dev/null >/dev/null 2>&1
     # Let Wine draw window captions itself, so screenshots show them.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
+    # No theme: as on Windows, programs without a manifest asking for the version 6
+    # common controls get the classic ones, with a segmented progress bar.
+    wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d 0 /f \
+        </dev/null >/dev/null 2>&1
     wine cmd /c exit </dev/null >/dev/null 2>&1
 }
 

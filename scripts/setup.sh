@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build g++ libgtest-dev googletest           # native build and tests
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix      # Windows cross compilers
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686        # windres, objdump for PE files
-    wine wine64 xvfb xauth                                   # Windows tests on a virtual display
+    wine wine64 fonts-wine xvfb xauth                        # Windows tests on a virtual display
     imagemagick                                              # artwork and screenshots
     clang libclang-rt-14-dev                                 # fuzzing
 )

@@ -20,7 +20,10 @@ ARROW_DARK = (160, 70, 10)
 INK = (20, 30, 40)
 
 
-def lerp(a, b, t):
+def lerp(a, b, t, steps=6):
+    """A colour between a and b; t is rounded to a few steps, so that the pictures
+    use few colours and their palettes stay small."""
+    t = round(t * (steps - 1)) / (steps - 1)
     return tuple(round(a[i] + (b[i] - a[i]) * t) for i in range(3))
 
 

@@ -89,12 +89,16 @@ TEST_F(InstallerTest, AZeroByteEndsTheTitle) {
     EXPECT_EQ("Kelvane", ControlText(dialog, IDC_PRODUCT));
 }
 
-TEST_F(InstallerTest, StubWithoutPayloadSaysSo) {
+TEST_F(InstallerTest, StubWithoutPayloadSaysSoAndShowsItsSealedLength) {
     Launch(stub);
     EXPECT_EQ("NO INSTALL DATA FOUND", ControlText(dialog, IDC_PRODUCT));
+    ClickControl(dialog, IDC_ABOUT);
+    HWND about = process.WaitForWindow(AboutCaption);
+    ASSERT_NE(nullptr, about);
+    EXPECT_EQ(std::to_string(stub.size()), ControlText(about, IDC_SIZE));
 }
 
-TEST_F(InstallerTest, VanishedProgramFileIsUnknown) {
+TEST_F(InstallerTest, VanishedProgramFileIsUnknownAndHasNoSize) {
     WriteFileBytes(installer, FullInstaller());
     ASSERT_TRUE(process.Start("\"" + installer + "\"", {"TEMP=" + temp}, true));
     // Moved away before it runs: neither its command line nor its module path opens.
@@ -103,6 +107,10 @@ TEST_F(InstallerTest, VanishedProgramFileIsUnknown) {
     dialog = process.WaitForWindow(Caption);
     ASSERT_NE(nullptr, dialog);
     EXPECT_EQ("UNKNOWN", ControlText(dialog, IDC_PRODUCT));
+    ClickControl(dialog, IDC_ABOUT);
+    HWND about = process.WaitForWindow(AboutCaption);
+    ASSERT_NE(nullptr, about);
+    EXPECT_EQ("NO EXE FOUND!", ControlText(about, IDC_SIZE));
 }
 
 TEST_F(InstallerTest, ReadyThenCancelWritesNothing) {
@@ -241,26 +249,6 @@ TEST_F(InstallerTest, AboutShowsTheFileSizeAndClosesThreeWays) {
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); })) << way;
         EXPECT_EQ("EEEV--", Looks()) << "back in Ready after closing way " << way;
     }
-}
-
-TEST_F(InstallerTest, AboutOfAVanishedFileFindsNoExe) {
-    WriteFileBytes(installer, FullInstaller());
-    ASSERT_TRUE(process.Start("\"" + installer + "\"", {"TEMP=" + temp}, true));
-    ASSERT_TRUE(MoveFileA(installer.c_str(), (dir / "moved.exe").c_str()));
-    process.Resume();
-    dialog = process.WaitForWindow(Caption);
-    ClickControl(dialog, IDC_ABOUT);
-    HWND about = process.WaitForWindow(AboutCaption);
-    ASSERT_NE(nullptr, about);
-    EXPECT_EQ("NO EXE FOUND!", ControlText(about, IDC_SIZE));
-}
-
-TEST_F(InstallerTest, AboutOfABareStubShowsItsSealedLength) {
-    Launch(stub);
-    ClickControl(dialog, IDC_ABOUT);
-    HWND about = process.WaitForWindow(AboutCaption);
-    ASSERT_NE(nullptr, about);
-    EXPECT_EQ(std::to_string(stub.size()), ControlText(about, IDC_SIZE));
 }
 
 TEST_F(InstallerTest, SystemCommandOpensAboutEvenDuringARun) {

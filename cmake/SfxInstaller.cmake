@@ -60,8 +60,10 @@ function(sfx_add_installer name)
         list(APPEND depends ${SFXPACK_HOST})
     endif()
 
+    # A semicolon would split the title into several arguments.
+    string(REPLACE ";" "$<SEMICOLON>" title "${ARG_TITLE}")
     add_custom_command(OUTPUT ${output}
-        COMMAND ${SFXPACK_HOST} build --stub ${stub} --title ${ARG_TITLE} -o ${output} ${options} ${files}
+        COMMAND ${SFXPACK_HOST} build --stub ${stub} --title "${title}" -o ${output} ${options} ${files}
         DEPENDS ${depends}
         COMMENT "Packing installer ${name}"
         VERBATIM)

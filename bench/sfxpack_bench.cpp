@@ -6,12 +6,11 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/wait.h>
-#include <time.h>
 
 #include <string>
 #include <vector>
 
-#include "engine/payload.h"
+#include "bench/bench_support.h"
 #include "engine/seal.h"
 #include "tools/sfxpack/seal.h"
 
@@ -20,14 +19,6 @@ extern char** environ;
 namespace {
 
 constexpr int Rounds = 7;
-constexpr size_t MiB = 1u << 20;
-const size_t EntryMebibytes[PayloadEntryCount] = {96, 64, 40, 24, 16, 12, 4}; // 256 in all
-
-double Now() {
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 // Runs a program found on PATH and returns how long it took; stops the benchmark when
 // it fails.
@@ -48,27 +39,6 @@ double TimeProgram(const std::vector<std::string>& args) {
     return Now() - start;
 }
 
-void Shell(const std::string& command) {
-    if (system(command.c_str()) != 0) {
-        fprintf(stderr, "sfxpack_bench: '%s' failed\n", command.c_str());
-        exit(1);
-    }
-}
-
-// A file of pseudo-random bytes, so that nothing along the way can take a shortcut.
-void WriteRandomFile(const std::string& path, size_t size, uint32_t seed) {
-    FILE* file = fopen(path.c_str(), "wb");
-    std::vector<uint32_t> chunk(MiB / sizeof(uint32_t));
-    for (size_t done = 0; done < size; done += MiB) {
-        for (uint32_t& word : chunk) {
-            seed = seed * 1103515245u + 12345u;
-            word = seed;
-        }
-        fwrite(chunk.data(), 1, MiB, file);
-    }
-    fclose(file);
-}
-
 // A stand-in stub of the classic length holding one seal block, sealed.
 void WriteStub(const std::string& path) {
     std::vector<char> stub(static_cast<size_t>(UnsealedStubLength), '\x90');
@@ -83,29 +53,20 @@ void WriteStub(const std::string& path) {
     }
 }
 
-struct Best {
-    double time = 1e9;
-    void Take(double t) { time = t < time ? t : time; }
-};
-
 } // namespace
 
 int main() {
-    const char* tmp = getenv("TMPDIR");
-    std::string work = std::string(tmp != nullptr ? tmp : "/tmp") + "/sfxpack-bench-XXXXXX";
-    if (mkdtemp(&work[0]) == nullptr) {
-        perror("mkdtemp");
-        return 1;
-    }
+    const std::string work = MakeWorkDirectory("sfxpack-bench");
     const std::string installer = work + "/installer.exe";
     const std::string stub = work + "/stub.exe";
     WriteStub(stub);
     std::vector<std::string> build = {SFXPACK_PATH, "build",     "--stub", stub,
                                       "--title",    "Benchmark", "-o",     installer};
     std::vector<std::string> copy = {"cp"};
+    RunShell("mkdir '" + work + "/input'");
+    WriteEntryFiles(work + "/input");
     for (int k = 0; k < PayloadEntryCount; ++k) {
-        std::string path = work + "/input-" + (PayloadEntryTable[k] + 1);
-        WriteRandomFile(path, EntryMebibytes[k] * MiB, 1000u + static_cast<uint32_t>(k));
+        std::string path = work + "/input/" + (PayloadEntryTable[k] + 1);
         build.push_back(path);
         copy.push_back(path);
     }
@@ -116,10 +77,10 @@ int main() {
 
     Best cpForBuild, ours, cpForExtract, unpack;
     for (int round = 1; round <= Rounds; ++round) {
-        Shell(clear);
+        RunShell(clear);
         double cp1 = TimeProgram(copy);
         double b = TimeProgram(build);
-        Shell("rm -rf '" + work + "/cp'; mkdir '" + work + "/cp'");
+        RunShell("rm -rf '" + work + "/cp'; mkdir '" + work + "/cp'");
         double cp2 = TimeProgram(copy);
         double e = TimeProgram(extract);
         printf("round %d: cp %.3f s, build %.3f s, cp %.3f s, extract %.3f s\n", round, cp1, b, cp2, e);
@@ -129,11 +90,8 @@ int main() {
         unpack.Take(e);
     }
     // The last round's entries must be the inputs themselves.
-    for (int k = 0; k < PayloadEntryCount; ++k) {
-        std::string name = PayloadEntryTable[k] + 1;
-        Shell("cmp -s '" + work + "/input-" + name + "' '" + work + "/out/" + name + "'");
-    }
-    Shell("rm -rf '" + work + "'");
+    ExpectSameEntries(work + "/input", work + "/out");
+    RunShell("rm -rf '" + work + "'");
     printf("best: cp %.3f s, build %.3f s; cp %.3f s, extract %.3f s (256 MiB, 7 entries)\n", cpForBuild.time,
            ours.time, cpForExtract.time, unpack.time);
     printf("ratio build/cp %.2f (target 1.10), extract/cp %.2f (target 1.20)\n", ours.time / cpForBuild.time,

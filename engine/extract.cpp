@@ -3,29 +3,31 @@
 
 #include <stdint.h>
 
+#include "platform/system.h"
+
 namespace {
 
-// Copies one entry's data from the program file to its output, block by block. Returns
-// false when the program file ended before the entry did; what was read is written.
-bool CopyEntry(CFileStream& program, int32_t length, int32_t fileLength, CFileStream& output,
+// Copies the data of one entry, as far as the payload holds it, from the program file to
+// its output, block by block, with one progress position per block.
+void CopyEntry(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
                CExtractProgress& progress) {
     unsigned char buffer[CopyBlockSize];
-    int32_t remaining = length;
+    program.Seek(entry.offset);
+    int64_t remaining = entry.available;
     while (remaining > 0) {
-        int32_t block = remaining > CopyBlockSize ? CopyBlockSize : remaining;
-        remaining -= block;
-        size_t got = program.Read(buffer, static_cast<size_t>(block));
+        size_t block = remaining > CopyBlockSize ? CopyBlockSize : static_cast<size_t>(remaining);
+        remaining -= static_cast<int64_t>(block);
+        size_t got = program.Read(buffer, block);
         // An output that could not be created still has its bytes read, so that the
-        // entries after it stay in step.
+        // progress goes on as for the others.
         if (output.IsOpen()) {
             output.Write(buffer, got);
         }
-        progress.OnPosition(ProgressPercent(static_cast<int32_t>(program.GetPosition()), fileLength));
-        if (got < static_cast<size_t>(block)) {
-            return false;
+        progress.OnPosition(ProgressPercent(static_cast<int32_t>(program.GetPosition()), total));
+        if (got < block) {
+            return;
         }
     }
-    return true;
 }
 
 } // namespace
@@ -47,48 +49,27 @@ int ProgressPercent(int32_t position, int32_t fileLength) {
 
 ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const CString& targetDirectory,
                                  CExtractProgress& progress) {
-    program.SeekToEnd();
-    const int64_t realLength = program.GetPosition();
-    const int64_t payloadStart = static_cast<int64_t>(stubLength) + TitleFieldLength;
-    // Lengths and positions are signed 32-bit values in the layout; a longer file holds
-    // no payload that could be read.
-    if (stubLength < 0 || realLength > INT32_MAX || realLength < payloadStart + 1) {
+    CPayloadWalk walk(program, stubLength);
+    if (!walk.HasPayload()) {
         return ExtractResult::NoPayload;
     }
-    const int32_t fileLength = static_cast<int32_t>(realLength);
-    program.Seek(payloadStart);
+    // The progress counts the whole file up to the payload's end, stub included.
+    const int32_t total = static_cast<int32_t>(walk.GetBounds().end);
     progress.OnBegin();
 
     ExtractResult result = ExtractResult::Complete;
-    auto fail = [&result](ExtractResult failure) {
-        if (result == ExtractResult::Complete) {
-            result = failure;
-        }
-    };
-    for (int entry = 0; entry < PayloadEntryCount; ++entry) {
-        int64_t position = program.GetPosition();
-        if (entry >= RequiredEntryCount && position >= fileLength) {
-            break;
-        }
-        // No length field left: the rest of the payload is missing, and nothing is
-        // created for entries that are not there.
-        if (fileLength - position < LengthFieldDigits) {
-            fail(ExtractResult::Truncated);
-            break;
-        }
+    PayloadEntry entry;
+    while (walk.Next(entry)) {
         CFileStream output;
-        if (!output.Open(targetDirectory + PayloadEntryTable[entry], CFileStream::modeWrite)) {
-            fail(ExtractResult::WriteFailed);
+        bool written = output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeWrite);
+        CopyEntry(program, entry, total, output, progress);
+        written = written && output.Close();
+        if (!written && result == ExtractResult::Complete) {
+            result = ExtractResult::WriteFailed;
         }
-        int32_t length = ReadEntryLength(program);
-        bool whole = CopyEntry(program, length, fileLength, output, progress);
-        if (output.IsOpen() && !output.Close()) {
-            fail(ExtractResult::WriteFailed);
-        }
-        if (!whole) {
-            fail(ExtractResult::Truncated);
-            break;
-        }
+    }
+    if (walk.GetEnd() != WalkEnd::Complete && result == ExtractResult::Complete) {
+        result = ExtractResult::Truncated;
     }
     progress.OnPosition(100);
     progress.OnEnd();
@@ -99,6 +80,12 @@ ExtractResult ExtractPayload(CWnd& progress, CWnd& status) {
     CFileStream program;
     if (!OpenProgramFile(program)) {
         return ExtractResult::NoProgramFile;
+    }
+    // Only a changed file counts: whether its signer is trusted is for Windows to judge
+    // when it starts the setup program, and a system that cannot check lets it pass.
+    if (FindPayloadBounds(program).signature == Signature::AtEnd &&
+        CheckSignatureDigest(program) == DigestCheck::Mismatch) {
+        return ExtractResult::BadDigest;
     }
     CWindowProgress windows(progress, status);
     return ExtractPayloadFrom(program, StubLength, GetEnvironmentText("TEMP"), windows);

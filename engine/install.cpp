@@ -45,6 +45,7 @@ InstallEnd RunSetupProgram(ExtractResult extracted, const CString& temp) {
     case ExtractResult::NoProgramFile:
     case ExtractResult::NoPayload:
     case ExtractResult::Truncated:
+    case ExtractResult::BadDigest:
         return {ExitPackageInvalid, DamagedInstallerText};
     case ExtractResult::WriteFailed:
         // Without TEMP the files went to the root of the current drive.

@@ -96,11 +96,17 @@ CString ReadTitleField(CFileStream& stream) {
 }
 
 CString ReadInstallTitle(CFileStream& stream, int32_t stubLength) {
-    if (GetStreamLength(stream) == stubLength) {
+    const PayloadBounds bounds = FindPayloadBounds(stream);
+    if (bounds.end == stubLength || IsSigningPadding(stream, bounds, stubLength)) {
         return "NO INSTALL DATA FOUND";
     }
     stream.Seek(stubLength);
-    return ReadTitleField(stream);
+    CString title = ReadTitleField(stream);
+    // A signed file's certificate table is no part of the title.
+    for (int64_t i = bounds.end - stubLength; i >= 0 && i < TitleFieldLength; ++i) {
+        title.SetAt(static_cast<int>(i), ' ');
+    }
+    return title;
 }
 
 CString GetInstallTitle() {

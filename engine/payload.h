@@ -33,6 +33,82 @@ void EncodeEntryLength(int32_t length, unsigned char field[LengthFieldDigits]);
 
 int32_t IntPower(int32_t base, int32_t exponent);
 
+// --- Where the payload ends -------------------------------------------------------
+
+// An Authenticode signature: a certificate table at the end of the file, named by the
+// security entry of the PE header's data directories (a file offset, not an address).
+// The signing tool first pads the file with zeros to a multiple of eight.
+enum class Signature {
+    None,      // no PE header, no security entry, or a header that does not hold up
+    AtEnd,     // a table that ends exactly at the end of the file
+    Misplaced, // the header names a table that does not end the file: read as unsigned
+};
+
+struct PayloadBounds {
+    int64_t fileLength = 0;
+    // Where the payload ends: the certificate table's offset when the file is signed,
+    // else the file's length.
+    int64_t end = 0;
+    Signature signature = Signature::None;
+    int64_t tableOffset = 0; // the table the header names (AtEnd or Misplaced)
+    int64_t tableSize = 0;
+    int64_t directoryOffset = 0; // of the header's security entry, for tools that remove it
+};
+
+// Reads the PE header of an open file, each field checked against the file's length.
+PayloadBounds FindPayloadBounds(CFileStream& file);
+
+// Fewer than eight zero bytes from position right up to a certificate table: the signing
+// tool's alignment, not payload.
+bool IsSigningPadding(CFileStream& file, const PayloadBounds& bounds, int64_t position);
+
+// --- Walking the payload -----------------------------------------------------------
+
+// One entry as the payload holds it.
+struct PayloadEntry {
+    int index = 0;                               // into PayloadEntryTable
+    unsigned char field[LengthFieldDigits] = {}; // the length field as stored
+    int32_t declared = 0;                        // its value, decoded leniently
+    int64_t offset = 0;                          // of the data, right after the field
+    int64_t available = 0; // data bytes before the payload's end: declared (0 when that is
+                           // negative) unless the file is cut short
+};
+
+enum class WalkEnd {
+    Walking,
+    Complete, // entry 6 ended with nothing but padding after it, or entry 7 was read
+    FieldCut, // the payload ends inside (or before) a length field
+    EntryCut, // the payload ends inside an entry's data
+};
+
+// Walks the length fields of an installer's payload the way the stub reads it, up to
+// the payload's end; it never reads entry data. Entries 1 to 6 are always there; entry
+// 7 only when bytes other than signing padding follow entry 6; nothing after entry 7.
+// The walk seeks the stream itself, so a reader of entry data seeks to entry.offset.
+class CPayloadWalk {
+  public:
+    CPayloadWalk(CFileStream& file, int32_t stubLength);
+
+    const PayloadBounds& GetBounds() const { return m_bounds; }
+    // The file holds at least one byte after the title field besides signing padding,
+    // and the whole payload lies within the signed 32-bit positions the stub uses.
+    bool HasPayload();
+    // The next entry; false when the walk is over (see GetEnd). An entry whose data is
+    // cut short is the last one.
+    bool Next(PayloadEntry& entry);
+    WalkEnd GetEnd() const { return m_end; }
+    // Where the walk stands: after the last length field and the data it declares.
+    int64_t GetPosition() const { return m_position; }
+
+  private:
+    CFileStream& m_file; // borrowed
+    PayloadBounds m_bounds;
+    int32_t m_stubLength;
+    int64_t m_position;
+    int m_index = 0;
+    WalkEnd m_end = WalkEnd::Walking;
+};
+
 // --- Reading the program file ------------------------------------------------------
 
 // The program's path as the first token of a command line: inside leading double quotes,
@@ -72,6 +148,7 @@ enum class ExtractResult {
     NoProgramFile, // the program file could not be opened
     NoPayload,     // the file is too short to hold a payload
     Truncated,     // the file ends inside the payload
+    BadDigest,     // the file is signed, and changed since: nothing was extracted
     WriteFailed,   // an entry could not be created or written completely
 };
 
@@ -111,5 +188,6 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
                                  CExtractProgress& progress);
 
 // The installer's own extraction: the program file into the TEMP directory, progress on
-// the dialog's bar, which is hidden at the end in favour of the status text.
+// the dialog's bar, which is hidden at the end in favour of the status text. A signed
+// program file is first checked against its signature's digest.
 ExtractResult ExtractPayload(CWnd& progress, CWnd& status);

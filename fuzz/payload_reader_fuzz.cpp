@@ -1,6 +1,7 @@
 // fuzz/payload_reader_fuzz.cpp: any bytes as an installer, read as list and verify do.
-// Entries must lie inside the file and hold no more than declared, a complete payload
-// must account for every byte, and the problem and the JSON listing must be well-formed.
+// Entries must lie inside the payload and hold no more than declared, a complete payload
+// must account for every byte up to its end (a signature's padding aside), and the
+// problem and the JSON listing must be well-formed.
 #include <string.h>
 
 #include "fuzz/fuzz_support.h"
@@ -101,14 +102,15 @@ void CheckLayout(const PayloadLayout& layout) {
         Require(entry.offset == expected, "each entry follows its length field and the entry before");
         Require(entry.available >= 0 && entry.available <= entry.declared,
                 "no entry holds more than it declares");
-        Require(entry.offset + entry.available <= layout.fileLength, "every entry lies inside the file");
+        Require(entry.offset + entry.available <= layout.bounds.end, "every entry lies inside the payload");
         expected = entry.offset + entry.declared + LengthFieldDigits;
     }
     if (layout.IsComplete()) {
         Require(layout.entryCount >= RequiredEntryCount, "a complete payload has six or seven entries");
         const LayoutEntry& last = layout.entries[layout.entryCount - 1];
-        Require(last.offset + last.declared == layout.fileLength,
-                "a complete payload ends at the end of the file");
+        const int64_t rest = layout.bounds.end - (last.offset + last.declared);
+        Require(rest == 0 || (layout.bounds.signature == Signature::AtEnd && rest > 0 && rest < 8),
+                "a complete payload ends at the payload's end, or at a signature's padding");
     }
     std::string problem = DescribeProblem(layout);
     Require(problem.empty() == layout.IsComplete(), "a problem is described exactly when there is one");

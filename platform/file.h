@@ -22,6 +22,9 @@ class CFileStream {
     // Attributes
     bool IsOpen() const { return m_handle != InvalidHandle; }
     int64_t GetPosition() const;
+    // The system's handle (a file descriptor or a HANDLE), for calls the stream does not
+    // wrap; they must leave the position to Seek.
+    intptr_t GetOsHandle() const { return m_handle; }
 
     // Operations
     // Paths are Windows paths; the portable backend maps them onto the host (see

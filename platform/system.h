@@ -3,10 +3,22 @@
 #pragma once
 
 #include "platform/cstring.h"
+#include "platform/file.h"
 #include "platform/wintypes.h"
 
 // The running program's own file, as the loader found it.
 CString GetModulePath();
+
+enum class DigestCheck {
+    Matches,    // the file is as it was signed
+    Mismatch,   // the file was changed after it was signed
+    NotChecked, // no signature the system could check, or no system that checks them
+};
+
+// Asks the system whether a signed file still matches its Authenticode digest: no user
+// interface, no revocation check, nothing fetched from the network. Whether the signer
+// is trusted is not asked here. The stream's position is kept.
+DigestCheck CheckSignatureDigest(CFileStream& file);
 
 #ifdef _WIN32
 // From now on the program loads DLLs from the system directory only, never from beside

@@ -1,5 +1,7 @@
 // tests/extract_test.cpp: copying the entries out of an installer file, the progress it
 // shows, and what happens with damaged files and unwritable targets.
+#include <stdio.h>
+
 #include <gtest/gtest.h>
 
 #include "engine/payload.h"
@@ -195,6 +197,41 @@ TEST_F(ExtractTest, MissingTargetDirectoryFailsButStillRunsTheBar) {
               Extract(BuildInstaller(TestStub, "Title", entries), dir / "absent"));
     EXPECT_EQ(100, progress.positions().back());
     ExpectBarSwappedForStatus();
+}
+
+// Signing pads to a multiple of eight and appends the certificate table: neither is an
+// entry, whatever the number of entries and the padding.
+TEST_F(ExtractTest, SignedInstallersEndAtTheirCertificateTable) {
+    for (size_t files : {1, 6, 7}) {
+        for (size_t padding = 8; padding-- > 0;) {
+            SCOPED_TRACE(std::to_string(files) + " files, " + std::to_string(padding) + " bytes of padding");
+            std::vector<std::string> entries = SixEntries();
+            entries.resize(files < RequiredEntryCount ? RequiredEntryCount : files);
+            for (size_t k = files; k < entries.size(); ++k) {
+                entries[k].clear();
+            }
+            if (files == 7) {
+                entries[6] = PatternBytes(100, 8);
+            }
+            const std::string stub = PeStub(TestStub, true);
+            const size_t unpadded = BuildInstaller(stub, "Title", entries).size();
+            entries[0] += PatternBytes((8 - (unpadded + padding) % 8) % 8, 9);
+            std::string image = BuildInstaller(stub, "Title", entries);
+            ASSERT_EQ(padding, (8 - image.size() % 8) % 8);
+            AppendCertificateTable(image, 1500);
+            std::remove((dir / "temp/knxl.dat").c_str());
+
+            EXPECT_EQ(ExtractResult::Complete, Extract(image));
+            for (size_t k = 0; k < entries.size(); ++k) {
+                EXPECT_EQ(entries[k], Output(static_cast<int>(k))) << EntryFiles[k];
+            }
+            EXPECT_EQ(files == 7, Exists(6));
+        }
+    }
+    // The progress counts up to the table, not to the end of the file: the last block of
+    // the last installer, without padding, ends at the table and shows 100.
+    const std::vector<int> positions = progress.positions();
+    EXPECT_EQ(100, positions[positions.size() - 2]);
 }
 
 TEST_F(ExtractTest, TargetEndingInABackslashStillWorks) {

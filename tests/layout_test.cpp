@@ -114,3 +114,94 @@ TEST(ParseProgramPath, OnlyAQuotePairOrABlankEndsThePath) {
 }
 
 } // namespace
+
+// --- Where the payload ends -----------------------------------------------------------
+
+class PayloadBoundsTest : public ::testing::TestWithParam<bool> {
+  protected:
+    PayloadBounds Bounds(const std::string& image) {
+        OpenedFile file(image);
+        EXPECT_TRUE(file.opened);
+        return FindPayloadBounds(file.stream);
+    }
+    std::string Signed() const {
+        std::string image = BuildInstaller(PeStub(1500, GetParam()), "Title", {"abc"});
+        AppendCertificateTable(image, 600);
+        return image;
+    }
+    void SetEntry(std::string& image, uint32_t offset, uint32_t size) const {
+        size_t at = SecurityEntryOffset(image);
+        for (int i = 0; i < 4; ++i) {
+            image[at + i] = static_cast<char>(offset >> (8 * i));
+            image[at + 4 + i] = static_cast<char>(size >> (8 * i));
+        }
+    }
+};
+
+TEST_P(PayloadBoundsTest, ATableEndingTheFileEndsThePayload) {
+    const std::string image = Signed();
+    PayloadBounds bounds = Bounds(image);
+    EXPECT_EQ(Signature::AtEnd, bounds.signature);
+    EXPECT_EQ(static_cast<int64_t>(image.size()), bounds.fileLength);
+    EXPECT_EQ(static_cast<int64_t>(image.size() - 600), bounds.end);
+    EXPECT_EQ(bounds.end, bounds.tableOffset);
+    EXPECT_EQ(static_cast<int64_t>(SecurityEntryOffset(image)), bounds.directoryOffset);
+
+    const std::string unsignedImage = BuildInstaller(PeStub(1500, GetParam()), "Title", {"abc"});
+    EXPECT_EQ(Signature::None, Bounds(unsignedImage).signature);
+    EXPECT_EQ(static_cast<int64_t>(unsignedImage.size()), Bounds(unsignedImage).end);
+}
+
+TEST_P(PayloadBoundsTest, ATableElsewhereIsMisplacedAndTheWholeFileIsPayload) {
+    const std::string image = Signed();
+    const uint32_t length = static_cast<uint32_t>(image.size());
+    struct Case {
+        const char* what;
+        uint32_t offset;
+        uint32_t size;
+        std::string appended;
+    } cases[] = {
+        {"bytes appended after signing", length - 600, 600, "more"},
+        {"offset past the end", length + 8, 600, ""},
+        {"size overflowing 32 bits", length - 600, 0xFFFFFF00u, ""},
+        {"table shorter than its own header", length - 4, 4, ""},
+    };
+    for (const Case& c : cases) {
+        std::string changed = image + c.appended;
+        SetEntry(changed, c.offset, c.size);
+        PayloadBounds bounds = Bounds(changed);
+        EXPECT_EQ(Signature::Misplaced, bounds.signature) << c.what;
+        EXPECT_EQ(static_cast<int64_t>(changed.size()), bounds.end) << c.what;
+    }
+}
+
+TEST_P(PayloadBoundsTest, AHeaderThatDoesNotHoldUpIsUnsigned) {
+    const std::string image = Signed();
+    const size_t optional = 0x80 + 24;
+    const size_t directoryCount = optional + (GetParam() ? 108 : 92);
+    struct Case {
+        const char* what;
+        size_t at;
+        std::string bytes;
+    } cases[] = {
+        {"no MZ", 0, "ZM"},
+        {"PE header beyond the end", 0x3C, "\xF0\xFF\xFF\x7F"},
+        {"no PE signature", 0x80, "NE"},
+        {"unknown optional header", optional, "\x07\x01"},
+        {"optional header too short for the entry", 0x80 + 4 + 16, std::string("\x60\x00", 2)},
+        {"only four data directories", directoryCount, std::string("\x04\x00\x00\x00", 4)},
+    };
+    for (const Case& c : cases) {
+        std::string changed = image;
+        changed.replace(c.at, c.bytes.size(), c.bytes);
+        PayloadBounds bounds = Bounds(changed);
+        EXPECT_EQ(Signature::None, bounds.signature) << c.what;
+        EXPECT_EQ(static_cast<int64_t>(changed.size()), bounds.end) << c.what;
+    }
+    // Every prefix of the headers: never read outside the file, never signed.
+    for (size_t cut = 0; cut < 0x80 + 24 + 240; ++cut) {
+        EXPECT_NE(Signature::AtEnd, Bounds(image.substr(0, cut)).signature) << cut;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Pe32AndPe32Plus, PayloadBoundsTest, ::testing::Bool());

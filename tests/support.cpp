@@ -81,7 +81,12 @@ std::string LengthField(int32_t length) {
 
 std::string BuildInstaller(size_t stubLength, const std::string& title,
                            const std::vector<std::string>& entries) {
-    std::string image = PatternBytes(stubLength, 7);
+    return BuildInstaller(PatternBytes(stubLength, 7), title, entries);
+}
+
+std::string BuildInstaller(const std::string& stub, const std::string& title,
+                           const std::vector<std::string>& entries) {
+    std::string image = stub;
     std::string field = title.substr(0, TitleFieldLength);
     field.resize(TitleFieldLength, ' ');
     image += field;
@@ -90,6 +95,47 @@ std::string BuildInstaller(size_t stubLength, const std::string& title,
         image += entry;
     }
     return image;
+}
+
+namespace {
+
+constexpr size_t PeHeaderAt = 0x80;
+constexpr size_t OptionalHeaderAt = PeHeaderAt + 4 + 20;
+constexpr size_t DirectoryCount = 16;
+
+void PutLittleEndian(std::string& image, size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) {
+        image[at + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i));
+    }
+}
+
+bool IsPe32Plus(const std::string& peImage) { return peImage[OptionalHeaderAt + 1] == 2; }
+
+} // namespace
+
+std::string PeStub(size_t length, bool pe32Plus) {
+    std::string image = PatternBytes(length, 11);
+    const size_t directories = pe32Plus ? 112 : 96;
+    image.replace(0, 2, "MZ");
+    PutLittleEndian(image, 0x3C, PeHeaderAt, 4);
+    image.replace(PeHeaderAt, 4, std::string("PE\0\0", 4));
+    PutLittleEndian(image, PeHeaderAt + 4 + 16, static_cast<uint32_t>(directories + DirectoryCount * 8), 2);
+    PutLittleEndian(image, OptionalHeaderAt, pe32Plus ? 0x20B : 0x10B, 2);
+    PutLittleEndian(image, OptionalHeaderAt + directories - 4, DirectoryCount, 4);
+    image.replace(OptionalHeaderAt + directories, DirectoryCount * 8, std::string(DirectoryCount * 8, '\0'));
+    return image;
+}
+
+size_t SecurityEntryOffset(const std::string& peImage) {
+    return OptionalHeaderAt + (IsPe32Plus(peImage) ? 112 : 96) + 4 * 8;
+}
+
+void AppendCertificateTable(std::string& peImage, uint32_t tableSize) {
+    peImage.resize((peImage.size() + 7) / 8 * 8, '\0');
+    const size_t entry = SecurityEntryOffset(peImage);
+    PutLittleEndian(peImage, entry, static_cast<uint32_t>(peImage.size()), 4);
+    PutLittleEndian(peImage, entry + 4, tableSize, 4);
+    peImage += PatternBytes(tableSize, 13);
 }
 
 std::vector<int> RecordingWindow::positions() const {

@@ -40,10 +40,21 @@ std::string PatternBytes(size_t count, unsigned seed);
 // One length field as the layout stores it.
 std::string LengthField(int32_t length);
 
-// An installer image: stubLength bytes of stub, the title padded to 40 bytes, then one
-// length field and the data of each entry given.
+// An installer image: the stub, the title padded to 40 bytes, then one length field and
+// the data of each entry given. A stub given by its length is pattern bytes.
+std::string BuildInstaller(const std::string& stub, const std::string& title,
+                           const std::vector<std::string>& entries);
 std::string BuildInstaller(size_t stubLength, const std::string& title,
                            const std::vector<std::string>& entries);
+
+// A stub of length bytes that starts with a PE header (PE32, or PE32+ for 64-bit
+// programs) whose data directories are all empty, as a linker leaves them.
+std::string PeStub(size_t length, bool pe32Plus);
+// The file offset of the header's security entry (a file offset and a size).
+size_t SecurityEntryOffset(const std::string& peImage);
+// What a signing tool does to a PE image: zeros up to a multiple of eight, a certificate
+// table of tableSize bytes, and the security entry naming that table.
+void AppendCertificateTable(std::string& peImage, uint32_t tableSize);
 
 struct RecordedMessage {
     UINT message; // WM_SHOWWINDOW for a change of visibility

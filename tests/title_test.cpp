@@ -42,6 +42,18 @@ TEST(InstallTitle, BytesBeyondTheEndReadAsBlanks) {
     EXPECT_EQ(std::string(40, ' '), TitleOf(PatternBytes(TestStub - 1, 1)));
 }
 
+TEST(InstallTitle, ASignedFileEndsItsTitleAtTheCertificateTable) {
+    // A signed stub without payload: its padding is no title.
+    for (size_t length : {TestStub, TestStub + 1, TestStub + 7}) {
+        std::string bareStub = PeStub(length, false);
+        AppendCertificateTable(bareStub, 800);
+        EXPECT_EQ("NO INSTALL DATA FOUND", TitleOf(bareStub, length)) << length;
+    }
+    std::string cut = PeStub(TestStub, false) + "Kelvane!"; // no padding needed
+    AppendCertificateTable(cut, 800);
+    EXPECT_EQ("Kelvane!" + std::string(32, ' '), TitleOf(cut)) << "the table is not shown";
+}
+
 #ifndef _WIN32
 // The whole road from the command line, on the portable backend whose command line and
 // module path the test sets.

@@ -29,6 +29,9 @@ void PortableSetModulePath(const char* path) {
 
 void PortableSetDriveRoot(const char* hostDirectory) { g_driveRoot = hostDirectory; }
 
+// Only Windows checks Authenticode signatures.
+DigestCheck CheckSignatureDigest(CFileStream&) { return DigestCheck::NotChecked; }
+
 CString GetModulePath() {
     if (g_modulePathSet) {
         return g_modulePath;

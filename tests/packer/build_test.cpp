@@ -157,4 +157,32 @@ TEST_F(BuildTest, AFailedWriteLeavesNoOutputAndKeepsTheOldOne) {
 }
 #endif
 
+// A signed stub goes in as it was before signing, whatever the padding its signing took;
+// a stub changed after sealing is still refused.
+TEST_F(BuildTest, LeavesOutASignedStubsSignature) {
+    for (size_t size = 3000; size < 3008; ++size) {
+        const std::string unsignedStub = WriteSealedStub(dir / "pe-stub.exe", size, true);
+        std::string signedStub = unsignedStub;
+        AppendCertificateTable(signedStub, 900);
+        WriteFileBytes(dir / "pe-stub.exe", signedStub);
+        BuildRequest request = Request(2, dir / "signed-stub.exe");
+        request.stub = dir / "pe-stub.exe";
+        std::string note;
+        CommandResult result = BuildInstallerFile(request, &note);
+        ASSERT_FALSE(result.Failed()) << result.message;
+        EXPECT_NE(std::string::npos, note.find("signature is left out")) << note;
+        std::vector<std::string> entries = {contents[0], contents[1], "", "", "", ""};
+        EXPECT_EQ(ExpectedInstaller(unsignedStub, title, entries), ReadFileBytes(dir / "signed-stub.exe"))
+            << size;
+    }
+    std::string grown = WriteSealedStub(dir / "pe-stub.exe", 3000, true) + "grown after sealing";
+    AppendCertificateTable(grown, 900);
+    WriteFileBytes(dir / "pe-stub.exe", grown);
+    BuildRequest request = Request(2, dir / "signed-stub.exe");
+    request.stub = dir / "pe-stub.exe";
+    CommandResult refused = BuildInstallerFile(request);
+    EXPECT_EQ(ExitBadInput, refused.status);
+    EXPECT_NE(std::string::npos, refused.message.find("before its certificate table")) << refused.message;
+}
+
 } // namespace

@@ -36,6 +36,7 @@ TEST_F(CliTest, RoundTripThroughTheProgram) {
     ProgramRun list = RunSfxpack({"list", installer});
     EXPECT_EQ(0, list.status) << list.err;
     EXPECT_EQ("stub length  1000\n"
+              "signature    none\n"
               "title        \"Kelvane Pro                             \"\n"
               "entry  name           offset      length\n"
               "    1  Setup.exe        1050         300\n"

@@ -127,4 +127,37 @@ TEST_F(LayoutTest, ReportsBytesAfterTheLastEntryAndStubsThatDoNotFit) {
     EXPECT_EQ("no payload: the file ends where the stub does, after 100 bytes", DescribeProblem(bare));
 }
 
+// A signature's padding and certificate table are neither entries nor trailing bytes;
+// a table the stub would take for payload is a problem of its own.
+TEST_F(LayoutTest, ReadsSignedInstallersUpToTheirCertificateTable) {
+    const std::string stub = PeStub(600, false);
+    for (size_t extra = 0; extra < 8; ++extra) {
+        std::string image = BuildInstaller(stub, "T", {"1", "2", "3", "4", "5", std::string(1 + extra, '6')});
+        AppendCertificateTable(image, 700);
+        PayloadLayout layout = Read(image, 600);
+        EXPECT_TRUE(layout.IsComplete()) << extra << ": " << DescribeProblem(layout);
+        EXPECT_EQ(6, layout.entryCount) << extra;
+        EXPECT_EQ(Signature::AtEnd, layout.bounds.signature);
+        EXPECT_EQ(static_cast<int64_t>(image.size() - 700), layout.bounds.tableOffset);
+    }
+
+    std::string seven = BuildInstaller(stub, "T", {"1", "2", "3", "4", "5", "6", "7"});
+    std::string trailing = seven + "xyz";
+    AppendCertificateTable(trailing, 700);
+    EXPECT_EQ(LayoutProblem::TrailingBytes, Read(trailing, 600).problem) << "bytes besides zeros";
+
+    std::string appended = seven;
+    AppendCertificateTable(appended, 700);
+    appended += "after signing";
+    PayloadLayout misplaced = Read(appended, 600);
+    EXPECT_EQ(LayoutProblem::TableMisplaced, misplaced.problem);
+    EXPECT_EQ(0u, DescribeProblem(misplaced).find("the PE header names a certificate table at "));
+
+    std::string signedStub = stub;
+    AppendCertificateTable(signedStub, 700);
+    PayloadLayout bare = Read(signedStub, 600);
+    EXPECT_EQ(LayoutProblem::NoPayload, bare.problem);
+    EXPECT_EQ(LayoutProblem::TableOverlaps, Read(signedStub, 601).problem);
+}
+
 } // namespace

@@ -19,9 +19,11 @@
 const char* const EntryNames[7] = {"Setup.exe", "Setup.jar", "setup.aux", "setup.cls",
                                    "knxf.dat",  "knxr.dat",  "knxl.dat"};
 
-std::string WriteSealedStub(const std::string& path, size_t size) {
-    std::string stub = PatternBytes(size, 99);
-    stub.replace(size / 3, StubSealMarkerLength, StubSealMarker, StubSealMarkerLength);
+std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader) {
+    std::string stub = peHeader ? PeStub(size, true) : PatternBytes(size, 99);
+    // Past the PE header.
+    const size_t sealAt = peHeader ? size * 2 / 3 : size / 3;
+    stub.replace(sealAt, StubSealMarkerLength, StubSealMarker, StubSealMarkerLength);
     WriteFileBytes(path, stub);
     int32_t length = 0;
     if (SealStubFile(path.c_str(), &length) != SealStatus::Sealed) {

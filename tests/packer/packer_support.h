@@ -12,9 +12,9 @@
 #include "tests/support.h"
 #include "tools/sfxpack/cli.h"
 
-// A stand-in stub of size bytes: pattern bytes around one seal block, sealed. Returns its
-// bytes.
-std::string WriteSealedStub(const std::string& path, size_t size);
+// A stand-in stub of size bytes: pattern bytes (after a PE header when asked) around one
+// seal block, sealed. Returns its bytes.
+std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader = false);
 
 // The names in a directory, sorted; empty when it does not exist.
 std::vector<std::string> ListDirectory(const std::string& path);

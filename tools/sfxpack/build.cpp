@@ -33,11 +33,22 @@ const char BuildUsage[] =
     "\n"
     "No file, and no installer as a whole, may reach 2 GiB (2147483648 bytes). The\n"
     "output is written beside OUTPUT under a temporary name and renamed when complete,\n"
-    "so it is never left half-written; the same inputs always give the same bytes.\n";
+    "so it is never left half-written; the same inputs always give the same bytes.\n"
+    "A signed stub goes in without its signature (certificate table and the PE header's\n"
+    "entry for it), and a note says so: sign the installer after building it.\n";
+
+// The part of the stub that goes into an installer, and the header entry naming its
+// certificate table when it is signed.
+struct StubPart {
+    int64_t length = 0;
+    int64_t securityEntry = -1; // file offset of the entry to clear; -1 when unsigned
+};
 
 // The stub's seal must record the stub's own size, or the payload would be looked for
-// at the wrong offset.
-CommandResult CheckSealed(const std::string& stub) {
+// at the wrong offset. A signed stub's own size is its size before signing: without the
+// certificate table and without the zeros that aligned it.
+CommandResult CheckSealed(const std::string& stub, CFileStream& file, const PayloadBounds& bounds,
+                          StubPart& part) {
     std::string systemPath;
     int32_t stored = 0;
     int64_t size = 0;
@@ -45,13 +56,15 @@ CommandResult CheckSealed(const std::string& stub) {
                                                        : SealStatus::IoError;
     switch (status) {
     case SealStatus::Sealed:
-        if (stored == size) {
+        if (stored == bounds.end || (stored < bounds.end && IsSigningPadding(file, bounds, stored))) {
+            part.length = stored;
             return Succeed();
         }
         return Fail(ExitBadInput,
-                    "%s: the stub is not sealed: its seal says %ld bytes but the file has %lld "
+                    "%s: the stub is not sealed: its seal says %ld bytes but the file has %lld%s "
                     "(run 'sfxpack seal' on it after linking, or give --raw-stub)",
-                    stub.c_str(), static_cast<long>(stored), static_cast<long long>(size));
+                    stub.c_str(), static_cast<long>(stored), static_cast<long long>(bounds.end),
+                    bounds.signature == Signature::AtEnd ? " before its certificate table" : "");
     case SealStatus::NoMarker:
         return Fail(ExitBadInput,
                     "%s: no seal found, so this is no stub of ours (give --raw-stub to use it as it is)",
@@ -63,6 +76,27 @@ CommandResult CheckSealed(const std::string& stub) {
         break;
     }
     return Fail(ExitIoError, "%s: cannot read the stub", stub.c_str());
+}
+
+// A signature is made over the whole installer once it is built, so a signed stub loses
+// its own: the certificate table goes, and the header entry naming it is cleared.
+CommandResult MeasureStub(const BuildRequest& request, StubPart& part, bool& wasSigned) {
+    std::string systemPath;
+    CFileStream file;
+    if (!ToSystemPath(request.stub, systemPath) || !file.Open(systemPath.c_str(), CFileStream::modeRead)) {
+        return Fail(ExitIoError, "%s: cannot read the stub", request.stub.c_str());
+    }
+    const PayloadBounds bounds = FindPayloadBounds(file);
+    if (bounds.signature == Signature::Misplaced) {
+        return Fail(ExitBadInput,
+                    "%s: the PE header names a certificate table at %lld that does not end the file; "
+                    "is this a stub?",
+                    request.stub.c_str(), static_cast<long long>(bounds.tableOffset));
+    }
+    wasSigned = bounds.signature == Signature::AtEnd;
+    part.length = bounds.end;
+    part.securityEntry = wasSigned ? bounds.directoryOffset : -1;
+    return request.rawStub ? Succeed() : CheckSealed(request.stub, file, bounds, part);
 }
 
 // Opens an input and takes its size; refuses directories and files too large for an entry.
@@ -84,13 +118,17 @@ CommandResult OpenInput(const std::string& path, CSysFile& file, FileInfo& info)
 struct BuildInputs {
     CSysFile stub;
     FileInfo stubInfo;
+    StubPart stubPart;
     CSysFile files[PayloadEntryCount];
     FileInfo fileInfo[PayloadEntryCount];
     int entryCount = 0; // entries written: at least RequiredEntryCount
 };
 
-CommandResult OpenInputs(const BuildRequest& request, BuildInputs& inputs) {
+CommandResult OpenInputs(const BuildRequest& request, BuildInputs& inputs, bool& stubWasSigned) {
     CommandResult result = OpenInput(request.stub, inputs.stub, inputs.stubInfo);
+    if (!result.Failed()) {
+        result = MeasureStub(request, inputs.stubPart, stubWasSigned);
+    }
     for (size_t k = 0; k < request.files.size() && !result.Failed(); ++k) {
         result = OpenInput(request.files[k], inputs.files[k], inputs.fileInfo[k]);
     }
@@ -99,8 +137,8 @@ CommandResult OpenInputs(const BuildRequest& request, BuildInputs& inputs) {
     }
     int count = static_cast<int>(request.files.size());
     inputs.entryCount = count > RequiredEntryCount ? count : RequiredEntryCount;
-    int64_t total =
-        inputs.stubInfo.size + TitleFieldLength + static_cast<int64_t>(inputs.entryCount) * LengthFieldDigits;
+    int64_t total = inputs.stubPart.length + TitleFieldLength +
+                    static_cast<int64_t>(inputs.entryCount) * LengthFieldDigits;
     for (int k = 0; k < count; ++k) {
         total += inputs.fileInfo[k].size;
     }
@@ -131,10 +169,23 @@ CommandResult CheckOutput(const BuildRequest& request, const BuildInputs& inputs
     return Succeed();
 }
 
+// The stub, its security entry cleared when it had one.
+bool WriteStub(BuildInputs& inputs, CSysFile& output) {
+    const StubPart& part = inputs.stubPart;
+    if (part.securityEntry < 0) {
+        return output.CopyFrom(inputs.stub, part.length);
+    }
+    unsigned char entry[8];
+    const unsigned char cleared[sizeof entry] = {};
+    return output.CopyFrom(inputs.stub, part.securityEntry) &&
+           inputs.stub.Read(entry, sizeof entry) == sizeof entry && output.Write(cleared, sizeof cleared) &&
+           output.CopyFrom(inputs.stub,
+                           part.length - part.securityEntry - static_cast<int64_t>(sizeof entry));
+}
+
 bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std::string& titleField,
                     CSysFile& output) {
-    if (!output.CopyFrom(inputs.stub, inputs.stubInfo.size) ||
-        !output.Write(titleField.data(), titleField.size())) {
+    if (!WriteStub(inputs, output) || !output.Write(titleField.data(), titleField.size())) {
         return false;
     }
     for (int k = 0; k < inputs.entryCount; ++k) {
@@ -151,15 +202,16 @@ bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std:
 
 } // namespace
 
-CommandResult BuildInstallerFile(const BuildRequest& request) {
+CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note) {
     std::string titleField;
     CommandResult result = EncodeTitle(request.title, request.codePage, titleField);
     BuildInputs inputs;
+    bool stubWasSigned = false;
     if (!result.Failed()) {
-        result = OpenInputs(request, inputs);
+        result = OpenInputs(request, inputs, stubWasSigned);
     }
-    if (!result.Failed() && !request.rawStub) {
-        result = CheckSealed(request.stub);
+    if (note != nullptr && stubWasSigned) {
+        *note = request.stub + ": the stub's signature is left out; sign the installer once it is built";
     }
     if (!result.Failed()) {
         result = CheckOutput(request, inputs);
@@ -219,5 +271,10 @@ CommandResult RunBuild(const Arguments& args) {
         return FailUsage("build", "give one to %d files, not %zu", PayloadEntryCount, request.files.size());
     }
     request.codePage = static_cast<unsigned>(codePage);
-    return BuildInstallerFile(request);
+    std::string note;
+    CommandResult result = BuildInstallerFile(request, &note);
+    if (!result.Failed() && !note.empty()) {
+        fprintf(stderr, "sfxpack: note: %s\n", note.c_str());
+    }
+    return result;
 }

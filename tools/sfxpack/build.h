@@ -18,7 +18,8 @@ struct BuildRequest {
 };
 
 // Writes the installer to a file beside request.output and renames it into place when it
-// is complete; on any failure nothing is left behind.
-CommandResult BuildInstallerFile(const BuildRequest& request);
+// is complete; on any failure nothing is left behind. note, when given, receives what the
+// user should know of a success: that a signed stub's signature was left out.
+CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note = nullptr);
 
 CommandResult RunBuild(const Arguments& args);

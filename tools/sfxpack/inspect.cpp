@@ -14,7 +14,8 @@ const char ListUsage[] =
     "\n"
     "For each entry: its number, the name it is extracted under, the offset of its data\n"
     "in the file and its length. The title is shown between double quotes, trailing\n"
-    "blanks as stored.\n"
+    "blanks as stored. A signed installer's certificate table is shown with its offset\n"
+    "and length; the payload ends where it begins.\n"
     "\n"
     "Options:\n"
     "      --json            print a JSON object instead of a table\n"
@@ -29,7 +30,8 @@ const char ListUsage[] =
 const char VerifyUsage[] =
     "Usage: sfxpack verify [OPTION]... INSTALLER\n"
     "Check that an installer's payload is complete and consistent: every length field\n"
-    "readable, every entry whole, nothing after the last one. Prints nothing and exits 0\n"
+    "readable, every entry whole, nothing after the last one but a signature's padding\n"
+    "and certificate table, which must end the file. Prints nothing and exits 0\n"
     "when it is; otherwise prints one line naming the entry and what is wrong, and\n"
     "exits 2.\n"
     "\n"
@@ -65,8 +67,28 @@ std::string JsonString(const std::string& text) {
 // The title as list shows it.
 std::string QuotedTitle(const std::string& title) { return QuoteText(title, "\\x%02X", false); }
 
+// Where the certificate table lies, for the table's "signature" line.
+std::string DescribeSignature(const PayloadBounds& bounds) {
+    if (bounds.signature == Signature::None) {
+        return "none";
+    }
+    return FormatText("certificate table at %lld, %lld bytes%s", static_cast<long long>(bounds.tableOffset),
+                      static_cast<long long>(bounds.tableSize),
+                      bounds.signature == Signature::AtEnd ? "" : ", not at the end of the file");
+}
+
+std::string SignatureAsJson(const PayloadBounds& bounds) {
+    if (bounds.signature == Signature::None) {
+        return "null";
+    }
+    return FormatText("{\"table_offset\": %lld, \"table_length\": %lld, \"ends_file\": %s}",
+                      static_cast<long long>(bounds.tableOffset), static_cast<long long>(bounds.tableSize),
+                      bounds.signature == Signature::AtEnd ? "true" : "false");
+}
+
 std::string ListingAsTable(const PayloadLayout& layout, unsigned codePage) {
     std::string text = FormatText("stub length  %ld\n", static_cast<long>(layout.stubLength));
+    text += "signature    " + DescribeSignature(layout.bounds) + "\n";
     if (!layout.title.empty()) {
         text += "title        " + QuotedTitle(DecodeTitle(layout.title, codePage)) + "\n";
     }
@@ -87,8 +109,10 @@ std::string ListingAsTable(const PayloadLayout& layout, unsigned codePage) {
 
 std::string ListingAsJson(const PayloadLayout& layout, const std::string& path, unsigned codePage) {
     std::string json = "{\n  \"installer\": " + JsonString(path) + ",\n";
-    json += FormatText("  \"stub_length\": %ld,\n  \"file_length\": %lld,\n",
-                       static_cast<long>(layout.stubLength), static_cast<long long>(layout.fileLength));
+    json += FormatText("  \"stub_length\": %ld,\n  \"file_length\": %lld,\n  \"payload_end\": %lld,\n",
+                       static_cast<long>(layout.stubLength), static_cast<long long>(layout.fileLength),
+                       static_cast<long long>(layout.bounds.end));
+    json += "  \"signature\": " + SignatureAsJson(layout.bounds) + ",\n";
     json +=
         "  \"title\": " + (layout.title.empty() ? "null" : JsonString(DecodeTitle(layout.title, codePage))) +
         ",\n";

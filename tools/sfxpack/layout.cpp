@@ -38,53 +38,57 @@ const char* EntryFileName(int entry) { return PayloadEntryTable[entry] + 1; }
 void ReadPayloadLayout(CFileStream& file, int32_t stubLength, PayloadLayout& layout) {
     layout = PayloadLayout();
     layout.stubLength = stubLength;
-    file.SeekToEnd();
-    const int64_t length = layout.fileLength = file.GetPosition();
-    if (length > LargestInstaller) {
-        return SetProblem(layout, LayoutProblem::TooLarge, 0, length);
+    CPayloadWalk walk(file, stubLength);
+    const PayloadBounds& bounds = layout.bounds = walk.GetBounds();
+    layout.fileLength = bounds.fileLength;
+    const int64_t end = bounds.end;
+    if (bounds.signature == Signature::Misplaced) {
+        return SetProblem(layout, LayoutProblem::TableMisplaced, 0, bounds.tableOffset);
     }
-    if (stubLength < 0 || stubLength > length) {
-        return SetProblem(layout, LayoutProblem::StubBeyondEnd, 0, length);
+    if (bounds.signature == Signature::AtEnd && bounds.tableOffset < stubLength) {
+        return SetProblem(layout, LayoutProblem::TableOverlaps, 0, bounds.tableOffset);
     }
-    if (stubLength == length) {
+    if (end > LargestInstaller) {
+        return SetProblem(layout, LayoutProblem::TooLarge, 0, end);
+    }
+    if (stubLength < 0 || stubLength > end) {
+        return SetProblem(layout, LayoutProblem::StubBeyondEnd, 0, end);
+    }
+    if (stubLength == end || IsSigningPadding(file, bounds, stubLength)) {
         return SetProblem(layout, LayoutProblem::NoPayload, 0, 0);
     }
-    if (length - stubLength < TitleFieldLength) {
-        return SetProblem(layout, LayoutProblem::TitleCut, 0, length - stubLength);
+    if (end - stubLength < TitleFieldLength) {
+        return SetProblem(layout, LayoutProblem::TitleCut, 0, end - stubLength);
     }
     file.Seek(stubLength);
     CString title = ReadTitleField(file);
     layout.title.assign(title.GetString(), static_cast<size_t>(title.GetLength()));
 
-    int64_t position = static_cast<int64_t>(stubLength) + TitleFieldLength;
-    for (int entry = 0; entry < PayloadEntryCount; ++entry) {
-        // Entry 7 is there only when bytes follow entry 6.
-        if (entry >= RequiredEntryCount && position == length) {
-            return;
+    PayloadEntry walked;
+    while (walk.Next(walked)) {
+        if (!IsCanonicalField(walked.field)) {
+            memcpy(layout.badField, walked.field, LengthFieldDigits);
+            return SetProblem(layout, LayoutProblem::BadField, walked.index, 0);
         }
-        if (length - position < LengthFieldDigits) {
-            return SetProblem(layout, LayoutProblem::FieldCut, entry, length - position);
-        }
-        unsigned char field[LengthFieldDigits];
-        file.Seek(position);
-        file.Read(field, LengthFieldDigits);
-        if (!IsCanonicalField(field)) {
-            memcpy(layout.badField, field, LengthFieldDigits);
-            return SetProblem(layout, LayoutProblem::BadField, entry, 0);
-        }
-        LayoutEntry& current = layout.entries[entry];
-        current.declared = DecodeEntryLength(field);
-        current.offset = position + LengthFieldDigits;
-        int64_t rest = length - current.offset;
-        current.available = rest < current.declared ? rest : current.declared;
-        layout.entryCount = entry + 1;
-        if (current.available < current.declared) {
-            return SetProblem(layout, LayoutProblem::EntryCut, entry, current.available);
-        }
-        position = current.offset + current.declared;
+        LayoutEntry& entry = layout.entries[walked.index];
+        entry.declared = walked.declared;
+        entry.offset = walked.offset;
+        entry.available = walked.available;
+        layout.entryCount = walked.index + 1;
     }
-    if (position < length) {
-        SetProblem(layout, LayoutProblem::TrailingBytes, PayloadEntryCount - 1, length - position);
+    const int64_t position = walk.GetPosition();
+    switch (walk.GetEnd()) {
+    case WalkEnd::FieldCut:
+        return SetProblem(layout, LayoutProblem::FieldCut, layout.entryCount, end - position);
+    case WalkEnd::EntryCut:
+        return SetProblem(layout, LayoutProblem::EntryCut, layout.entryCount - 1,
+                          layout.entries[layout.entryCount - 1].available);
+    case WalkEnd::Complete:
+    case WalkEnd::Walking:
+        break;
+    }
+    if (position < end && !IsSigningPadding(file, bounds, position)) {
+        SetProblem(layout, LayoutProblem::TrailingBytes, PayloadEntryCount - 1, end - position);
     }
 }
 
@@ -94,6 +98,14 @@ std::string DescribeProblem(const PayloadLayout& layout) {
     switch (layout.problem) {
     case LayoutProblem::None:
         return std::string();
+    case LayoutProblem::TableMisplaced:
+        return FormatText("the PE header names a certificate table at %lld (%lld bytes) that does not end "
+                          "the file (%lld bytes); the stub would read it as payload",
+                          bytes, static_cast<long long>(layout.bounds.tableSize),
+                          static_cast<long long>(layout.fileLength));
+    case LayoutProblem::TableOverlaps:
+        return FormatText("the certificate table at %lld begins inside the stub (%ld bytes)", bytes,
+                          static_cast<long>(layout.stubLength));
     case LayoutProblem::TooLarge:
         return FormatText("the file is %lld bytes; the stub reads at most %" PRId64, bytes, LargestInstaller);
     case LayoutProblem::StubBeyondEnd:

@@ -12,14 +12,16 @@
 
 enum class LayoutProblem {
     None,
-    TooLarge,      // the file reaches 2^31 bytes; the stub's positions are 32-bit
-    StubBeyondEnd, // the stub length is negative or lies beyond the end of the file
-    NoPayload,     // the file ends where the stub does
-    TitleCut,      // the file ends inside the title field
-    FieldCut,      // the file ends inside (or before) a length field
-    BadField,      // a length field is not ten digits of a length 0 .. 2^31 - 1
-    EntryCut,      // the file ends inside an entry's data
-    TrailingBytes, // bytes follow the last entry
+    TableMisplaced, // the PE header names a certificate table that does not end the file
+    TableOverlaps,  // the certificate table begins inside the stub
+    TooLarge,       // the payload reaches 2^31 bytes; the stub's positions are 32-bit
+    StubBeyondEnd,  // the stub length is negative or lies beyond the end of the payload
+    NoPayload,      // the file ends where the stub does
+    TitleCut,       // the file ends inside the title field
+    FieldCut,       // the file ends inside (or before) a length field
+    BadField,       // a length field is not ten digits of a length 0 .. 2^31 - 1
+    EntryCut,       // the file ends inside an entry's data
+    TrailingBytes,  // bytes follow the last entry
 };
 
 struct LayoutEntry {
@@ -31,8 +33,9 @@ struct LayoutEntry {
 struct PayloadLayout {
     int32_t stubLength = 0;
     int64_t fileLength = 0;
-    std::string title;  // the 40 bytes as stored; empty when the field is cut
-    int entryCount = 0; // entries whose length field could be read
+    PayloadBounds bounds; // where the payload ends, and the signature
+    std::string title;    // the 40 bytes as stored; empty when the field is cut
+    int entryCount = 0;   // entries whose length field could be read
     LayoutEntry entries[PayloadEntryCount];
 
     LayoutProblem problem = LayoutProblem::None;
@@ -44,7 +47,10 @@ struct PayloadLayout {
 };
 
 // Walks the payload of an open installer that starts its payload at stubLength, the way
-// the stub does, and records the first problem met. Reads only the fixed parts.
+// the stub does, and records the first problem met. Reads only the fixed parts. Stricter
+// than the stub, it also takes as problems what the stub would read without complaint
+// but no packer writes: a length field other than ten digits of 0 to 2^31 - 1, bytes
+// after the last entry, a certificate table the stub would take for payload.
 void ReadPayloadLayout(CFileStream& file, int32_t stubLength, PayloadLayout& layout);
 
 // The problem as a one-line message, e.g. "entry 3 (setup.aux) declares 5000 bytes but

@@ -9,6 +9,7 @@ packages=(
     binutils-mingw-w64-x86-64 binutils-mingw-w64-i686        # windres, objdump for PE files
     wine wine64 fonts-wine xvfb xauth                        # Windows tests on a virtual display
     imagemagick                                              # artwork and screenshots
+    osslsigncode openssl                                     # signed installers
     clang libclang-rt-14-dev                                 # fuzzing
 )
 

@@ -12,9 +12,10 @@
 
 // Where the built programs are, from the test's command line.
 struct DriverPaths {
-    std::string stub;       // the sealed stub
-    std::string setup;      // the setup program stand-in
-    std::string plantedDll; // a DLL that notes when it is loaded
+    std::string stub;             // the sealed stub
+    std::string setup;            // the setup program stand-in
+    std::string plantedDll;       // a DLL that notes when it is loaded
+    std::string signedInstallers; // made by make_signed_installers.sh; empty: none
 };
 extern DriverPaths g_paths;
 

@@ -14,11 +14,13 @@ int main(int argc, char** argv) {
             g_paths.setup = argument.substr(8);
         } else if (argument.rfind("--planted-dll=", 0) == 0) {
             g_paths.plantedDll = argument.substr(14);
+        } else if (argument.rfind("--signed=", 0) == 0) {
+            g_paths.signedInstallers = argument.substr(9);
         }
     }
     if (g_paths.stub.empty() || g_paths.setup.empty() || g_paths.plantedDll.empty()) {
-        fprintf(stderr,
-                "usage: ui_tests --stub=STUB.EXE --setup=SETUP.EXE --planted-dll=DLL [gtest options]\n");
+        fprintf(stderr, "usage: ui_tests --stub=STUB.EXE --setup=SETUP.EXE --planted-dll=DLL [--signed=DIR] "
+                        "[gtest options]\n");
         return 2;
     }
     return RUN_ALL_TESTS();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/install.h"
+#include "engine/payload.h"
 #include "tests/support.h"
 #include "tests/ui/driver.h"
 #include "ui/resource.h"
@@ -227,6 +228,95 @@ TEST_F(InstallerTest, DllsPlantedBesideTheInstallerAreNeverLoaded) {
     for (const char* name : planted) {
         EXPECT_FALSE(FileExists(dir / (std::string(name) + ".loaded"))) << name << " was loaded";
     }
+}
+
+// --- Signed installers -------------------------------------------------------------
+// Made and signed on the build machine (make_signed_installers.sh): case-P/installer.exe
+// leaves P bytes of padding before its certificate table and was made of case-P/input*.
+
+class SignedInstallerTest : public InstallerTest {
+  protected:
+    void SetUp() override {
+        InstallerTest::SetUp();
+        if (g_paths.signedInstallers.empty()) {
+            GTEST_SKIP() << "no signed installers given (--signed=DIR)";
+        }
+    }
+
+    std::string Signed(const std::string& name) const { return g_paths.signedInstallers + "\\" + name; }
+
+    // Installs the image and, while the setup program runs, compares what was unpacked
+    // beside it with the inputs the installer was made of.
+    void ExpectInstalledAsPacked(const std::string& image, const std::string& inputs) {
+        Launch(image);
+        ClickControl(dialog, IDOK);
+        ASSERT_TRUE(WaitUntil([&] { return FileExists(log); }, 60000));
+        const std::string ranIn = ReadFileBytes(log).substr(7);
+        const std::string folder = ranIn.substr(0, ranIn.find('\n'));
+        for (int k = 0; k < PayloadEntryCount; ++k) {
+            const std::string input = inputs + "\\input" + std::to_string(k + 1);
+            const std::string output = folder + "\\" + EntryNames[k];
+            if (FileExists(input) || k < RequiredEntryCount) {
+                EXPECT_EQ(ReadWholeFile(input), ReadWholeFile(output)) << EntryNames[k];
+            } else {
+                EXPECT_FALSE(FileExists(output)) << EntryNames[k] << " was not packed";
+            }
+        }
+        WriteFileBytes(hold, "");
+        EXPECT_EQ(42, process.WaitForExit());
+        EXPECT_TRUE(LeftInTemp().empty());
+    }
+
+    void ExpectDamagedAndNothingRun(const std::string& image) {
+        Launch(image);
+        ClickControl(dialog, IDOK);
+        HWND box = process.WaitForWindow(Caption, dialog, 30000);
+        ASSERT_NE(nullptr, box);
+        const int MessageTextId = 0xFFFF;
+        EXPECT_NE(std::string::npos, ControlText(box, MessageTextId).find("download the installer again"));
+        PressKey(box, VK_RETURN);
+        EXPECT_EQ(ExitPackageInvalid, process.WaitForExit());
+        EXPECT_FALSE(FileExists(log)) << "nothing of a changed installer is run";
+        EXPECT_TRUE(LeftInTemp().empty());
+    }
+};
+
+TEST_F(SignedInstallerTest, InstallsEveryEntryWhateverThePadding) {
+    for (int padding = 0; padding < 8; ++padding) {
+        SCOPED_TRACE("padding " + std::to_string(padding));
+        const std::string inputs = Signed("case-" + std::to_string(padding));
+        ExpectInstalledAsPacked(ReadWholeFile(inputs + "\\installer.exe"), inputs);
+        DeleteFileA(log.c_str());
+        DeleteFileA(hold.c_str());
+    }
+}
+
+TEST_F(SignedInstallerTest, AByteChangedAfterSigningRunsNothing) {
+    std::string image = ReadWholeFile(Signed("case-1\\installer.exe"));
+    image[stub.size() + TitleFieldLength + LengthFieldDigits + 5000] ^= 0x20;
+    ExpectDamagedAndNothingRun(image);
+}
+
+TEST_F(SignedInstallerTest, CutShortBeforeSigningRunsNothing) {
+    ExpectDamagedAndNothingRun(ReadWholeFile(Signed("cut.exe")));
+}
+
+// A security entry naming no table at the end of the file: read as unsigned.
+TEST_F(SignedInstallerTest, ABogusSecurityEntryIsUnsigned) {
+    const std::string inputs = Signed("case-0");
+    std::string image = ReadWholeFile(inputs + "\\installer.exe");
+    const PayloadBounds bounds = [&] {
+        WriteFileBytes(installer, image);
+        CFileStream file;
+        file.Open(installer.c_str(), CFileStream::modeRead);
+        return FindPayloadBounds(file);
+    }();
+    ASSERT_EQ(Signature::AtEnd, bounds.signature);
+    image.resize(static_cast<size_t>(bounds.end));
+    const uint32_t pastTheEnd = static_cast<uint32_t>(image.size()) + 64;
+    image.replace(static_cast<size_t>(bounds.directoryOffset), 4, reinterpret_cast<const char*>(&pastTheEnd),
+                  4);
+    ExpectInstalledAsPacked(image, inputs);
 }
 
 // --- About ---------------------------------------------------------------------------

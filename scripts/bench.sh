@@ -8,3 +8,19 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench
 ./build/bench/bench/extract_bench
 ./build/bench/bench/sfxpack_bench
+
+# A signed installer's check of its own digest before it extracts anything: the x86_64
+# stub under Wine (32-bit Windows programs cannot run here), 256 MiB of payload.
+cmake --preset win64 >/dev/null
+cmake --build --preset win64 --target stub digest_bench
+work=$(mktemp -d)
+trap 'cmake/wine-session.sh "$work/wine" stop >/dev/null 2>&1; rm -rf "$work"' EXIT
+head -c $((256 << 20)) /dev/urandom >"$work/data"
+./build/bench/tools/sfxpack build --stub build/win64/ui/stub.exe --title "Digest Benchmark" \
+    -o "$work/unsigned.exe" "$work/data"
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Benchmark Signer" \
+    -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
+osslsigncode sign -certs "$work/cert.pem" -key "$work/key.pem" -h sha256 \
+    -in "$work/unsigned.exe" -out "$work/installer.exe" >/dev/null
+cmake/wine-session.sh "$work/wine" start
+cmake/wine-session.sh "$work/wine" run build/win64/bench/digest_bench.exe "$work/installer.exe"

@@ -53,7 +53,7 @@ TEST_F(BuildTest, WritesExactlyTheLayoutForOneToSevenFiles) {
         // Entries 1 to 6 always; the ones without a file are empty.
         std::vector<std::string> entries(contents.begin(), contents.begin() + static_cast<long>(count));
         entries.resize(count > 6 ? count : 6);
-        EXPECT_EQ(ExpectedInstaller(stub, title, entries), ReadFileBytes(output)) << count << " files";
+        EXPECT_EQ(BuildInstaller(stub, title, entries), ReadFileBytes(output)) << count << " files";
     }
 }
 
@@ -172,7 +172,7 @@ TEST_F(BuildTest, LeavesOutASignedStubsSignature) {
         ASSERT_FALSE(result.Failed()) << result.message;
         EXPECT_NE(std::string::npos, note.find("signature is left out")) << note;
         std::vector<std::string> entries = {contents[0], contents[1], "", "", "", ""};
-        EXPECT_EQ(ExpectedInstaller(unsignedStub, title, entries), ReadFileBytes(dir / "signed-stub.exe"))
+        EXPECT_EQ(BuildInstaller(unsignedStub, title, entries), ReadFileBytes(dir / "signed-stub.exe"))
             << size;
     }
     std::string grown = WriteSealedStub(dir / "pe-stub.exe", 3000, true) + "grown after sealing";

@@ -42,15 +42,6 @@ std::vector<std::string> ListDirectory(const std::string& path) {
     return names;
 }
 
-std::string ExpectedInstaller(const std::string& stub, const std::string& titleField,
-                              const std::vector<std::string>& entries) {
-    std::string image = stub + titleField;
-    for (const std::string& entry : entries) {
-        image += LengthField(static_cast<int32_t>(entry.size())) + entry;
-    }
-    return image;
-}
-
 #ifndef _WIN32
 void MakeSparseFile(const std::string& path, int64_t size) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

@@ -19,10 +19,6 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader 
 // The names in a directory, sorted; empty when it does not exist.
 std::vector<std::string> ListDirectory(const std::string& path);
 
-// The layout written for the given entries after a stub, as the stub reads it.
-std::string ExpectedInstaller(const std::string& stub, const std::string& titleField,
-                              const std::vector<std::string>& entries);
-
 // The entries of an installer written with every file given: the first six, and a seventh
 // when given; names as extracted.
 extern const char* const EntryNames[7];

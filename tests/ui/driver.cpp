@@ -1,33 +1,9 @@
 // tests/ui/driver.cpp: starting installers and acting on their windows from outside.
 #include "tests/ui/driver.h"
 
-#include <fstream>
-#include <iterator>
 #include <map>
 
-#include "engine/payload.h"
-
 DriverPaths g_paths;
-
-std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string MakeInstaller(const std::string& stub, const std::string& title,
-                          const std::vector<std::string>& entries) {
-    std::string image = stub;
-    std::string field = title.substr(0, TitleFieldLength);
-    field.resize(TitleFieldLength, ' ');
-    image += field;
-    for (const std::string& entry : entries) {
-        unsigned char length[LengthFieldDigits];
-        EncodeEntryLength(static_cast<int32_t>(entry.size()), length);
-        image.append(reinterpret_cast<const char*>(length), LengthFieldDigits);
-        image += entry;
-    }
-    return image;
-}
 
 namespace {
 

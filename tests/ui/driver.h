@@ -19,12 +19,6 @@ struct DriverPaths {
 };
 extern DriverPaths g_paths;
 
-std::string ReadWholeFile(const std::string& path);
-// An installer image: the stub's bytes, the title field, one length field and the data
-// of each entry.
-std::string MakeInstaller(const std::string& stub, const std::string& title,
-                          const std::vector<std::string>& entries);
-
 class CInstallerProcess {
   public:
     CInstallerProcess() = default;

@@ -35,7 +35,7 @@ class InstallerTest : public ::testing::Test {
 
     // A payload whose setup program is the stand-in, with data enough to watch the bar move.
     std::string FullInstaller() const {
-        return MakeInstaller(stub, "Kelvane Studio", {setup, PatternBytes(6 << 20, 1), "aux", "", "f", "r"});
+        return BuildInstaller(stub, "Kelvane Studio", {setup, PatternBytes(6 << 20, 1), "aux", "", "f", "r"});
     }
 
     std::vector<std::string> LeftInTemp() const {
@@ -65,8 +65,8 @@ class InstallerTest : public ::testing::Test {
     std::string installer = dir / "installer.exe";
     std::string log = dir / "setup.log";
     std::string hold = dir / "release-setup";
-    std::string stub = ReadWholeFile(g_paths.stub);
-    std::string setup = ReadWholeFile(g_paths.setup);
+    std::string stub = ReadFileBytes(g_paths.stub);
+    std::string setup = ReadFileBytes(g_paths.setup);
     CInstallerProcess process;
     HWND dialog = nullptr;
 };
@@ -75,7 +75,7 @@ TEST_F(InstallerTest, ShowsTheTitleAsStored) {
     for (const std::string& title : {std::string("Forty Characters Without Any Blanks 1234"),
                                      std::string("Kelvane Studio") + std::string(26, ' ')}) {
         CInstallerProcess run;
-        WriteFileBytes(installer, MakeInstaller(stub, title, {"x"}));
+        WriteFileBytes(installer, BuildInstaller(stub, title, {"x"}));
         ASSERT_TRUE(run.Start("\"" + installer + "\"", {"TEMP=" + temp}));
         HWND window = run.WaitForWindow(Caption);
         ASSERT_NE(nullptr, window);
@@ -86,7 +86,7 @@ TEST_F(InstallerTest, ShowsTheTitleAsStored) {
 }
 
 TEST_F(InstallerTest, AZeroByteEndsTheTitle) {
-    Launch(MakeInstaller(stub, std::string("Kelvane\0Studio", 14), {"x"}));
+    Launch(BuildInstaller(stub, std::string("Kelvane\0Studio", 14), {"x"}));
     EXPECT_EQ("Kelvane", ControlText(dialog, IDC_PRODUCT));
 }
 
@@ -164,7 +164,7 @@ TEST_F(InstallerTest, InstallRunsSetupOnceAndCleansUp) {
 }
 
 TEST_F(InstallerTest, SecondInstallDuringExtractionChangesNothing) {
-    Launch(MakeInstaller(stub, "Kelvane Studio", {setup, PatternBytes(6 << 20, 2), "", "", "", ""}));
+    Launch(BuildInstaller(stub, "Kelvane Studio", {setup, PatternBytes(6 << 20, 2), "", "", "", ""}));
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
@@ -257,7 +257,7 @@ class SignedInstallerTest : public InstallerTest {
             const std::string input = inputs + "\\input" + std::to_string(k + 1);
             const std::string output = folder + "\\" + EntryNames[k];
             if (FileExists(input) || k < RequiredEntryCount) {
-                EXPECT_EQ(ReadWholeFile(input), ReadWholeFile(output)) << EntryNames[k];
+                EXPECT_EQ(ReadFileBytes(input), ReadFileBytes(output)) << EntryNames[k];
             } else {
                 EXPECT_FALSE(FileExists(output)) << EntryNames[k] << " was not packed";
             }
@@ -285,26 +285,26 @@ TEST_F(SignedInstallerTest, InstallsEveryEntryWhateverThePadding) {
     for (int padding = 0; padding < 8; ++padding) {
         SCOPED_TRACE("padding " + std::to_string(padding));
         const std::string inputs = Signed("case-" + std::to_string(padding));
-        ExpectInstalledAsPacked(ReadWholeFile(inputs + "\\installer.exe"), inputs);
+        ExpectInstalledAsPacked(ReadFileBytes(inputs + "\\installer.exe"), inputs);
         DeleteFileA(log.c_str());
         DeleteFileA(hold.c_str());
     }
 }
 
 TEST_F(SignedInstallerTest, AByteChangedAfterSigningRunsNothing) {
-    std::string image = ReadWholeFile(Signed("case-1\\installer.exe"));
+    std::string image = ReadFileBytes(Signed("case-1\\installer.exe"));
     image[stub.size() + TitleFieldLength + LengthFieldDigits + 5000] ^= 0x20;
     ExpectDamagedAndNothingRun(image);
 }
 
 TEST_F(SignedInstallerTest, CutShortBeforeSigningRunsNothing) {
-    ExpectDamagedAndNothingRun(ReadWholeFile(Signed("cut.exe")));
+    ExpectDamagedAndNothingRun(ReadFileBytes(Signed("cut.exe")));
 }
 
 // A security entry naming no table at the end of the file: read as unsigned.
 TEST_F(SignedInstallerTest, ABogusSecurityEntryIsUnsigned) {
     const std::string inputs = Signed("case-0");
-    std::string image = ReadWholeFile(inputs + "\\installer.exe");
+    std::string image = ReadFileBytes(inputs + "\\installer.exe");
     const PayloadBounds bounds = [&] {
         WriteFileBytes(installer, image);
         CFileStream file;

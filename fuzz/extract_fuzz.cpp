@@ -1,6 +1,8 @@
 // fuzz/extract_fuzz.cpp: any bytes as an installer, extracted as "sfxpack extract" does,
-// with and without --force. Nothing may land outside the target, no output may be longer
-// than declared or differ from its entry, refusals leave nothing, complete means whole.
+// with and without --force, and as the stub does. Nothing may land outside the target,
+// no output may be longer than declared or differ from its entry, refusals leave
+// nothing, complete means whole; and whatever verify accepts, the stub's extraction
+// completes with the same files, byte for byte, taken from the offsets list prints.
 #include "fuzz/fuzz_support.h"
 #include "tools/sfxpack/layout.h"
 #include "tools/sfxpack/sysfile.h"
@@ -58,6 +60,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     PayloadLayout layout;
     ReadPayloadLayout(file, FuzzStubLength(data, size), layout);
 
+    // What the stub writes, to hold sfxpack's extraction against.
+    const std::string stubTarget = JoinPath(root, "stub-target");
+    if (layout.IsComplete()) {
+        Require(MakeNewDirectory(stubTarget), "the stub's target can be made");
+        CTerminalProgress silent(false);
+        Require(ExtractPayloadFrom(file, FuzzStubLength(data, size), stubTarget.c_str(), silent) ==
+                    ExtractResult::Complete,
+                "what verify accepts, the stub extracts completely");
+    }
+
     for (bool force : {false, true}) {
         ExtractRequest request;
         request.installer = installerPath;
@@ -70,7 +82,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
         std::vector<std::string> rootNames = ListNames(root);
         for (const std::string& name : rootNames) {
-            Require(name == "installer.exe" || name == "target" || name == "reader-input.exe",
+            Require(name == "installer.exe" || name == "target" || name == "stub-target" ||
+                        name == "reader-input.exe",
                     "nothing is written outside the target directory");
         }
         if (!force && !layout.IsComplete()) {
@@ -79,9 +92,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         if (layout.IsComplete()) {
             Require(!result.Failed() && warning.empty(), "a complete installer extracts without complaint");
+            Require(ListNames(target).size() == ListNames(stubTarget).size(),
+                    "sfxpack extracts the entries the stub does");
+            for (const std::string& name : ListNames(stubTarget)) {
+                Require(ReadWholeFile(JoinPath(target, name)) == ReadWholeFile(JoinPath(stubTarget, name)),
+                        "sfxpack extracts what the stub does, byte for byte");
+            }
         }
         CheckTarget(target, installer, layout);
         RemoveTarget(target);
     }
+    RemoveTarget(stubTarget);
     return 0;
 }

@@ -69,6 +69,10 @@ start() {
     wineserver -p </dev/null >/dev/null 2>&1
     # The first program starts Wine's background services, which keep its streams open.
     wineboot -i </dev/null >/dev/null 2>&1
+    # Debian's Wine does not find its own fonts (MS Sans Serif, Tahoma, ...) and draws
+    # every dialog in DejaVu Sans, whose wider letters no longer fit the templates' text
+    # boxes. From the prefix's font folder Wine takes them, as Windows has them.
+    cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     # Let Wine draw window captions itself, so screenshots show them.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     # No theme: as on Windows, programs without a manifest asking for the version 6

@@ -1,6 +1,6 @@
 # sfx_add_installer: an installer as a build output, for installer authors.
 #
-#   sfx_add_installer(<name> STUB <target-or-file> TITLE <text> FILES <file>...
+#   sfx_add_installer(<name> [STUB <target-or-file>] TITLE <text> FILES <file>...
 #                     [OUTPUT <file>] [CODEPAGE <number>] [RAW_STUB])
 #
 # Makes the target <name>, built by default, whose output is the installer (by default
@@ -8,9 +8,17 @@
 # to seven files, in the order of the entry table (Setup.exe first). STUB is a target of
 # this project (a sealed stub) or a file; relative FILES are taken from the current
 # source directory. The installer is made again whenever the stub, a file, the title or
-# sfxpack changes. The packer is SFXPACK_HOST (cmake/HostTools.cmake).
+# sfxpack changes.
+#
+# The same file serves this project and the installed toolkit. Its includer sets the
+# packer, SFXPACK_HOST; the target it comes from, SFX_HOST_TOOLS_TARGET; and the stub
+# taken when STUB is not given, SFX_DEFAULT_STUB. Here cmake/HostTools.cmake sets the
+# first two; installed, SelfExtractorConfig.cmake names the toolkit's sfxpack and stub.
 function(sfx_add_installer name)
     cmake_parse_arguments(PARSE_ARGV 1 ARG "RAW_STUB" "STUB;TITLE;OUTPUT;CODEPAGE" "FILES")
+    if(NOT ARG_STUB)
+        set(ARG_STUB ${SFX_DEFAULT_STUB})
+    endif()
     if(NOT ARG_STUB OR NOT DEFINED ARG_TITLE OR NOT ARG_FILES)
         message(FATAL_ERROR "sfx_add_installer(${name}): STUB, TITLE and FILES are required")
     endif()

@@ -1,6 +1,6 @@
 # sfx_add_installer: an installer as a build output, for installer authors.
 #
-#   sfx_add_installer(<name> STUB <target-or-file> TITLE <text> FILES <file>...
+#   sfx_add_installer(<name> [STUB <target-or-file>] TITLE <text> FILES <file>...
 #                     [OUTPUT <file>] [CODEPAGE <number>] [RAW_STUB]
 #                     [SIGN_CERT <file> SIGN_KEY <file> | SIGN_PKCS12 <file>]
 #                     [SIGN_PASSWORD_FILE <file>] [SIGN_TIMESTAMP_URL <url>])
@@ -10,15 +10,23 @@
 # to seven files, in the order of the entry table (Setup.exe first). STUB is a target of
 # this project (a sealed stub) or a file; relative FILES are taken from the current
 # source directory. The installer is made again whenever the stub, a file, the title or
-# sfxpack changes. The packer is SFXPACK_HOST (cmake/HostTools.cmake).
+# sfxpack changes.
 #
 # With SIGN_CERT and SIGN_KEY (PEM or DER files), or SIGN_PKCS12, the installer is signed
 # with Authenticode by osslsigncode once it is packed: a signature must cover the payload.
 # SIGN_PASSWORD_FILE holds the key's or container's password; SIGN_TIMESTAMP_URL names an
 # RFC 3161 time-stamp server, so that the signature outlives its certificate.
+#
+# The same file serves this project and the installed toolkit. Its includer sets the
+# packer, SFXPACK_HOST; the target it comes from, SFX_HOST_TOOLS_TARGET; and the stub
+# taken when STUB is not given, SFX_DEFAULT_STUB. Here cmake/HostTools.cmake sets the
+# first two; installed, SelfExtractorConfig.cmake names the toolkit's sfxpack and stub.
 function(sfx_add_installer name)
     cmake_parse_arguments(PARSE_ARGV 1 ARG "RAW_STUB"
         "STUB;TITLE;OUTPUT;CODEPAGE;SIGN_CERT;SIGN_KEY;SIGN_PKCS12;SIGN_PASSWORD_FILE;SIGN_TIMESTAMP_URL" "FILES")
+    if(NOT ARG_STUB)
+        set(ARG_STUB ${SFX_DEFAULT_STUB})
+    endif()
     if(NOT ARG_STUB OR NOT DEFINED ARG_TITLE OR NOT ARG_FILES)
         message(FATAL_ERROR "sfx_add_installer(${name}): STUB, TITLE and FILES are required")
     endif()

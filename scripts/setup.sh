@@ -11,6 +11,7 @@ packages=(
     imagemagick                                              # artwork and screenshots
     osslsigncode openssl                                     # signed installers
     clang libclang-rt-14-dev                                 # fuzzing
+    dpkg-dev lintian man-db groff-base unzip                 # packages and the man page
 )
 
 missing=()

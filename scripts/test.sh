@@ -1,13 +1,14 @@
 #!/bin/bash
-# Builds the three presets and runs every test: native with sanitizers, the Windows
-# x86_64 build under Wine on a virtual display, and the i686 product checked from its
-# files; then a short fixed-count run of each fuzz target. Exits non-zero when any
-# build or test fails.
+# Builds the presets and runs every test: native with sanitizers, the Windows x86_64
+# build under Wine on a virtual display, the i686 product checked from its files (and
+# its zip), and the toolkit as installed and packaged (package, after the two Windows
+# builds whose stubs it takes); then a short fixed-count run of each fuzz target. Exits
+# non-zero when any build or test fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
-presets=(native win64 win32)
+presets=(native win64 win32 package)
 for preset in "${presets[@]}"; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"

@@ -1,0 +1,48 @@
+#!/bin/bash
+# bash completion of sfxpack: what each command line offers for its last word.
+#   completion_test.sh SFXPACK COMPLETION SCRATCH
+# Not -e: completion functions run in an interactive shell, where a failing command
+# (sfxpack pack --help) does not end them.
+set -u
+sfxpack=$1
+# shellcheck source=/dev/null
+source "$2"
+# Outside a real completion compopt only complains.
+compopt() { :; }
+rm -rf "$3"
+mkdir -p "$3/out" && touch "$3/kit.exe" && cd "$3" || exit 1
+
+failures=0
+check() {
+    local expected=$1
+    shift
+    COMP_WORDS=("$sfxpack" "$@")
+    COMP_CWORD=$#
+    _sfxpack "$sfxpack"
+    local offered
+    offered=$(printf '%s\n' ${COMPREPLY[@]+"${COMPREPLY[@]}"} | sort | paste -sd' ')
+    if [ "$offered" != "$(tr ' ' '\n' <<<"$expected" | sort | paste -sd' ')" ]; then
+        echo "FAIL: sfxpack $* -> '$offered', expected '$expected'"
+        failures=$((failures + 1))
+    fi
+}
+
+check "build list verify extract seal --help --version" ""
+check "build" b
+check "--codepage" build --co
+check "1250 1251 1252 1253 1254 1255 1256 1257 1258" build -t T --codepage 125
+check "932 936" list --codepage = 93
+check "--json" list --j
+check "--stub-length --help" verify --
+check "--check --help" seal --
+check "--directory --force --stub-length --help" extract --
+check "-C" extract -C
+check "kit.exe" build --stub k
+check "kit.exe" build -o k
+check "out" extract -C ""
+check "" verify --stub-length ""
+check "" build --title ""
+check "kit.exe out" seal ""
+check "kit.exe" pack k
+
+[ "$failures" -eq 0 ]

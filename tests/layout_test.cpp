@@ -58,13 +58,6 @@ TEST(LengthField, EncodingRoundTrips) {
     }
 }
 
-TEST(IntPower, WeighsDigitsIn32BitArithmetic) {
-    EXPECT_EQ(1, IntPower(10, 0));
-    EXPECT_EQ(1, IntPower(10, -3));
-    EXPECT_EQ(1000000000, IntPower(10, 9));
-    EXPECT_EQ(1410065408, IntPower(10, 10)); // 10^10 mod 2^32
-}
-
 TEST(ReadEntryLength, ReadsTenBytesAndShortFieldsCountAsZero) {
     OpenedFile file(LengthField(1024) + LengthField(7) + "\x0A\x0A\x0B");
     ASSERT_TRUE(file.opened);

@@ -8,7 +8,6 @@
 #include "platform/menu.h"
 #include "platform/thread.h"
 #include "ui/about_dlg.h"
-#include "ui/icon_origin.h"
 
 CSelfExtractDlg::CSelfExtractDlg(CWnd* pParent)
     : CDialog(IDD_SELFEXTRACT_DIALOG, pParent), m_threadParams{nullptr, nullptr} {
@@ -89,8 +88,10 @@ void CSelfExtractDlg::OnPaint() {
     int cyIcon = GetSystemMetrics(SM_CYICON);
     CRect rect;
     GetClientRect(&rect);
-    IconOrigin origin = CentreIcon(rect.Width(), rect.Height(), cxIcon, cyIcon);
-    dc.DrawIcon(origin.x, origin.y, m_hIcon);
+    // Centred; the divisions truncate toward zero.
+    int x = (rect.Width() - cxIcon + 1) / 2;
+    int y = (rect.Height() - cyIcon + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
 }
 
 HCURSOR CSelfExtractDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(m_hIcon); }

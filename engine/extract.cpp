@@ -2,6 +2,7 @@
 #include "engine/payload.h"
 
 #include <stdint.h>
+#include <string.h>
 
 namespace {
 
@@ -28,6 +29,31 @@ bool CopyEntry(CFileStream& program, int32_t length, int32_t fileLength, CFileSt
     return true;
 }
 
+// Closes an entry's output; the setup program's into its hold.
+bool CloseOutput(CFileStream& output, CFileStream* hold) {
+    return hold != nullptr ? output.CloseAndHold(*hold) : output.Close();
+}
+
+// Whether the held file holds exactly the entry whose data ends at the program file's
+// current position. Nobody can write it while it is held, but someone may have in the
+// moment before (CFileStream::CloseAndHold); this comparison finds that.
+bool HoldsEntry(CFileStream& held, CFileStream& program, int32_t length) {
+    const int64_t entryEnd = program.GetPosition();
+    const int32_t expected = length > 0 ? length : 0;
+    bool same = held.SeekToEnd() && held.GetPosition() == expected && held.Seek(0) &&
+                program.Seek(entryEnd - expected);
+    unsigned char written[CopyBlockSize];
+    unsigned char found[CopyBlockSize];
+    for (int32_t remaining = expected; same && remaining > 0;) {
+        size_t block = remaining > CopyBlockSize ? CopyBlockSize : static_cast<size_t>(remaining);
+        remaining -= static_cast<int32_t>(block);
+        same = program.Read(written, block) == block && held.Read(found, block) == block &&
+               memcmp(written, found, block) == 0;
+    }
+    program.Seek(entryEnd);
+    return same;
+}
+
 } // namespace
 
 void CWindowProgress::OnBegin() { m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, 100)); }
@@ -46,7 +72,7 @@ int ProgressPercent(int32_t position, int32_t fileLength) {
 }
 
 ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const CString& targetDirectory,
-                                 CExtractProgress& progress) {
+                                 CExtractProgress& progress, CFileStream* setupHold) {
     program.SeekToEnd();
     const int64_t realLength = program.GetPosition();
     const int64_t payloadStart = static_cast<int64_t>(stubLength) + TitleFieldLength;
@@ -82,12 +108,16 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
         }
         int32_t length = ReadEntryLength(program);
         bool whole = CopyEntry(program, length, fileLength, output, progress);
-        if (output.IsOpen() && !output.Close()) {
+        CFileStream* hold = entry == 0 ? setupHold : nullptr;
+        if (output.IsOpen() && !CloseOutput(output, hold)) {
             fail(ExtractResult::WriteFailed);
         }
         if (!whole) {
             fail(ExtractResult::Truncated);
             break;
+        }
+        if (hold != nullptr && hold->IsOpen() && !HoldsEntry(*hold, program, length)) {
+            hold->Close();
         }
     }
     progress.OnPosition(100);
@@ -95,11 +125,17 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     return result;
 }
 
-ExtractResult ExtractPayload(CWnd& progress, CWnd& status) {
+ExtractResult ExtractPayload(CWnd& progress, CWnd& status, const CString& targetDirectory,
+                             CFileStream& setupHold) {
     CFileStream program;
-    if (!OpenProgramFile(program)) {
+    switch (OpenProgramFile(program)) {
+    case ProgramFileResult::Opened:
+        break;
+    case ProgramFileResult::NotOpened:
         return ExtractResult::NoProgramFile;
+    case ProgramFileResult::Unnamed:
+        return ExtractResult::UnnamedProgramFile;
     }
     CWindowProgress windows(progress, status);
-    return ExtractPayloadFrom(program, StubLength, GetEnvironmentText("TEMP"), windows);
+    return ExtractPayloadFrom(program, StubLength, targetDirectory, windows, &setupHold);
 }

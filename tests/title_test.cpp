@@ -6,6 +6,7 @@
 
 #ifndef _WIN32
 #include "platform/portable/control.h"
+#include "platform/system.h"
 #endif
 
 namespace {
@@ -61,7 +62,7 @@ class ProgramFileTest : public ::testing::Test {
 
 TEST_F(ProgramFileTest, TitleComesFromTheFileTheCommandLineNames) {
     PortableSetCommandLine(("\"" + (dir / "setup.exe") + "\" /S").c_str());
-    EXPECT_STREQ(("\"" + (dir / "setup.exe") + "\" /S").c_str(), GetCommandLineA());
+    EXPECT_STREQ(("\"" + (dir / "setup.exe") + "\" /S").c_str(), GetCommandLineUtf8());
     EXPECT_STREQ((dir / "setup.exe").c_str(), GetProgramPath());
     EXPECT_STREQ(("Portable Title" + std::string(26, ' ')).c_str(), GetInstallTitle());
 }

@@ -27,41 +27,47 @@ constexpr int DriveRootLength = 3;
 // The run's folder in TEMP is named after the process and a number: a process id is
 // unique while the process runs, so only a folder left by an earlier process with the
 // same id, or made by someone else, takes a name.
-const char RunFolderPrefix[] = "\\KelvaneSetup-";
+const char* const RunFolderPrefix = "\\KelvaneSetup-";
 constexpr uint32_t RunFolderAttempts = 100;
 
 // --- What the user is told ------------------------------------------------------------
+// Pointers to literals rather than arrays: the compiler aligns every array of 32 bytes
+// or more to 32, padding the stub for nothing.
 
-const char DamagedInstallerText[] = "This installer is damaged or incomplete, so nothing was installed.\n\n"
-                                    "Please download the installer again and run the new copy.";
-const char UnnamedInstallerText[] =
-    "The name of this installer or of its folder has letters that Windows cannot hand on to the installer, "
-    "and no short name to use instead, so nothing was installed.\n\n"
-    "Copy the installer to a folder with a plain name, such as C:\\Downloads, and run it from there.";
-const char UnnamedTempText[] =
-    "The name of the temporary folder (TEMP) has letters that Windows cannot hand on to the installer, "
-    "and no short name to use instead, so nothing was installed.\n\n"
-    "Set TEMP to a folder with a plain name, such as C:\\Temp, then run the installer again.";
-const char TempUnsetText[] = "The installer needs a temporary folder for the setup files, but none is set:";
-const char TempUnsetAdvice[] = "Set TEMP to a folder you may write to, then run the installer again.";
-const char TempUnusableText[] = "The installer could not make a folder for the setup files in the temporary "
-                                "folder:";
-const char EntriesUnwritableText[] = "The setup files could not be written to the temporary folder:";
-const char TempAdvice[] = "Make sure that the folder exists, that its drive has free space and that you may "
-                          "write to it, then run the installer again.";
-const char SetupChangedText[] = "Another program opened or changed the setup program while it was being "
-                                "unpacked, so it was not started:";
-const char SetupChangedAdvice[] = "Nothing was installed. Close programs that watch new files, then run the "
-                                  "installer again.";
-const char SetupNotStartedText[] = "The setup program could not be started:";
-const char SetupNotStartedAdvice[] = "Security software may have blocked it, or the permission to run it was "
-                                     "refused. Nothing was installed.";
+const char* const DamagedInstallerText =
+    "This installer is damaged or incomplete, so nothing was installed.\n\n"
+    "Please download the installer again and run the new copy.";
+const char* const UnnamedInstallerText =
+    "The name of this installer or of its folder has letters that Windows cannot "
+    "pass on to the installer, so nothing was installed.\n\n"
+    "Copy the installer to a folder with a plain name, such as C:\\Downloads, "
+    "and run it there.";
+const char* const UnnamedTempText = "The name of the TEMP folder has letters that Windows cannot pass on "
+                                    "to the installer, so nothing was installed.\n\n"
+                                    "Set TEMP to a folder with a plain name, such as C:\\Temp, then run the "
+                                    "installer again.";
+const char* const TempUnsetText = "No temporary folder is set for the setup files:";
+const char* const TempUnsetAdvice = "Set TEMP to a folder you may write to, then run the installer again.";
+const char* const TempUnusableText =
+    "The installer could not make a folder for the setup files in the temporary "
+    "folder:";
+const char* const EntriesUnwritableText = "The setup files could not be written to the temporary folder:";
+const char* const TempAdvice = "Check that the folder exists, that its drive has free space and that you may "
+                               "write to it, then run the installer again.";
+const char* const SetupChangedText =
+    "Another program opened or changed the setup program while it was unpacked, so it "
+    "was not started:";
+const char* const SetupChangedAdvice = "Nothing was installed. Please run the installer again.";
+const char* const SetupNotStartedText = "The setup program could not be started:";
+const char* const SetupNotStartedAdvice =
+    "Security software may have blocked it, or the permission to run it was "
+    "refused. Nothing was installed.";
 
 } // namespace
 
 const char WindowFailedText[] = "The installer window could not be opened, so nothing was installed.\n\n"
                                 "Close some programs, then run the installer again.";
-const char WorkerFailedText[] = "The installation could not be started, so nothing was installed.\n\n"
+const char WorkerFailedText[] = "The installation could not start, so nothing was installed.\n\n"
                                 "Close some programs, then run the installer again.";
 
 namespace {

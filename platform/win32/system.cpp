@@ -6,16 +6,26 @@
 
 namespace {
 
-// UTF-16 text as UTF-8; empty when it cannot be converted.
-CString Utf8FromWide(const wchar_t* wide) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+// UTF-16 text in a code page. False when it cannot be converted, or, in the system code
+// page, when a character had to be replaced ('?'): no best-fit look-alike is allowed,
+// since 'a' for 'α' would name another file.
+bool NarrowFromWide(UINT codePage, const wchar_t* wide, CString& text) {
+    DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    // UTF-8 can write every character, and takes no question about replacements.
+    BOOL* replaced = codePage == CP_UTF8 ? nullptr : &usedDefault;
+    int size = WideCharToMultiByte(codePage, flags, wide, -1, nullptr, 0, nullptr, replaced);
     char* buffer = size > 0 ? static_cast<char*>(malloc(static_cast<size_t>(size))) : nullptr;
-    CString text;
-    if (buffer != nullptr &&
-        WideCharToMultiByte(CP_UTF8, 0, wide, -1, buffer, size, nullptr, nullptr) == size) {
-        text = CString(buffer, size - 1);
-    }
+    bool converted = buffer != nullptr &&
+                     WideCharToMultiByte(codePage, flags, wide, -1, buffer, size, nullptr, replaced) == size;
+    text = converted ? CString(buffer, size - 1) : CString();
     free(buffer);
+    return converted && !usedDefault;
+}
+
+CString Utf8FromWide(const wchar_t* wide) {
+    CString text;
+    NarrowFromWide(CP_UTF8, wide, text);
     return text;
 }
 
@@ -30,23 +40,6 @@ wchar_t* WideFromUtf8(const char* utf8) {
         buffer = nullptr;
     }
     return buffer;
-}
-
-// The text in the system code page; false when a character had to be replaced ('?'),
-// since no best-fit look-alike is allowed: 'a' for 'α' would name another file.
-bool AnsiFromWide(const wchar_t* wide, CString& ansi) {
-    BOOL usedDefault = FALSE;
-    int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr, &usedDefault);
-    char* buffer = size > 0 ? static_cast<char*>(malloc(static_cast<size_t>(size))) : nullptr;
-    if (buffer == nullptr || WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, buffer, size,
-                                                 nullptr, &usedDefault) != size) {
-        free(buffer);
-        ansi = CString();
-        return false;
-    }
-    ansi = CString(buffer, size - 1);
-    free(buffer);
-    return !usedDefault;
 }
 
 } // namespace
@@ -111,12 +104,12 @@ bool GetAnsiPath(const char* utf8Path, CString& ansiPath) {
     if (path == nullptr) {
         return false;
     }
-    bool written = AnsiFromWide(path, ansiPath);
+    bool written = NarrowFromWide(CP_ACP, path, ansiPath);
     if (!written) {
         DWORD size = GetShortPathNameW(path, nullptr, 0);
         wchar_t* shortPath = size > 0 ? static_cast<wchar_t*>(malloc(size * sizeof(wchar_t))) : nullptr;
         if (shortPath != nullptr && GetShortPathNameW(path, shortPath, size) == size - 1) {
-            written = AnsiFromWide(shortPath, ansiPath);
+            written = NarrowFromWide(CP_ACP, shortPath, ansiPath);
         } else {
             DWORD error = GetLastError();
             written = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;

@@ -50,6 +50,11 @@ std::string LengthField(int32_t length);
 std::string BuildInstaller(size_t stubLength, const std::string& title,
                            const std::vector<std::string>& entries);
 
+// Folder names, in UTF-8, that a Western code page such as 1252 cannot write.
+constexpr char GreekName[] = "\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac"; // Ελληνικά
+constexpr char CyrillicName[] =
+    "\xd0\x9a\xd0\xb8\xd1\x80\xd0\xb8\xd0\xbb\xd0\xbb\xd0\xb8\xd1\x86\xd0\xb0"; // Кириллица
+
 // What the setup stand-in (tests/install/setup_standin.cpp) wrote down about its runs.
 struct StandinRecord {
     bool found = false;

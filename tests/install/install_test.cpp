@@ -66,11 +66,6 @@ namespace {
 // What the tests make at the drive root.
 const char* const RootDirectories[] = {"%SystemRoot%", "%USERPROFILE%", "Expanded"};
 
-// Folder names that a Western code page such as 1252 cannot write.
-const char GreekName[] = "\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac"; // Ελληνικά
-const char CyrillicName[] =
-    "\xd0\x9a\xd0\xb8\xd1\x80\xd0\xb8\xd0\xbb\xd0\xbb\xd0\xb8\xd1\x86\xd0\xb0"; // Кириллица
-
 std::string EntryFile(size_t entry) { return PayloadEntryTable[entry] + 1; }
 
 std::string Join(const std::string& directory, const std::string& name) {
@@ -319,7 +314,7 @@ TEST_F(InstallRunTest, NamesWithoutAnyAnsiFormAreReportedAsSuch) {
         const char* reason;
     } cases[] = {
         {GreekName, "plain", "this installer or of its folder"},
-        {"plain", CyrillicName, "the temporary folder (TEMP)"},
+        {"plain", CyrillicName, "the TEMP folder"},
     };
     PortableSetAsciiCodePage(true);
     for (const Case& c : cases) {

@@ -2,6 +2,7 @@
 #include "engine/payload.h"
 
 #include <stdint.h>
+#include <string.h>
 
 #include "platform/system.h"
 
@@ -30,6 +31,28 @@ void CopyEntry(CFileStream& program, const PayloadEntry& entry, int32_t total, C
     }
 }
 
+// Closes an entry's output; the setup program's into its hold.
+bool CloseOutput(CFileStream& output, CFileStream* hold) {
+    return hold != nullptr ? output.CloseAndHold(*hold) : output.Close();
+}
+
+// Whether the held file holds exactly the entry's data. Nobody can write it while it is
+// held, but someone may have in the moment before (CFileStream::CloseAndHold); this
+// comparison finds that.
+bool HoldsEntry(CFileStream& held, CFileStream& program, const PayloadEntry& entry) {
+    bool same = held.SeekToEnd() && held.GetPosition() == entry.available && held.Seek(0) &&
+                program.Seek(entry.offset);
+    unsigned char written[CopyBlockSize];
+    unsigned char found[CopyBlockSize];
+    for (int64_t remaining = entry.available; same && remaining > 0;) {
+        size_t block = remaining > CopyBlockSize ? CopyBlockSize : static_cast<size_t>(remaining);
+        remaining -= static_cast<int64_t>(block);
+        same = program.Read(written, block) == block && held.Read(found, block) == block &&
+               memcmp(written, found, block) == 0;
+    }
+    return same;
+}
+
 } // namespace
 
 void CWindowProgress::OnBegin() { m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, 100)); }
@@ -48,7 +71,7 @@ int ProgressPercent(int32_t position, int32_t fileLength) {
 }
 
 ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const CString& targetDirectory,
-                                 CExtractProgress& progress) {
+                                 CExtractProgress& progress, CFileStream* setupHold) {
     CPayloadWalk walk(program, stubLength);
     if (!walk.HasPayload()) {
         return ExtractResult::NoPayload;
@@ -63,9 +86,13 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
         CFileStream output;
         bool written = output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeWrite);
         CopyEntry(program, entry, total, output, progress);
-        written = written && output.Close();
+        CFileStream* hold = entry.index == 0 ? setupHold : nullptr;
+        written = written && CloseOutput(output, hold);
         if (!written && result == ExtractResult::Complete) {
             result = ExtractResult::WriteFailed;
+        }
+        if (hold != nullptr && hold->IsOpen() && !HoldsEntry(*hold, program, entry)) {
+            hold->Close();
         }
     }
     if (walk.GetEnd() != WalkEnd::Complete && result == ExtractResult::Complete) {
@@ -76,10 +103,16 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     return result;
 }
 
-ExtractResult ExtractPayload(CWnd& progress, CWnd& status) {
+ExtractResult ExtractPayload(CWnd& progress, CWnd& status, const CString& targetDirectory,
+                             CFileStream& setupHold) {
     CFileStream program;
-    if (!OpenProgramFile(program)) {
+    switch (OpenProgramFile(program)) {
+    case ProgramFileResult::Opened:
+        break;
+    case ProgramFileResult::NotOpened:
         return ExtractResult::NoProgramFile;
+    case ProgramFileResult::Unnamed:
+        return ExtractResult::UnnamedProgramFile;
     }
     // Only a changed file counts: whether its signer is trusted is for Windows to judge
     // when it starts the setup program, and a system that cannot check lets it pass.
@@ -88,5 +121,5 @@ ExtractResult ExtractPayload(CWnd& progress, CWnd& status) {
         return ExtractResult::BadDigest;
     }
     CWindowProgress windows(progress, status);
-    return ExtractPayloadFrom(program, StubLength, GetEnvironmentText("TEMP"), windows);
+    return ExtractPayloadFrom(program, StubLength, targetDirectory, windows, &setupHold);
 }

@@ -1,7 +1,9 @@
 // engine/install.h: the install run, the body of the worker thread that the Install
-// command starts: extraction, the setup program, clean-up, and the end of the process.
+// command starts: a folder of the run's own, extraction, the setup program, clean-up,
+// and the end of the process.
 #pragma once
 
+#include "platform/cstring.h"
 #include "platform/wintypes.h"
 
 // The two controls the main dialog lends the worker. The block lives in the dialog
@@ -11,20 +13,37 @@ struct InstallThreadParams {
     HWND hStatus;   // the status text shown while the setup program runs
 };
 
-// Exit statuses of the installer process, chosen from the Windows Installer codes so that
-// deployment tools read them right. After a completed extraction the process ends with the
-// setup program's own status instead.
-constexpr int ExitCancelled = 1602;       // the user pressed Cancel
-constexpr int ExitSetupNotStarted = 1619; // the setup program was extracted but would not start
-constexpr int ExitPackageInvalid = 1620;  // the installer file is unreadable, empty or cut short
-constexpr int ExitTempUnwritable = 1632;  // an entry could not be written to the TEMP folder
+// Exit statuses of the installer process, chosen from the Windows codes whose meaning
+// fits, so that deployment tools read them right. After a completed extraction the
+// process ends with the setup program's own status instead.
+// ERROR_WAIT_NO_CHILDREN: the setup program was started, but no process came back to
+// wait for; its files are left in place.
+constexpr int ExitOutcomeUnknown = 128;
+// ERROR_NO_UNICODE_TRANSLATION: the installer's file or TEMP has a name that the system
+// code page cannot write, and no short name.
+constexpr int ExitNameNotInCodePage = 1113;
+constexpr int ExitCancelled = 1602; // the user pressed Cancel
+// ERROR_INSTALL_FAILURE: the installer's window or its worker thread could not be made.
+constexpr int ExitInstallerFailed = 1603;
+// The setup program was extracted but would not start, or was changed by someone else.
+constexpr int ExitSetupNotStarted = 1619;
+constexpr int ExitPackageInvalid = 1620; // the installer file is unreadable, empty or cut short
+// TEMP is unset or unusable, or an entry could not be written to the run's folder.
+constexpr int ExitTempUnwritable = 1632;
 
 // The caption of the installer's message boxes.
 constexpr char InstallerCaption[] = "Kelvane Pro Self-Extractor";
+
+// What the installer window says when it cannot be shown, or cannot start the run
+// (engine/install.cpp keeps every message of the installer together).
+extern const char WindowFailedText[];
+extern const char WorkerFailedText[];
 
 // Runs the whole install and ends the process; never returns. param points to an
 // InstallThreadParams, read once at the start.
 UINT InstallThreadProc(void* param);
 
-// Deletes the entry files from TEMP and the empty stray directories from the drive root.
-void CleanUpTemp();
+// Deletes the entry files from the run's folder and the folder when it is empty, and
+// the empty stray directories from the drive root. Leaves the folder for temp, where
+// stray directories are looked for when "windir" is unset.
+void CleanUpTemp(const CString& temp, const CString& runFolder);

@@ -63,11 +63,20 @@ CString ParseProgramPath(const char* commandLine) {
     return CString(start, static_cast<int>(stop - start));
 }
 
-CString GetProgramPath() { return ParseProgramPath(GetCommandLineA()); }
+CString GetProgramPath() { return ParseProgramPath(GetCommandLineUtf8()); }
 
-bool OpenProgramFile(CFileStream& stream) {
-    return stream.Open(GetProgramPath(), CFileStream::modeRead) ||
-           stream.Open(GetModulePath(), CFileStream::modeRead);
+ProgramFileResult OpenProgramFile(CFileStream& stream) {
+    ProgramFileResult result = ProgramFileResult::NotOpened;
+    const CString paths[] = {GetProgramPath(), GetModulePath()};
+    for (const CString& path : paths) {
+        CString ansiPath;
+        if (!GetAnsiPath(path, ansiPath)) {
+            result = ProgramFileResult::Unnamed;
+        } else if (stream.Open(ansiPath, CFileStream::modeRead)) {
+            return ProgramFileResult::Opened;
+        }
+    }
+    return result;
 }
 
 int32_t GetStreamLength(CFileStream& stream) {
@@ -111,7 +120,7 @@ CString ReadInstallTitle(CFileStream& stream, int32_t stubLength) {
 
 CString GetInstallTitle() {
     CFileStream stream;
-    if (!OpenProgramFile(stream)) {
+    if (OpenProgramFile(stream) != ProgramFileResult::Opened) {
         return "UNKNOWN";
     }
     return ReadInstallTitle(stream, StubLength);

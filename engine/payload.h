@@ -114,12 +114,20 @@ class CPayloadWalk {
 // The program's path as the first token of a command line: inside leading double quotes,
 // or up to the first blank.
 CString ParseProgramPath(const char* commandLine);
+// The path of the program's command line, in UTF-8 (platform/system.h).
 CString GetProgramPath();
+
+enum class ProgramFileResult {
+    Opened,
+    NotOpened, // neither path opens
+    Unnamed,   // neither opens, and one of them has no name the 8-bit file functions take
+};
 
 // Opens the program file for reading: the path of the command line, or, when that cannot
 // be opened (started without ".exe", or with an argument zero that is not its file), the
-// module file the loader ran.
-bool OpenProgramFile(CFileStream& stream);
+// module file the loader ran; each under its ANSI name (GetAnsiPath), so that a folder
+// named in any language is found.
+ProgramFileResult OpenProgramFile(CFileStream& stream);
 
 // Length of an open file; the stream's position is kept.
 int32_t GetStreamLength(CFileStream& stream);
@@ -144,12 +152,13 @@ CString GetEnvironmentText(const char* name);
 // --- Extraction --------------------------------------------------------------------
 
 enum class ExtractResult {
-    Complete,      // every declared entry was read and written whole
-    NoProgramFile, // the program file could not be opened
-    NoPayload,     // the file is too short to hold a payload
-    Truncated,     // the file ends inside the payload
-    BadDigest,     // the file is signed, and changed since: nothing was extracted
-    WriteFailed,   // an entry could not be created or written completely
+    Complete,           // every declared entry was read and written whole
+    NoProgramFile,      // the program file could not be opened
+    UnnamedProgramFile, // the program file's name has no form the 8-bit file functions take
+    NoPayload,          // the file is too short to hold a payload
+    Truncated,          // the file ends inside the payload
+    BadDigest,          // the file is signed, and changed since: nothing was extracted
+    WriteFailed,        // an entry could not be created or written completely
 };
 
 // Where the extraction reports its progress: the installer's progress bar, or a tool's.
@@ -183,11 +192,15 @@ int ProgressPercent(int32_t position, int32_t fileLength);
 
 // Copies the payload of an open installer file into targetDirectory, each entry under
 // targetDirectory + its PayloadEntryTable name. Writes only bytes that were read; no
-// output exceeds its declared length.
+// output exceeds its declared length. With setupHold, the first entry, the setup
+// program, stays open there from its writing on (CFileStream::CloseAndHold), and only
+// while it holds exactly the entry's bytes: closed, it was changed by someone else.
 ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const CString& targetDirectory,
-                                 CExtractProgress& progress);
+                                 CExtractProgress& progress, CFileStream* setupHold = nullptr);
 
-// The installer's own extraction: the program file into the TEMP directory, progress on
-// the dialog's bar, which is hidden at the end in favour of the status text. A signed
-// program file is first checked against its signature's digest.
-ExtractResult ExtractPayload(CWnd& progress, CWnd& status);
+// The installer's own extraction: the program file into targetDirectory, progress on
+// the dialog's bar, which is hidden at the end in favour of the status text; the setup
+// program held in setupHold. A signed program file is first checked against its
+// signature's digest.
+ExtractResult ExtractPayload(CWnd& progress, CWnd& status, const CString& targetDirectory,
+                             CFileStream& setupHold);

@@ -94,3 +94,13 @@ void CString::Append(const char* text, int length) {
     m_data = data;
     m_length += length;
 }
+
+CString DecimalText(uint32_t value) {
+    char digits[10];
+    char* first = digits + sizeof digits;
+    do {
+        *--first = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    return CString(first, static_cast<int>(digits + sizeof digits - first));
+}

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <stddef.h>
+#include <stdint.h>
 
 // windows.h renames LoadString to LoadStringA; the method must see the same rename.
 #include "platform/wintypes.h"
@@ -45,3 +46,6 @@ class CString {
     char* m_data = nullptr; // owned, m_length bytes plus a terminating zero
     int m_length = 0;
 };
+
+// The decimal digits of value: no sign, no padding, no separators.
+CString DecimalText(uint32_t value);

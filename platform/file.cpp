@@ -15,16 +15,19 @@ CFileStream::~CFileStream() { Close(); }
 
 bool CFileStream::Open(const char* path, OpenMode mode) {
     Close();
+    return Attach(OsOpen(path, mode), mode);
+}
+
+bool CFileStream::Attach(intptr_t handle, OpenMode mode) {
+    if (handle == InvalidHandle) {
+        return false;
+    }
     m_buffer = static_cast<unsigned char*>(malloc(BufferSize));
     if (m_buffer == nullptr) {
+        OsClose(handle);
         return false;
     }
-    m_handle = OsOpen(path, mode);
-    if (m_handle == InvalidHandle) {
-        free(m_buffer);
-        m_buffer = nullptr;
-        return false;
-    }
+    m_handle = handle;
     m_mode = mode;
     m_next = m_end = 0;
     m_osPosition = 0;
@@ -87,6 +90,25 @@ bool CFileStream::Close() {
     free(m_buffer);
     m_buffer = nullptr;
     return ok;
+}
+
+// A handle that shuts out writers cannot be opened while a writer is open, and a
+// program cannot be started from a file that anyone has open for writing. So the hold
+// is handed over in two steps: a bridge, opened while this writer still shuts every
+// other writer out, lets writers on but not deleters or renamers; then, with this
+// writer closed, the final handle shuts writers out. Between the writer's close and the
+// final open another program may open the file for writing: the final open then fails
+// if it still has it open.
+bool CFileStream::CloseAndHold(CFileStream& held) {
+    held.Close();
+    bool flushed = IsOpen() && m_mode == modeWrite && FlushBuffer();
+    intptr_t bridge = flushed ? OsReopen(m_handle, true) : InvalidHandle;
+    bool closed = Close();
+    if (bridge != InvalidHandle) {
+        held.Attach(OsReopen(bridge, false), modeRead);
+        OsClose(bridge);
+    }
+    return flushed && closed;
 }
 
 bool CFileStream::FillBuffer() {

@@ -38,11 +38,21 @@ class CFileStream {
     bool SeekToEnd();
     // Writes what is buffered and closes; false when any write or the close failed.
     bool Close();
+    // Closes like Close a stream that was written, and opens `held` on the same file for
+    // reading, shared for reading only: while held is open, nobody can write, replace,
+    // rename or delete the file, and it can still be read and run. held stays closed when
+    // another program got the file open for writing in the moment between the two (see
+    // the definition); what it may have written and closed again in that moment, only a
+    // comparison of the held bytes finds. The portable backend keeps the file open, but
+    // POSIX lets others write it all the same.
+    bool CloseAndHold(CFileStream& held);
 
   private:
     static constexpr intptr_t InvalidHandle = -1;
     enum SeekOrigin { fromStart, fromEnd };
 
+    // Takes over an open handle; false, and the handle closed, without a buffer for it.
+    bool Attach(intptr_t handle, OpenMode mode);
     bool FillBuffer();
     bool FlushBuffer();
     bool SeekTo(int64_t offset, SeekOrigin origin);
@@ -53,6 +63,9 @@ class CFileStream {
     static bool OsWrite(intptr_t handle, const void* data, size_t count);
     static int64_t OsSeek(intptr_t handle, int64_t offset, SeekOrigin origin);
     static bool OsClose(intptr_t handle);
+    // A new handle for reading the file that handle has open, which lets others write the
+    // file too, or not.
+    static intptr_t OsReopen(intptr_t handle, bool othersMayWrite);
 
     intptr_t m_handle = InvalidHandle; // owned: a file descriptor or a HANDLE
     unsigned char* m_buffer = nullptr; // owned, BufferSize bytes while open

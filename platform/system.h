@@ -1,13 +1,31 @@
-// platform/system.h: what the program asks the operating system about itself.
-// GetCommandLineA comes from platform/wintypes.h on both backends.
+// platform/system.h: what the program asks the operating system about itself, and the
+// names under which the 8-bit file functions reach files that Windows names in UTF-16.
 #pragma once
 
 #include "platform/cstring.h"
 #include "platform/file.h"
 #include "platform/wintypes.h"
 
+// Texts that Windows keeps in UTF-16 come out as UTF-8, so that a name outside the
+// system code page passes through the 8-bit engine whole; GetAnsiPath makes them names
+// for the file functions. The portable backend's texts are UTF-8 already.
+
+// The program's command line, read in UTF-16 (GetCommandLineW).
+CString GetCommandLineUtf8();
+
 // The running program's own file, as the loader found it.
 CString GetModulePath();
+
+// The value of an environment variable, read in UTF-16; false when it is unset or empty.
+bool GetEnvironmentUtf8(const char* name, CString& value);
+
+// The name under which the system's 8-bit (ANSI) functions reach the file or folder at
+// utf8Path: the name itself when the system code page can write it, otherwise the short
+// (8.3) name of the existing file or folder. A path that names nothing comes back with
+// '?' for what the code page lacks, which names no file either, so the 8-bit call fails
+// as it would for any missing file. False when the file or folder exists but neither
+// name can be written in the code page (short names are off on its volume).
+bool GetAnsiPath(const char* utf8Path, CString& ansiPath);
 
 enum class DigestCheck {
     Matches,    // the file is as it was signed

@@ -4,13 +4,24 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "engine/payload.h"
 
 namespace fs = std::filesystem;
+
+namespace {
+
+// A UTF-8 path as the host's filesystem takes it: in UTF-16 on Windows.
+fs::path HostPath(const std::string& utf8) { return fs::u8path(utf8); }
+
+} // namespace
 
 ScratchDir::ScratchDir() {
     static unsigned counter = 0;
@@ -18,7 +29,7 @@ ScratchDir::ScratchDir() {
     for (;;) {
         fs::path candidate = base / ("sfx-test-" + std::to_string(rand()) + "-" + std::to_string(++counter));
         if (fs::create_directory(candidate)) {
-            m_path = candidate.string();
+            m_path = candidate.u8string();
             return;
         }
     }
@@ -26,30 +37,42 @@ ScratchDir::ScratchDir() {
 
 ScratchDir::~ScratchDir() {
     std::error_code ignored;
-    fs::remove_all(m_path, ignored);
+    fs::remove_all(HostPath(m_path), ignored);
 }
 
 std::string ScratchDir::operator/(const std::string& name) const {
-    return (fs::path(m_path) / name).string();
+    return (HostPath(m_path) / HostPath(name)).u8string();
 }
 
 std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(HostPath(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(HostPath(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-bool FileExists(const std::string& path) { return fs::exists(path); }
+bool FileExists(const std::string& path) { return fs::exists(HostPath(path)); }
 
-bool MakeDirectory(const std::string& path) { return fs::create_directory(path); }
+bool MakeDirectory(const std::string& path) { return fs::create_directory(HostPath(path)); }
+
+std::vector<std::string> ListDirectory(const std::string& path) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(HostPath(path), error)) {
+        names.push_back(entry.path().filename().u8string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
 
 void SetEnv(const char* name, const char* value) {
 #ifdef _WIN32
-    _putenv((std::string(name) + "=" + value).c_str());
+    // The wide call sets the process's own environment, which started programs inherit,
+    // without passing the value through the system code page.
+    _wputenv((HostPath(name).wstring() + L"=" + HostPath(value).wstring()).c_str());
 #else
     setenv(name, value, 1);
 #endif
@@ -57,7 +80,7 @@ void SetEnv(const char* name, const char* value) {
 
 void UnsetEnv(const char* name) {
 #ifdef _WIN32
-    _putenv((std::string(name) + "=").c_str());
+    _wputenv((HostPath(name).wstring() + L"=").c_str());
 #else
     unsetenv(name);
 #endif
@@ -136,6 +159,54 @@ void AppendCertificateTable(std::string& peImage, uint32_t tableSize) {
     PutLittleEndian(peImage, entry, static_cast<uint32_t>(peImage.size()), 4);
     PutLittleEndian(peImage, entry + 4, tableSize, 4);
     peImage += PatternBytes(tableSize, 13);
+}
+
+StandinRecord ReadStandinRecord(const std::string& path) {
+    StandinRecord record;
+    record.found = FileExists(path);
+    std::istringstream lines(ReadFileBytes(path));
+    std::string line;
+    while (std::getline(lines, line)) {
+        size_t equals = line.find('=');
+        std::string key = line.substr(0, equals);
+        std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
+        if (key == "commandline") {
+            record.commandLine = value;
+        } else if (key == "directory") {
+            record.directory = value;
+            ++record.runs;
+        } else if (key == "temp") {
+            record.temp = value;
+        } else if (key == "tmp") {
+            record.tmp = value;
+        } else if (key == "argument") {
+            record.arguments.push_back(value);
+        } else if (key == "file") {
+            record.files.push_back(value);
+        } else if (key == "left") {
+            record.left = value;
+        }
+    }
+    std::sort(record.files.begin(), record.files.end());
+    return record;
+}
+
+void ExpectRanInOwnFolder(const StandinRecord& setup, const std::string& temp,
+                          const std::vector<std::string>& entries) {
+    ASSERT_TRUE(setup.found) << "the setup program did not run";
+    EXPECT_EQ(1, setup.runs);
+    EXPECT_TRUE(SamePath(temp, fs::u8path(setup.directory).parent_path().u8string())) << setup.directory;
+    EXPECT_TRUE(SamePath(setup.directory, setup.temp)) << setup.temp;
+    EXPECT_TRUE(SamePath(setup.directory, setup.tmp)) << setup.tmp;
+    // As the stand-in writes them down: files up to 64 bytes whole.
+    std::vector<std::string> files;
+    for (size_t entry = 0; entry < entries.size(); ++entry) {
+        const std::string& data = entries[entry];
+        files.push_back(std::string(PayloadEntryTable[entry] + 1) + ":" +
+                        (data.size() > 64 ? std::to_string(data.size()) + " bytes" : data));
+    }
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, setup.files);
 }
 
 std::vector<int> RecordingWindow::positions() const {

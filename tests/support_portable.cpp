@@ -1,6 +1,11 @@
 // tests/support_portable.cpp: recording windows on the portable backend's in-memory windows.
+#include "platform/portable/control.h"
 #include "platform/portable/window.h"
 #include "tests/support.h"
+
+bool SamePath(const std::string& left, const std::string& right) {
+    return std::string(PortableHostPath(left.c_str())) == std::string(PortableHostPath(right.c_str()));
+}
 
 struct RecordingWindow::Impl {
     PortableWindow window;

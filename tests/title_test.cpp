@@ -6,6 +6,7 @@
 
 #ifndef _WIN32
 #include "platform/portable/control.h"
+#include "platform/system.h"
 #endif
 
 namespace {

@@ -15,12 +15,15 @@ BOOL CSelfExtractApp::InitInstance() {
     // The dialog reads the title from the payload before any window exists.
     CSelfExtractDlg dlg;
     m_pMainWnd = &dlg;
-    dlg.DoModal();
+    INT_PTR result = dlg.DoModal();
     m_pMainWnd = nullptr;
 
-    // Only a cancelled dialog comes back here: an install ends the process from its
-    // worker thread.
-    m_nExitCode = ExitCancelled;
+    // Only a cancelled or failed dialog comes back here: an install ends the process
+    // from its worker thread.
+    if (result == -1) {
+        CWnd::FromHandle(nullptr).MessageBox(WindowFailedText, InstallerCaption, MB_OK | MB_ICONERROR);
+    }
+    m_nExitCode = result == IDCANCEL ? ExitCancelled : ExitInstallerFailed;
     return FALSE;
 }
 

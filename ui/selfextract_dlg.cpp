@@ -109,7 +109,11 @@ void CSelfExtractDlg::OnOK() {
     }
     m_threadParams.hProgress = m_progress.GetSafeHwnd();
     m_threadParams.hStatus = m_status.GetSafeHwnd();
-    AfxBeginThread(InstallThreadProc, &m_threadParams);
+    if (!AfxBeginThread(InstallThreadProc, &m_threadParams)) {
+        // Nothing would ever end a window whose buttons are all disabled.
+        MessageBox(WorkerFailedText, InstallerCaption, MB_OK | MB_ICONERROR);
+        EndDialog(IDABORT);
+    }
 }
 
 void CSelfExtractDlg::OnSysCommand(UINT nID, LPARAM) {

@@ -16,7 +16,8 @@ class CSelfExtractDlg : public CDialog {
     void DoDataExchange(CDataExchange* pDX) override;
     // WM_INITDIALOG; TRUE = focus on the first tab stop, the Install button.
     BOOL OnInitDialog() override;
-    // IDOK, the Install command: starts the install run once.
+    // IDOK, the Install command: starts the install run once; ends the dialog with
+    // IDABORT when no worker thread can be made.
     void OnOK() override;
     // WM_PAINT, WM_QUERYDRAGICON, WM_SYSCOMMAND; true = handled.
     bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) override;

@@ -1,8 +1,10 @@
 // platform/portable/system.cpp: the outside view of the portable process: the command
-// line, the module path and the host directory standing for a drive root.
+// line, the module path, the environment, the host directory standing for a drive root
+// and the 8-bit names of paths.
 #include "platform/system.h"
 
 #include <limits.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include "platform/portable/control.h"
@@ -13,12 +15,13 @@ CString g_commandLine;
 CString g_modulePath;
 bool g_modulePathSet = false;
 CString g_driveRoot;
+bool g_asciiCodePage = false;
 
 bool IsDriveLetter(char ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'); }
 
 } // namespace
 
-char* GetCommandLineA() { return const_cast<char*>(g_commandLine.GetString()); }
+CString GetCommandLineUtf8() { return g_commandLine; }
 
 void PortableSetCommandLine(const char* commandLine) { g_commandLine = commandLine; }
 
@@ -32,6 +35,8 @@ void PortableSetDriveRoot(const char* hostDirectory) { g_driveRoot = hostDirecto
 // Only Windows checks Authenticode signatures.
 DigestCheck CheckSignatureDigest(CFileStream&) { return DigestCheck::NotChecked; }
 
+void PortableSetAsciiCodePage(bool ascii) { g_asciiCodePage = ascii; }
+
 CString GetModulePath() {
     if (g_modulePathSet) {
         return g_modulePath;
@@ -39,6 +44,28 @@ CString GetModulePath() {
     char buffer[PATH_MAX];
     ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
     return length > 0 ? CString(buffer, static_cast<int>(length)) : CString();
+}
+
+bool GetEnvironmentUtf8(const char* name, CString& value) {
+    const char* text = getenv(name);
+    if (text == nullptr || *text == '\0') {
+        return false;
+    }
+    value = text;
+    return true;
+}
+
+bool GetAnsiPath(const char* utf8Path, CString& ansiPath) {
+    ansiPath = utf8Path;
+    bool outsideCodePage = false;
+    for (int i = 0; i < ansiPath.GetLength(); ++i) {
+        if (g_asciiCodePage && static_cast<unsigned char>(ansiPath.GetAt(i)) >= 0x80) {
+            ansiPath.SetAt(i, '?');
+            outsideCodePage = true;
+        }
+    }
+    // As on Windows: a path that names nothing keeps its '?', an existing one has no name.
+    return !outsideCodePage || access(PortableHostPath(utf8Path), F_OK) != 0;
 }
 
 CString PortableHostPath(const char* path) {

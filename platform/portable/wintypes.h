@@ -30,11 +30,10 @@ constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr int IDOK = 1;
 
+constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+
 inline LPARAM MAKELPARAM(unsigned low, unsigned high) {
     return static_cast<LPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));
 }
 inline unsigned LOWORD(uintptr_t value) { return value & 0xFFFFu; }
 inline unsigned HIWORD(uintptr_t value) { return (value >> 16) & 0xFFFFu; }
-
-// The command line the portable process reports; see platform/portable/control.h.
-char* GetCommandLineA();

@@ -45,3 +45,10 @@ int64_t CFileStream::OsSeek(intptr_t handle, int64_t offset, SeekOrigin origin) 
 }
 
 bool CFileStream::OsClose(intptr_t handle) { return CloseHandle(AsHandle(handle)) != FALSE; }
+
+intptr_t CFileStream::OsReopen(intptr_t handle, bool othersMayWrite) {
+    // Never FILE_SHARE_DELETE: while any of these handles is open, the file keeps its name.
+    HANDLE reopened = ReOpenFile(AsHandle(handle), GENERIC_READ,
+                                 FILE_SHARE_READ | (othersMayWrite ? FILE_SHARE_WRITE : 0), 0);
+    return reopened == INVALID_HANDLE_VALUE ? InvalidHandle : reinterpret_cast<intptr_t>(reopened);
+}

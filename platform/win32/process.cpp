@@ -1,5 +1,5 @@
-// platform/win32/process.cpp: running the setup program on Win32 and waiting for its
-// status, directly or, when it wants administrator rights, through the shell.
+// platform/win32/process.cpp: starting the setup program on Win32, directly or, when it
+// wants administrator rights, through the shell, and waiting for its status.
 #include "platform/process.h"
 
 #include "platform/system.h"
@@ -14,35 +14,28 @@ constexpr DWORD ErrorElevationRequired = 740;
 
 using ShellExecuteExAFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOA* info);
 
-// Waits for a started program, takes its status and closes its handle.
-bool WaitForExitCode(HANDLE process, DWORD& exitCode) {
-    bool ended = WaitForSingleObject(process, INFINITE) == WAIT_OBJECT_0;
-    bool known = ended && GetExitCodeProcess(process, &exitCode);
-    CloseHandle(process);
-    return known;
-}
-
 } // namespace
 
-bool RunProgramAndWait(const char* path, DWORD& exitCode) {
+StartResult StartProgram(const char* path, const char* directory, ProgramProcess& process) {
     // With the path as application name and an empty text as command line, the program's
     // GetCommandLineA is really empty; a null command line would repeat the path there.
     char commandLine[1] = "";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        return GetLastError() == ErrorElevationRequired && ShellExecuteAndWait(path, exitCode);
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &info)) {
+        return GetLastError() == ErrorElevationRequired ? ShellExecuteProgram(path, directory, process)
+                                                        : StartResult::Failed;
     }
-    CloseHandle(process.hThread);
-    return WaitForExitCode(process.hProcess, exitCode);
+    CloseHandle(info.hThread);
+    process = reinterpret_cast<ProgramProcess>(info.hProcess);
+    return StartResult::Started;
 }
 
-bool ShellExecuteAndWait(const char* path, DWORD& exitCode) {
+StartResult ShellExecuteProgram(const char* path, const char* directory, ProgramProcess& process) {
     HMODULE shell32 = LoadSystemLibrary("shell32.dll");
     if (shell32 == nullptr) {
-        return false;
+        return StartResult::Failed;
     }
     auto shellExecuteEx = reinterpret_cast<ShellExecuteExAFunction>(
         reinterpret_cast<void*>(GetProcAddress(shell32, "ShellExecuteExA")));
@@ -52,10 +45,27 @@ bool ShellExecuteAndWait(const char* path, DWORD& exitCode) {
     // FLAG_NO_UI: a failure is the caller's to report; the consent prompt still shows.
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
     info.lpFile = path;
+    // A program started with administrator rights would otherwise start in the system
+    // directory.
+    info.lpDirectory = directory;
     info.nShow = SW_SHOWNORMAL;
     bool started = shellExecuteEx != nullptr && shellExecuteEx(&info);
     FreeLibrary(shell32);
-    // The shell hands out no process when something else ran the file; then no status
-    // can be known.
-    return started && info.hProcess != nullptr && WaitForExitCode(info.hProcess, exitCode);
+    if (!started) {
+        return StartResult::Failed;
+    }
+    // The shell hands out no process when something else ran the file for it.
+    if (info.hProcess == nullptr) {
+        return StartResult::Unwatched;
+    }
+    process = reinterpret_cast<ProgramProcess>(info.hProcess);
+    return StartResult::Started;
+}
+
+bool WaitForProgram(ProgramProcess process, DWORD& exitCode) {
+    HANDLE handle = reinterpret_cast<HANDLE>(process);
+    bool ended = WaitForSingleObject(handle, INFINITE) == WAIT_OBJECT_0;
+    bool known = ended && GetExitCodeProcess(handle, &exitCode);
+    CloseHandle(handle);
+    return known;
 }

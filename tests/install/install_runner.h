@@ -5,8 +5,11 @@
 
 #include <stdint.h>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "tests/support.h"
 
 struct InstallOutcome {
     bool ended = false;    // the process ended by itself: not killed, not hung
@@ -15,16 +18,6 @@ struct InstallOutcome {
     bool boxOwnedByDialog = false;
     std::string boxCaption;
     std::string boxText;
-};
-
-// What the setup stand-in wrote down about its start.
-struct StandinRecord {
-    bool found = false;
-    std::string commandLine; // Windows only
-    std::string directory;
-    std::vector<std::string> arguments;
-    std::vector<std::string> environment; // NAME=value
-    std::string left;                     // the file it left behind
 };
 
 // A program built beside this test, by its name without extension.
@@ -37,8 +30,28 @@ std::string InstallerStub();
 // Windows the real one (under Wine the test prefix's own drive).
 std::string PrepareDriveRoot(const std::string& scratch);
 
-// Starts installer as a user would, in workingDirectory, with this process's environment,
-// waits for its end and tells what it did. boxRecord is a scratch file for the runner.
+// An installer started as a user would start it, in a process of its own, with this
+// process's environment at the start; several may run at once.
+class CInstallerRun {
+  public:
+    CInstallerRun();
+    ~CInstallerRun();
+    CInstallerRun(const CInstallerRun&) = delete;
+    CInstallerRun& operator=(const CInstallerRun&) = delete;
+
+    // Starts installer in workingDirectory; boxRecord is a scratch file for the run.
+    bool Start(const std::string& installer, const std::string& workingDirectory,
+               const std::string& boxRecord);
+    // Waits for the end of a started run and tells what it did.
+    InstallOutcome Finish();
+
+    struct Impl;
+
+  private:
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Starts an installer and waits for its end.
 InstallOutcome RunInstaller(const std::string& installer, const std::string& workingDirectory,
                             const std::string& boxRecord);
 
@@ -53,6 +66,3 @@ void ParseMessageBoxRecord(const std::string& record, const std::string& dialogO
 
 // Checks that a program started with an empty argument list saw no arguments.
 void ExpectEmptyCommandLine(const StandinRecord& record, const std::string& programPath);
-
-// Whether two paths are the same as the host compares them: Windows ignores case.
-bool SamePath(const std::string& left, const std::string& right);

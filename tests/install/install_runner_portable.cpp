@@ -35,20 +35,36 @@ std::string PrepareDriveRoot(const std::string& scratch) {
     return root;
 }
 
-InstallOutcome RunInstaller(const std::string& installer, const std::string& workingDirectory,
-                            const std::string& boxRecord) {
+// The windows live here, in the parent, at the addresses the forked child uses too, so
+// that a message box's owner can be told from its record.
+struct CInstallerRun::Impl {
     PortableWindow dialog;
     PortableWindow progressBar;
     PortableWindow statusText;
-    progressBar.parent = &dialog;
-    progressBar.visible = true;
-    statusText.parent = &dialog;
     InstallThreadParams params = {&progressBar, &statusText};
-    std::string commandLine = "\"" + installer + "\"";
+    pid_t child = -1;
+    std::string boxRecord;
+};
 
+CInstallerRun::CInstallerRun() : m_impl(new Impl) {
+    m_impl->progressBar.parent = &m_impl->dialog;
+    m_impl->progressBar.visible = true;
+    m_impl->statusText.parent = &m_impl->dialog;
+}
+
+CInstallerRun::~CInstallerRun() {
+    if (m_impl->child > 0) {
+        Finish();
+    }
+}
+
+bool CInstallerRun::Start(const std::string& installer, const std::string& workingDirectory,
+                          const std::string& boxRecord) {
+    m_impl->boxRecord = boxRecord;
+    std::string commandLine = "\"" + installer + "\"";
     fflush(nullptr);
-    pid_t child = fork();
-    if (child == 0) {
+    m_impl->child = fork();
+    if (m_impl->child == 0) {
         int box = open(boxRecord.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         if (box < 0 || dup2(box, STDERR_FILENO) < 0 || chdir(workingDirectory.c_str()) != 0) {
             _exit(RunnerFailed);
@@ -56,15 +72,21 @@ InstallOutcome RunInstaller(const std::string& installer, const std::string& wor
         PortableSetCommandLine(commandLine.c_str());
         PortableSetModulePath(installer.c_str());
         alarm(HangGuardSeconds);
-        if (AfxBeginThread(InstallThreadProc, &params)) {
+        if (AfxBeginThread(InstallThreadProc, &m_impl->params)) {
             for (;;) {
                 pause();
             }
         }
         _exit(RunnerFailed);
     }
+    return m_impl->child > 0;
+}
+
+InstallOutcome CInstallerRun::Finish() {
     InstallOutcome outcome;
     int status = 0;
+    pid_t child = m_impl->child;
+    m_impl->child = -1;
     if (child < 0 || waitpid(child, &status, 0) != child) {
         ADD_FAILURE() << "could not run the installer";
         return outcome;
@@ -72,8 +94,8 @@ InstallOutcome RunInstaller(const std::string& installer, const std::string& wor
     outcome.ended = WIFEXITED(status);
     outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 0;
     char dialogOwner[32];
-    snprintf(dialogOwner, sizeof dialogOwner, "%p", static_cast<void*>(&dialog));
-    ParseMessageBoxRecord(ReadFileBytes(boxRecord), dialogOwner, outcome);
+    snprintf(dialogOwner, sizeof dialogOwner, "%p", static_cast<void*>(&m_impl->dialog));
+    ParseMessageBoxRecord(ReadFileBytes(m_impl->boxRecord), dialogOwner, outcome);
     return outcome;
 }
 
@@ -84,5 +106,3 @@ void ExpectEmptyCommandLine(const StandinRecord& record, const std::string& /*pr
     EXPECT_TRUE(record.arguments.empty() || record.arguments == std::vector<std::string>{""})
         << record.arguments.size() << " arguments, the first \"" << record.arguments[0] << "\"";
 }
-
-bool SamePath(const std::string& left, const std::string& right) { return left == right; }

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "tests/install/install_runner.h"
 #include "tests/support.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -19,31 +23,54 @@ std::string InstallerStub() { return ReadFileBytes(ProgramBeside("install_harnes
 
 std::string PrepareDriveRoot(const std::string& /*scratch*/) { return "C:\\"; }
 
-InstallOutcome RunInstaller(const std::string& installer, const std::string& workingDirectory,
-                            const std::string& boxRecord) {
-    InstallOutcome outcome;
+struct CInstallerRun::Impl {
+    HANDLE process = nullptr;
+    std::string boxRecord;
+};
+
+CInstallerRun::CInstallerRun() : m_impl(new Impl) {}
+
+CInstallerRun::~CInstallerRun() {
+    if (m_impl->process != nullptr) {
+        Finish();
+    }
+}
+
+bool CInstallerRun::Start(const std::string& installer, const std::string& workingDirectory,
+                          const std::string& boxRecord) {
+    m_impl->boxRecord = boxRecord;
     remove(boxRecord.c_str());
     SetEnv("SFX_HARNESS_RECORD", boxRecord.c_str());
-    std::string commandLine = "\"" + installer + "\"";
-    STARTUPINFOA startup = {};
+    // In UTF-16, so that an installer in a folder named in any language can be started.
+    std::wstring program = fs::u8path(installer).wstring();
+    std::wstring commandLine = L"\"" + program + L"\"";
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(installer.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                        workingDirectory.c_str(), &startup, &process)) {
+    if (!CreateProcessW(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        fs::u8path(workingDirectory).c_str(), &startup, &process)) {
         ADD_FAILURE() << "could not start " << installer << ": error " << GetLastError();
-        return outcome;
+        return false;
     }
     CloseHandle(process.hThread);
-    if (WaitForSingleObject(process.hProcess, HangGuardMilliseconds) != WAIT_OBJECT_0) {
-        TerminateProcess(process.hProcess, 1);
-        CloseHandle(process.hProcess);
+    m_impl->process = process.hProcess;
+    return true;
+}
+
+InstallOutcome CInstallerRun::Finish() {
+    InstallOutcome outcome;
+    HANDLE process = m_impl->process;
+    m_impl->process = nullptr;
+    if (WaitForSingleObject(process, HangGuardMilliseconds) != WAIT_OBJECT_0) {
+        TerminateProcess(process, 1);
+        CloseHandle(process);
         return outcome;
     }
     DWORD exitCode = 0;
-    outcome.ended = GetExitCodeProcess(process.hProcess, &exitCode) != FALSE;
+    outcome.ended = GetExitCodeProcess(process, &exitCode) != FALSE;
     outcome.exitCode = exitCode;
-    CloseHandle(process.hProcess);
-    ParseMessageBoxRecord(ReadFileBytes(boxRecord), "dialog", outcome);
+    CloseHandle(process);
+    ParseMessageBoxRecord(ReadFileBytes(m_impl->boxRecord), "dialog", outcome);
     return outcome;
 }
 
@@ -53,8 +80,4 @@ void ExpectEmptyCommandLine(const StandinRecord& record, const std::string& prog
     // Windows passes the empty text; Wine passes the program's path in quotes.
     EXPECT_TRUE(record.commandLine.empty() || SamePath(record.commandLine, "\"" + programPath + "\""))
         << record.commandLine;
-}
-
-bool SamePath(const std::string& left, const std::string& right) {
-    return lstrcmpiA(left.c_str(), right.c_str()) == 0;
 }

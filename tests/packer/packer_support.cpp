@@ -1,9 +1,6 @@
 // tests/packer/packer_support.cpp: the helpers of packer_support.h.
 #include "tests/packer/packer_support.h"
 
-#include <algorithm>
-#include <filesystem>
-
 #include "engine/payload.h"
 #include "engine/seal.h"
 #include "tools/sfxpack/seal.h"
@@ -30,16 +27,6 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader)
         return std::string();
     }
     return ReadFileBytes(path);
-}
-
-std::vector<std::string> ListDirectory(const std::string& path) {
-    std::vector<std::string> names;
-    std::error_code error;
-    for (const auto& item : std::filesystem::directory_iterator(path, error)) {
-        names.push_back(item.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 #ifndef _WIN32

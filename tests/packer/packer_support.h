@@ -1,6 +1,6 @@
 // tests/packer/packer_support.h: what the sfxpack tests add to tests/support.h: sealed
-// stand-in stubs, directory listings, and (natively) sparse files and runs in a child
-// process whose file size is limited, to make writes fail halfway.
+// stand-in stubs, and (natively) sparse files and runs in a child process whose file
+// size is limited, to make writes fail halfway.
 #pragma once
 
 #include <stdint.h>
@@ -15,9 +15,6 @@
 // A stand-in stub of size bytes: pattern bytes (after a PE header when asked) around one
 // seal block, sealed. Returns its bytes.
 std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader = false);
-
-// The names in a directory, sorted; empty when it does not exist.
-std::vector<std::string> ListDirectory(const std::string& path);
 
 // The entries of an installer written with every file given: the first six, and a seventh
 // when given; names as extracted.

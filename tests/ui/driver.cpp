@@ -1,44 +1,49 @@
 // tests/ui/driver.cpp: starting installers and acting on their windows from outside.
 #include "tests/ui/driver.h"
 
+#include <filesystem>
 #include <map>
 
 DriverPaths g_paths;
 
 namespace {
 
+// UTF-8 text in UTF-16, as the wide system calls take it.
+std::wstring Wide(const std::string& utf8) { return std::filesystem::u8path(utf8).wstring(); }
+
 // The name under which an environment block sorts and matches a variable.
-std::string VariableKey(const std::string& entry) {
+std::wstring VariableKey(const std::wstring& entry) {
     // Find from 1: the hidden per-drive variables are named "=C:" and the like.
-    std::string name = entry.substr(0, entry.find('=', 1));
-    for (char& ch : name) {
-        ch = static_cast<char>(toupper(static_cast<unsigned char>(ch)));
+    std::wstring name = entry.substr(0, entry.find(L'=', 1));
+    for (wchar_t& ch : name) {
+        ch = static_cast<wchar_t>(towupper(ch));
     }
     return name;
 }
 
-// The driver's environment with the changes applied, as a CreateProcess block (sorted
+// The driver's environment with the changes applied, as a CreateProcessW block (sorted
 // by name, as Windows keeps it).
-std::string EnvironmentBlock(const std::vector<std::string>& changes) {
-    std::map<std::string, std::string> variables;
-    char* block = GetEnvironmentStringsA();
-    for (const char* entry = block; *entry != '\0'; entry += strlen(entry) + 1) {
+std::wstring EnvironmentBlock(const std::vector<std::string>& changes) {
+    std::map<std::wstring, std::wstring> variables;
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; *entry != L'\0'; entry += wcslen(entry) + 1) {
         variables[VariableKey(entry)] = entry;
     }
-    FreeEnvironmentStringsA(block);
+    FreeEnvironmentStringsW(block);
     for (const std::string& change : changes) {
-        if (change.back() == '=') {
-            variables.erase(VariableKey(change));
+        std::wstring wide = Wide(change);
+        if (wide.back() == L'=') {
+            variables.erase(VariableKey(wide));
         } else {
-            variables[VariableKey(change)] = change;
+            variables[VariableKey(wide)] = wide;
         }
     }
-    std::string result;
+    std::wstring result;
     for (const auto& variable : variables) {
         result += variable.second;
-        result += '\0';
+        result += L'\0';
     }
-    result += '\0';
+    result += L'\0';
     return result;
 }
 
@@ -93,12 +98,13 @@ CInstallerProcess::~CInstallerProcess() {
 
 bool CInstallerProcess::Start(const std::string& commandLine, const std::vector<std::string>& environment,
                               bool suspended) {
-    std::string line = commandLine;
-    std::string block = EnvironmentBlock(environment);
-    STARTUPINFOA startup = {};
+    std::wstring line = Wide(commandLine);
+    std::wstring block = EnvironmentBlock(environment);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    return CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0,
-                          &block[0], nullptr, &startup, &m_info) != FALSE;
+    DWORD flags = CREATE_UNICODE_ENVIRONMENT | (suspended ? CREATE_SUSPENDED : 0);
+    return CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, flags, &block[0], nullptr, &startup,
+                          &m_info) != FALSE;
 }
 
 void CInstallerProcess::Resume() { ResumeThread(m_info.hThread); }

@@ -27,7 +27,8 @@ class CInstallerProcess {
     CInstallerProcess& operator=(const CInstallerProcess&) = delete;
 
     // Starts the program with these variables added to (or, with an empty value,
-    // removed from) the driver's own environment. suspended: the caller resumes it.
+    // removed from) the driver's own environment; texts in UTF-8. suspended: the caller
+    // resumes it.
     bool Start(const std::string& commandLine, const std::vector<std::string>& environment,
                bool suspended = false);
     void Resume();

@@ -1,5 +1,6 @@
 // tests/ui/planted_dll.cpp: a DLL that an attacker might plant beside a downloaded
-// installer under a system DLL's name. When loaded it leaves "<its path>.loaded".
+// installer, or in TEMP, under a name a program loads. When loaded it leaves
+// "<its path>.loaded".
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {

@@ -1,5 +1,6 @@
 // tests/ui/scenarios_test.cpp: the installer as a user meets it: its window in Ready,
-// Cancel, and an Install run from the click to the exit status, driven from outside.
+// Cancel, and an Install run from the click to the exit status, driven from outside;
+// two at once, in folders named in other scripts, and a window that cannot be made.
 #include <gtest/gtest.h>
 
 #include "engine/install.h"
@@ -12,41 +13,42 @@ namespace {
 
 const char Caption[] = "Kelvane Pro Self-Extractor";
 const char AboutCaption[] = "About Kelvane Pro Self-Extractor";
-const char* const EntryNames[] = {"Setup.exe", "Setup.jar", "setup.aux", "setup.cls",
-                                  "knxf.dat",  "knxr.dat",  "knxl.dat"};
+const int MessageTextId = 0xFFFF; // a message box's text
+const char PaddedTitle[] = "Kelvane Studio                          ";
 
 class InstallerTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(MakeDirectory(temp)); }
 
-    // Writes the installer, starts it with TEMP in the scratch directory and waits for
-    // its window.
+    // The variables of a run: TEMP in the scratch directory, and the stand-in told where
+    // to write down its runs, to wait for the release file and to end with status 42.
+    std::vector<std::string> Environment(const std::string& record,
+                                         std::vector<std::string> more = {}) const {
+        more.push_back("TEMP=" + temp);
+        more.push_back("SFX_STANDIN_RECORD=" + record);
+        more.push_back("SFX_STANDIN_WAIT=" + release);
+        more.push_back("SFX_STANDIN_STATUS=42");
+        return more;
+    }
+
+    // Writes the installer, starts it and waits for its window.
     HWND Launch(const std::string& image, std::vector<std::string> environment = {}) {
         WriteFileBytes(installer, image);
-        environment.push_back("TEMP=" + temp);
-        environment.push_back("SFX_TEST_LOG=" + log);
-        environment.push_back("SFX_TEST_HOLD=" + hold);
-        environment.push_back("SFX_TEST_STATUS=42");
-        EXPECT_TRUE(process.Start("\"" + installer + "\"", environment));
+        EXPECT_TRUE(process.Start("\"" + installer + "\"", Environment(record, environment)));
         dialog = process.WaitForWindow(Caption);
         EXPECT_NE(nullptr, dialog);
         return dialog;
     }
 
     // A payload whose setup program is the stand-in, with data enough to watch the bar move.
-    std::string FullInstaller() const {
-        return BuildInstaller(stub, "Kelvane Studio", {setup, PatternBytes(6 << 20, 1), "aux", "", "f", "r"});
+    std::string FullInstaller() const { return BuildInstaller(stub, "Kelvane Studio", FullPayload()); }
+    std::vector<std::string> FullPayload() const {
+        return {setup, PatternBytes(6 << 20, 1), "aux", "", "f", "r"};
     }
+    // Quick to unpack.
+    std::vector<std::string> SmallPayload() const { return {setup, "jar", "aux", "", "f", "r"}; }
 
-    std::vector<std::string> LeftInTemp() const {
-        std::vector<std::string> left;
-        for (const char* name : EntryNames) {
-            if (FileExists(temp + "\\" + name)) {
-                left.push_back(name);
-            }
-        }
-        return left;
-    }
+    StandinRecord Setup() const { return ReadStandinRecord(record); }
 
     // The main dialog's state as a user sees it.
     std::string Looks() const {
@@ -63,8 +65,8 @@ class InstallerTest : public ::testing::Test {
     ScratchDir dir;
     std::string temp = dir / "temp";
     std::string installer = dir / "installer.exe";
-    std::string log = dir / "setup.log";
-    std::string hold = dir / "release-setup";
+    std::string record = dir / "setup.txt";
+    std::string release = dir / "release-setup";
     std::string stub = ReadFileBytes(g_paths.stub);
     std::string setup = ReadFileBytes(g_paths.setup);
     CInstallerProcess process;
@@ -117,12 +119,12 @@ TEST_F(InstallerTest, VanishedProgramFileIsUnknownAndHasNoSize) {
 TEST_F(InstallerTest, ReadyThenCancelWritesNothing) {
     Launch(FullInstaller());
     EXPECT_EQ("EEEV--", Looks());
-    EXPECT_EQ("Kelvane Studio" + std::string(26, ' '), ControlText(dialog, IDC_PRODUCT));
+    EXPECT_EQ(PaddedTitle, ControlText(dialog, IDC_PRODUCT));
     EXPECT_EQ(dialog, GetForegroundWindow());
     ClickControl(dialog, IDCANCEL);
     EXPECT_EQ(ExitCancelled, process.WaitForExit());
-    EXPECT_TRUE(LeftInTemp().empty());
-    EXPECT_FALSE(FileExists(log));
+    EXPECT_TRUE(ListDirectory(temp).empty());
+    EXPECT_FALSE(FileExists(record));
 }
 
 TEST_F(InstallerTest, InstallRunsSetupOnceAndCleansUp) {
@@ -144,7 +146,7 @@ TEST_F(InstallerTest, InstallRunsSetupOnceAndCleansUp) {
     // Running setup: the status text replaces the bar.
     EXPECT_EQ("-----V", Looks());
     EXPECT_EQ("KelvanePro Initializing....", ControlText(dialog, IDC_STATUS));
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(log); }));
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(record); }));
 
     // Nothing a user or another program sends now may start a second run or end the dialog.
     ClickControl(dialog, IDOK);
@@ -157,10 +159,10 @@ TEST_F(InstallerTest, InstallRunsSetupOnceAndCleansUp) {
     EXPECT_FALSE(process.HasExited());
     EXPECT_EQ("-----V", Looks());
 
-    WriteFileBytes(hold, "");
+    WriteFileBytes(release, "");
     EXPECT_EQ(42, process.WaitForExit()) << "the setup program's status is the installer's";
-    EXPECT_EQ("ran in " + temp + "\n", ReadFileBytes(log));
-    EXPECT_TRUE(LeftInTemp().empty());
+    ExpectRanInOwnFolder(Setup(), temp, FullPayload());
+    EXPECT_TRUE(ListDirectory(temp).empty());
 }
 
 TEST_F(InstallerTest, SecondInstallDuringExtractionChangesNothing) {
@@ -168,10 +170,11 @@ TEST_F(InstallerTest, SecondInstallDuringExtractionChangesNothing) {
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(log); }));
-    WriteFileBytes(hold, "");
+    // 6 MiB with one cross-thread message per KiB: Wine on a busy machine takes its time.
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(record); }, 30000));
+    WriteFileBytes(release, "");
     EXPECT_EQ(42, process.WaitForExit());
-    EXPECT_EQ("ran in " + temp + "\n", ReadFileBytes(log)) << "exactly one run";
+    EXPECT_EQ(1, Setup().runs) << "exactly one run";
 }
 
 TEST_F(InstallerTest, DamagedInstallerSaysSoAndRunsNothing) {
@@ -181,13 +184,12 @@ TEST_F(InstallerTest, DamagedInstallerSaysSoAndRunsNothing) {
     // The message box: the main window's caption, but a window of its own.
     HWND box = process.WaitForWindow(Caption, dialog, 30000);
     ASSERT_NE(nullptr, box);
-    const int MessageTextId = 0xFFFF;
     EXPECT_NE(std::string::npos, ControlText(box, MessageTextId).find("download the installer again"))
         << ControlText(box, MessageTextId);
     PressKey(box, VK_RETURN);
     EXPECT_EQ(ExitPackageInvalid, process.WaitForExit());
-    EXPECT_FALSE(FileExists(log)) << "nothing of a damaged installer is run";
-    EXPECT_TRUE(LeftInTemp().empty());
+    EXPECT_FALSE(FileExists(record)) << "nothing of a damaged installer is run";
+    EXPECT_TRUE(ListDirectory(temp).empty());
 }
 
 TEST_F(InstallerTest, WindowKeepsTheTemplatePlaceAndSizeWithoutCaptionBoxes) {
@@ -250,21 +252,20 @@ class SignedInstallerTest : public InstallerTest {
     void ExpectInstalledAsPacked(const std::string& image, const std::string& inputs) {
         Launch(image);
         ClickControl(dialog, IDOK);
-        ASSERT_TRUE(WaitUntil([&] { return FileExists(log); }, 60000));
-        const std::string ranIn = ReadFileBytes(log).substr(7);
-        const std::string folder = ranIn.substr(0, ranIn.find('\n'));
+        ASSERT_TRUE(WaitUntil([&] { return Setup().runs == 1; }, 60000));
+        const std::string folder = Setup().directory;
         for (int k = 0; k < PayloadEntryCount; ++k) {
             const std::string input = inputs + "\\input" + std::to_string(k + 1);
-            const std::string output = folder + "\\" + EntryNames[k];
+            const std::string output = folder + "\\" + (PayloadEntryTable[k] + 1);
             if (FileExists(input) || k < RequiredEntryCount) {
-                EXPECT_EQ(ReadFileBytes(input), ReadFileBytes(output)) << EntryNames[k];
+                EXPECT_EQ(ReadFileBytes(input), ReadFileBytes(output)) << output;
             } else {
-                EXPECT_FALSE(FileExists(output)) << EntryNames[k] << " was not packed";
+                EXPECT_FALSE(FileExists(output)) << output << " was not packed";
             }
         }
-        WriteFileBytes(hold, "");
+        WriteFileBytes(release, "");
         EXPECT_EQ(42, process.WaitForExit());
-        EXPECT_TRUE(LeftInTemp().empty());
+        EXPECT_TRUE(ListDirectory(temp).empty());
     }
 
     void ExpectDamagedAndNothingRun(const std::string& image) {
@@ -272,12 +273,11 @@ class SignedInstallerTest : public InstallerTest {
         ClickControl(dialog, IDOK);
         HWND box = process.WaitForWindow(Caption, dialog, 30000);
         ASSERT_NE(nullptr, box);
-        const int MessageTextId = 0xFFFF;
         EXPECT_NE(std::string::npos, ControlText(box, MessageTextId).find("download the installer again"));
         PressKey(box, VK_RETURN);
         EXPECT_EQ(ExitPackageInvalid, process.WaitForExit());
-        EXPECT_FALSE(FileExists(log)) << "nothing of a changed installer is run";
-        EXPECT_TRUE(LeftInTemp().empty());
+        EXPECT_FALSE(FileExists(record)) << "nothing of a changed installer is run";
+        EXPECT_TRUE(ListDirectory(temp).empty());
     }
 };
 
@@ -286,8 +286,8 @@ TEST_F(SignedInstallerTest, InstallsEveryEntryWhateverThePadding) {
         SCOPED_TRACE("padding " + std::to_string(padding));
         const std::string inputs = Signed("case-" + std::to_string(padding));
         ExpectInstalledAsPacked(ReadFileBytes(inputs + "\\installer.exe"), inputs);
-        DeleteFileA(log.c_str());
-        DeleteFileA(hold.c_str());
+        DeleteFileA(record.c_str());
+        DeleteFileA(release.c_str());
     }
 }
 
@@ -317,6 +317,103 @@ TEST_F(SignedInstallerTest, ABogusSecurityEntryIsUnsigned) {
     image.replace(static_cast<size_t>(bounds.directoryOffset), 4, reinterpret_cast<const char*>(&pastTheEnd),
                   4);
     ExpectInstalledAsPacked(image, inputs);
+}
+
+// --- Runs side by side, names in other scripts, a window that cannot be made ----------
+
+TEST_F(InstallerTest, TwoInstallersAtOnceEachRunWithTheirOwnFiles) {
+    WriteFileBytes(temp + "\\Setup.jar", "another run's");
+    struct Run {
+        std::string tag;
+        long status;
+        std::vector<std::string> entries;
+        std::string record;
+        CInstallerProcess process;
+    } runs[2] = {{"first", 42, {}, dir / "first.txt", {}}, {"second", 43, {}, dir / "second.txt", {}}};
+    for (Run& run : runs) {
+        run.entries = {setup,
+                       "jar of " + run.tag,
+                       "aux of " + run.tag,
+                       "cls of " + run.tag,
+                       "f of " + run.tag,
+                       "r of " + run.tag,
+                       "l of " + run.tag};
+        std::string path = dir / (run.tag + ".exe");
+        WriteFileBytes(path, BuildInstaller(stub, "Kelvane " + run.tag, run.entries));
+        std::vector<std::string> environment = Environment(run.record);
+        environment.push_back("SFX_STANDIN_STATUS=" + std::to_string(run.status));
+        ASSERT_TRUE(run.process.Start("\"" + path + "\"", environment));
+        HWND window = run.process.WaitForWindow(Caption);
+        ASSERT_NE(nullptr, window);
+        // A command rather than a click: both windows open at the same place.
+        PostMessageA(window, WM_COMMAND, IDOK, 0);
+    }
+    // Each setup program lingers until both have started.
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(runs[0].record) && FileExists(runs[1].record); }, 30000));
+    WriteFileBytes(release, "");
+    for (Run& run : runs) {
+        EXPECT_EQ(run.status, run.process.WaitForExit()) << run.tag;
+        ExpectRanInOwnFolder(ReadStandinRecord(run.record), temp, run.entries);
+    }
+    EXPECT_EQ(std::vector<std::string>{"Setup.jar"}, ListDirectory(temp));
+    EXPECT_EQ("another run's", ReadFileBytes(temp + "\\Setup.jar"));
+}
+
+TEST_F(InstallerTest, DllPlantedInTempIsNotLoadedBySetupProgram) {
+    ASSERT_TRUE(CopyFileA(g_paths.plantedDll.c_str(), (temp + "\\kvplant.dll").c_str(), FALSE));
+    WriteFileBytes(release, "");
+    Launch(BuildInstaller(stub, "Kelvane Studio", SmallPayload()), {"SFX_STANDIN_LOAD=kvplant.dll"});
+    ClickControl(dialog, IDOK);
+    EXPECT_EQ(42, process.WaitForExit());
+    EXPECT_TRUE(Setup().found);
+    EXPECT_FALSE(FileExists(temp + "\\kvplant.dll.loaded")) << "the setup program loaded a DLL from TEMP";
+}
+
+TEST_F(InstallerTest, InstallerAndTempInFoldersNamedInOtherScriptsWork) {
+    std::string folder = dir / GreekName;
+    temp = dir / CyrillicName;
+    ASSERT_TRUE(MakeDirectory(folder));
+    ASSERT_TRUE(MakeDirectory(temp));
+    ASSERT_EQ(1252u, GetACP()) << "a Western code page, which has neither script";
+    installer = folder + "\\setup kit.exe";
+    std::string image = BuildInstaller(stub, "Kelvane Studio", SmallPayload());
+    Launch(image);
+    EXPECT_EQ(PaddedTitle, ControlText(dialog, IDC_PRODUCT));
+    ClickControl(dialog, IDC_ABOUT);
+    HWND about = process.WaitForWindow(AboutCaption);
+    ASSERT_NE(nullptr, about);
+    EXPECT_EQ(std::to_string(image.size()), ControlText(about, IDC_SIZE));
+    PressKey(about, VK_ESCAPE);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
+
+    WriteFileBytes(release, "");
+    ClickControl(dialog, IDOK);
+    EXPECT_EQ(42, process.WaitForExit());
+    ExpectRanInOwnFolder(Setup(), temp, SmallPayload());
+    EXPECT_TRUE(ListDirectory(temp).empty());
+}
+
+TEST_F(InstallerTest, WindowThatCannotBeMadeSaysSoAndFails) {
+    // Without comctl32 there is no progress bar class, so the dialog cannot be created.
+    // Wine takes a program's DLL overrides from the registry by its file name (an
+    // override in the environment given to CreateProcess goes unread).
+    const std::string overrides = "Software\\Wine\\AppDefaults\\nowindow.exe";
+    HKEY key = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (overrides + "\\DllOverrides").c_str(), 0,
+                                             nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr));
+    RegSetValueExA(key, "comctl32", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+    RegCloseKey(key);
+    installer = dir / "nowindow.exe";
+    WriteFileBytes(installer, FullInstaller());
+    ASSERT_TRUE(process.Start("\"" + installer + "\"", Environment(record)));
+    HWND box = process.WaitForWindow(Caption);
+    RegDeleteTreeA(HKEY_CURRENT_USER, overrides.c_str());
+    ASSERT_NE(nullptr, box);
+    EXPECT_NE(std::string::npos, ControlText(box, MessageTextId).find("window could not be opened"))
+        << ControlText(box, MessageTextId);
+    PressKey(box, VK_RETURN);
+    EXPECT_EQ(ExitInstallerFailed, process.WaitForExit());
+    EXPECT_TRUE(ListDirectory(temp).empty());
 }
 
 // --- About ---------------------------------------------------------------------------
@@ -351,7 +448,7 @@ TEST_F(InstallerTest, SystemCommandOpensAboutEvenDuringARun) {
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
 
     ClickControl(dialog, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(log); }));
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(record); }));
     PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     about = process.WaitForWindow(AboutCaption);
     ASSERT_NE(nullptr, about);
@@ -359,9 +456,9 @@ TEST_F(InstallerTest, SystemCommandOpensAboutEvenDuringARun) {
     ClickControl(about, IDOK);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
     EXPECT_EQ("-----V", Looks()) << "the run goes on undisturbed";
-    WriteFileBytes(hold, "");
+    WriteFileBytes(release, "");
     EXPECT_EQ(42, process.WaitForExit());
-    EXPECT_TRUE(LeftInTemp().empty());
+    EXPECT_TRUE(ListDirectory(temp).empty());
 }
 
 } // namespace

@@ -64,6 +64,10 @@ void CWinApp::Enable3dControls() {
     // progress bar needs its window class until the end.
     using InitCommonControlsExFunction = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX* controls);
     HMODULE comctl32 = LoadSystemLibrary("comctl32.dll");
+    // comctl32 loads uxtheme late, by its bare name, when the first control is drawn;
+    // Wine then looks beside the program first, whatever the DLL search was restricted
+    // to. Loaded from the system directory now, it is the one found then.
+    LoadSystemLibrary("uxtheme.dll");
     auto initCommonControlsEx =
         comctl32 == nullptr ? nullptr
                             : reinterpret_cast<InitCommonControlsExFunction>(

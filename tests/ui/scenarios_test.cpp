@@ -16,6 +16,28 @@ const char AboutCaption[] = "About Kelvane Pro Self-Extractor";
 const int MessageTextId = 0xFFFF; // a message box's text
 const char PaddedTitle[] = "Kelvane Studio                          ";
 
+// DLL overrides for a program of this file name, for as long as the object lives. Wine
+// takes them from the registry; an override in the environment given to CreateProcess
+// goes unread.
+class CDllOverrides {
+  public:
+    CDllOverrides(const std::string& program, std::initializer_list<const char*> dlls, const char* how)
+        : m_key("Software\\Wine\\AppDefaults\\" + program) {
+        HKEY key = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, (m_key + "\\DllOverrides").c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                        nullptr, &key, nullptr);
+        for (const char* dll : dlls) {
+            RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(how),
+                           static_cast<DWORD>(strlen(how) + 1));
+        }
+        RegCloseKey(key);
+    }
+    ~CDllOverrides() { RegDeleteTreeA(HKEY_CURRENT_USER, m_key.c_str()); }
+
+  private:
+    std::string m_key;
+};
+
 class InstallerTest : public ::testing::Test {
   protected:
     void SetUp() override { ASSERT_TRUE(MakeDirectory(temp)); }
@@ -213,13 +235,14 @@ TEST_F(InstallerTest, WindowKeepsTheTemplatePlaceAndSizeWithoutCaptionBoxes) {
 TEST_F(InstallerTest, DllsPlantedBesideTheInstallerAreNeverLoaded) {
     // (Not version.dll: Wine's own user32 imports it at start-up, before any code of the
     // program runs, which Windows' user32 does not.)
-    const char* const planted[] = {"comctl32.dll", "shell32.dll", "uxtheme.dll"};
+    const char* const planted[] = {"comctl32", "shell32", "uxtheme"};
     for (const char* name : planted) {
-        ASSERT_TRUE(CopyFileA(g_paths.plantedDll.c_str(), (dir / name).c_str(), FALSE)) << name;
+        ASSERT_TRUE(CopyFileA(g_paths.plantedDll.c_str(), (dir / name + ".dll").c_str(), FALSE)) << name;
     }
     // Wine would prefer its own built-in DLLs anyway; ask it to take files first, as
     // Windows does for DLLs that are not among its known ones.
-    Launch(FullInstaller(), {"WINEDLLOVERRIDES=comctl32,shell32,uxtheme=n,b"});
+    CDllOverrides overrides("installer.exe", {"comctl32", "shell32", "uxtheme"}, "native,builtin");
+    Launch(FullInstaller());
     ClickControl(dialog, IDC_ABOUT);
     HWND about = process.WaitForWindow(AboutCaption);
     ASSERT_NE(nullptr, about);
@@ -228,7 +251,7 @@ TEST_F(InstallerTest, DllsPlantedBesideTheInstallerAreNeverLoaded) {
     PressKey(dialog, VK_ESCAPE);
     EXPECT_EQ(ExitCancelled, process.WaitForExit());
     for (const char* name : planted) {
-        EXPECT_FALSE(FileExists(dir / (std::string(name) + ".loaded"))) << name << " was loaded";
+        EXPECT_FALSE(FileExists(dir / (std::string(name) + ".dll.loaded"))) << name << " was loaded";
     }
 }
 
@@ -395,19 +418,9 @@ TEST_F(InstallerTest, InstallerAndTempInFoldersNamedInOtherScriptsWork) {
 
 TEST_F(InstallerTest, WindowThatCannotBeMadeSaysSoAndFails) {
     // Without comctl32 there is no progress bar class, so the dialog cannot be created.
-    // Wine takes a program's DLL overrides from the registry by its file name (an
-    // override in the environment given to CreateProcess goes unread).
-    const std::string overrides = "Software\\Wine\\AppDefaults\\nowindow.exe";
-    HKEY key = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (overrides + "\\DllOverrides").c_str(), 0,
-                                             nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr));
-    RegSetValueExA(key, "comctl32", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
-    RegCloseKey(key);
-    installer = dir / "nowindow.exe";
-    WriteFileBytes(installer, FullInstaller());
-    ASSERT_TRUE(process.Start("\"" + installer + "\"", Environment(record)));
-    HWND box = process.WaitForWindow(Caption);
-    RegDeleteTreeA(HKEY_CURRENT_USER, overrides.c_str());
+    CDllOverrides overrides("installer.exe", {"comctl32"}, "");
+    Launch(FullInstaller());
+    HWND box = dialog;
     ASSERT_NE(nullptr, box);
     EXPECT_NE(std::string::npos, ControlText(box, MessageTextId).find("window could not be opened"))
         << ControlText(box, MessageTextId);

@@ -19,11 +19,10 @@ class CWinApp {
     CWinApp& operator=(const CWinApp&) = delete;
 
     // Overridables
-    // Runs once at start. TRUE goes on into the application's message loop (Run); FALSE
-    // ends the program at once with m_nExitCode.
+    // Runs the program: its windows run modally from here, and their modal loops are the
+    // only message loops, so there is no loop of the application's own. When it returns,
+    // whatever it returns, the program ends with m_nExitCode.
     virtual BOOL InitInstance();
-    // The application's message loop; returns the exit status.
-    virtual int Run();
     // A command that no window handled; true = handled.
     virtual bool OnCmdMsg(UINT nID);
 

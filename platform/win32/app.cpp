@@ -41,15 +41,6 @@ CWinApp::~CWinApp() {
 
 BOOL CWinApp::InitInstance() { return TRUE; }
 
-int CWinApp::Run() {
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    return static_cast<int>(msg.wParam);
-}
-
 bool CWinApp::OnCmdMsg(UINT nID) {
     if (nID == ID_HELP) {
         OnHelp();
@@ -101,8 +92,6 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     if (app->m_strAppName.IsEmpty()) {
         app->m_strAppName = DefaultAppName(hInstance);
     }
-    if (!app->InitInstance()) {
-        return app->m_nExitCode;
-    }
-    return app->Run();
+    app->InitInstance();
+    return app->m_nExitCode;
 }

@@ -7,7 +7,9 @@
 
 #include "platform/app.h"
 
-extern "C" void __main(); // from the compiler's runtime: runs the static constructors once
+// The static constructors, which the linker gathers into a list: a count (or -1), the
+// constructors in the order of the objects, then a null.
+extern "C" void (*__CTOR_LIST__[])();
 
 // Static destructors are registered with atexit, which the C runtime's start-up code
 // would supply; msvcrt.dll offers the same as _onexit, whose functions its exit runs.
@@ -15,7 +17,25 @@ extern "C" int atexit(void (*function)()) {
     return _onexit(reinterpret_cast<_onexit_t>(function)) != nullptr ? 0 : -1;
 }
 
+// The deleting destructors of classes with a virtual destructor name operator delete,
+// although the program deletes nothing; these keep libstdc++'s, and the unwind tables
+// that come with it, out of the program.
+void operator delete(void* block) noexcept { free(block); }
+void operator delete(void* block, size_t) noexcept { free(block); }
+
 namespace {
+
+// Runs the static constructors, last to first as the compiler's runtime does; this
+// replaces its __main, which would bring unwind tables too.
+void RunStaticConstructors() {
+    size_t count = 0;
+    while (__CTOR_LIST__[count + 1] != nullptr) {
+        ++count;
+    }
+    for (size_t i = count; i >= 1; --i) {
+        __CTOR_LIST__[i]();
+    }
+}
 
 // WinMain's command line: what follows the program's own name.
 LPSTR SkipProgramName(LPSTR commandLine) {
@@ -38,7 +58,7 @@ LPSTR SkipProgramName(LPSTR commandLine) {
 // cmake/mingw-i686.cmake), which covers the dialog and thread procedures too; the
 // attribute keeps the entry point safe in any build.
 extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup() {
-    __main();
+    RunStaticConstructors();
     STARTUPINFOA startup;
     GetStartupInfoA(&startup);
     int nCmdShow = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : SW_SHOWDEFAULT;

@@ -13,13 +13,16 @@ namespace {
 
 using WinVerifyTrustFunction = LONG(WINAPI*)(HWND window, GUID* action, void* data);
 
-// The path of an open file, for WinVerifyTrust, which reads the file through its handle;
-// an empty text when the system cannot name it. The caller frees it.
-WCHAR* GetPathOfHandle(HANDLE handle) {
-    DWORD size = GetFinalPathNameByHandleW(handle, nullptr, 0, FILE_NAME_NORMALIZED);
-    WCHAR* path = static_cast<WCHAR*>(calloc(size + 1, sizeof(WCHAR)));
-    if (path != nullptr && size != 0 &&
-        GetFinalPathNameByHandleW(handle, path, size + 1, FILE_NAME_NORMALIZED) > size) {
+// WinVerifyTrust reads the file through its handle, and wants a path beside it: the
+// program's own, which names that file unless the program was started with another
+// argument zero. Longest Windows path; the caller frees it.
+constexpr DWORD LongestPath = 32768;
+
+WCHAR* GetProgramPathW() {
+    WCHAR* path = static_cast<WCHAR*>(malloc(LongestPath * sizeof(WCHAR)));
+    // A path cut short, or none, leaves the handle alone to name the file.
+    DWORD length = path != nullptr ? GetModuleFileNameW(nullptr, path, LongestPath) : 0;
+    if (path != nullptr && (length == 0 || length == LongestPath)) {
         path[0] = L'\0';
     }
     return path;
@@ -35,7 +38,7 @@ DigestCheck CheckSignatureDigest(CFileStream& file) {
     auto winVerifyTrust = reinterpret_cast<WinVerifyTrustFunction>(
         reinterpret_cast<void*>(GetProcAddress(wintrust, "WinVerifyTrust")));
     HANDLE handle = reinterpret_cast<HANDLE>(file.GetOsHandle());
-    WCHAR* path = GetPathOfHandle(handle);
+    WCHAR* path = GetProgramPathW();
     LONG status = TRUST_E_NOSIGNATURE;
     if (winVerifyTrust != nullptr && path != nullptr) {
         const int64_t position = file.GetPosition();

@@ -6,6 +6,7 @@
 #include "engine/payload.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "ui/resource.h"
 
 namespace {
 
@@ -30,72 +31,43 @@ constexpr int DriveRootLength = 3;
 const char* const RunFolderPrefix = "\\KelvaneSetup-";
 constexpr uint32_t RunFolderAttempts = 100;
 
-// --- What the user is told ------------------------------------------------------------
-// Pointers to literals rather than arrays: the compiler aligns every array of 32 bytes
-// or more to 32, padding the stub for nothing.
-
-const char* const DamagedInstallerText =
-    "This installer is damaged or incomplete, so nothing was installed.\n\n"
-    "Please download the installer again and run the new copy.";
-const char* const UnnamedInstallerText =
-    "The name of this installer or of its folder has letters that Windows cannot "
-    "pass on to the installer, so nothing was installed.\n\n"
-    "Copy the installer to a folder with a plain name, such as C:\\Downloads, "
-    "and run it there.";
-const char* const UnnamedTempText = "The name of the TEMP folder has letters that Windows cannot pass on "
-                                    "to the installer, so nothing was installed.\n\n"
-                                    "Set TEMP to a folder with a plain name, such as C:\\Temp, then run the "
-                                    "installer again.";
-const char* const TempUnsetText = "No temporary folder is set for the setup files:";
-const char* const TempUnsetAdvice = "Set TEMP to a folder you may write to, then run the installer again.";
-const char* const TempUnusableText =
-    "The installer could not make a folder for the setup files in the temporary "
-    "folder:";
-const char* const EntriesUnwritableText = "The setup files could not be written to the temporary folder:";
-const char* const TempAdvice = "Check that the folder exists, that its drive has free space and that you may "
-                               "write to it, then run the installer again.";
-const char* const SetupChangedText =
-    "Another program opened or changed the setup program while it was unpacked, so it "
-    "was not started:";
-const char* const SetupChangedAdvice = "Nothing was installed. Please run the installer again.";
-const char* const SetupNotStartedText = "The setup program could not be started:";
-const char* const SetupNotStartedAdvice =
-    "Security software may have blocked it, or the permission to run it was "
-    "refused. Nothing was installed.";
-
-} // namespace
-
-const char WindowFailedText[] = "The installer window could not be opened, so nothing was installed.\n\n"
-                                "Close some programs, then run the installer again.";
-const char WorkerFailedText[] = "The installation could not start, so nothing was installed.\n\n"
-                                "Close some programs, then run the installer again.";
-
-namespace {
-
-// A message that names a file or folder on a line of its own.
-CString MessageNaming(const char* problem, const CString& path, const char* advice) {
-    return CString(problem) + "\n\n" + path + "\n\n" + advice;
-}
-
 // How the run ends: the process's status, what the user is told when something went
-// wrong, and whether a setup program may still be using the unpacked files.
+// wrong (string table identifiers; 0 for nothing), and whether a setup program may still
+// be using the unpacked files. A message that names a file or folder gives it between
+// the problem and the advice.
 struct InstallEnd {
     UINT exitCode;
-    CString message;
+    UINT problem;
+    CString path;
+    UINT advice;
     bool filesInUse;
 };
 
-InstallEnd Failure(UINT exitCode, const CString& message) { return {exitCode, message, false}; }
+InstallEnd Failure(UINT exitCode, UINT problem, const CString& path = CString(), UINT advice = 0) {
+    return {exitCode, problem, path, advice, false};
+}
+
+// The message of a run that went wrong, from the string table.
+CString LoadMessage(const InstallEnd& end) {
+    CString message;
+    message.LoadString(end.problem);
+    if (end.advice != 0) {
+        CString advice;
+        advice.LoadString(end.advice);
+        message += "\n\n" + end.path + "\n\n" + advice;
+    }
+    return message;
+}
 
 // TEMP under a name the 8-bit file functions take.
 bool FindTemp(CString& temp, InstallEnd& end) {
     CString value;
     if (!GetEnvironmentUtf8("TEMP", value)) {
-        end = Failure(ExitTempUnwritable, MessageNaming(TempUnsetText, "%TEMP%", TempUnsetAdvice));
+        end = Failure(ExitTempUnwritable, IDS_TEMP_UNSET, "%TEMP%", IDS_TEMP_UNSET_ADVICE);
         return false;
     }
     if (!GetAnsiPath(value, temp)) {
-        end = Failure(ExitNameNotInCodePage, UnnamedTempText);
+        end = Failure(ExitNameNotInCodePage, IDS_TEMP_UNNAMED);
         return false;
     }
     return true;
@@ -132,7 +104,7 @@ bool MakeRunFolder(const CString& temp, CString& folder) {
 InstallEnd StartSetupProgram(const CString& folder, CFileStream& setupHold) {
     const CString setupPath = folder + PayloadEntryTable[0];
     if (!setupHold.IsOpen()) {
-        return Failure(ExitSetupNotStarted, MessageNaming(SetupChangedText, setupPath, SetupChangedAdvice));
+        return Failure(ExitSetupNotStarted, IDS_SETUP_CHANGED, setupPath, IDS_SETUP_CHANGED_ADVICE);
     }
     SetCurrentDirectoryA(folder);
     SetEnvironmentVariableA("TEMP", folder);
@@ -143,13 +115,12 @@ InstallEnd StartSetupProgram(const CString& folder, CFileStream& setupHold) {
     setupHold.Close();
     DWORD exitCode = 0;
     if (started == StartResult::Failed) {
-        return Failure(ExitSetupNotStarted,
-                       MessageNaming(SetupNotStartedText, setupPath, SetupNotStartedAdvice));
+        return Failure(ExitSetupNotStarted, IDS_SETUP_NOT_STARTED, setupPath, IDS_SETUP_NOT_STARTED_ADVICE);
     }
     if (started == StartResult::Unwatched || !WaitForProgram(process, exitCode)) {
-        return {ExitOutcomeUnknown, CString(), true};
+        return {ExitOutcomeUnknown, 0, CString(), 0, true};
     }
-    return {exitCode, CString(), false};
+    return {exitCode, 0, CString(), 0, false};
 }
 
 // Runs the setup program only when this run delivered it, with every other entry.
@@ -161,11 +132,11 @@ InstallEnd RunSetupProgram(ExtractResult extracted, const CString& folder, CFile
     case ExtractResult::NoPayload:
     case ExtractResult::Truncated:
     case ExtractResult::BadDigest:
-        return Failure(ExitPackageInvalid, DamagedInstallerText);
+        return Failure(ExitPackageInvalid, IDS_DAMAGED);
     case ExtractResult::UnnamedProgramFile:
-        return Failure(ExitNameNotInCodePage, UnnamedInstallerText);
+        return Failure(ExitNameNotInCodePage, IDS_INSTALLER_UNNAMED);
     case ExtractResult::WriteFailed:
-        return Failure(ExitTempUnwritable, MessageNaming(EntriesUnwritableText, folder, TempAdvice));
+        return Failure(ExitTempUnwritable, IDS_ENTRIES_UNWRITABLE, folder, IDS_TEMP_ADVICE);
     }
     return StartSetupProgram(folder, setupHold);
 }
@@ -178,7 +149,7 @@ InstallEnd RunInstall(CWnd& progress, CWnd& status) {
     }
     CString folder;
     if (!MakeRunFolder(temp, folder)) {
-        return Failure(ExitTempUnwritable, MessageNaming(TempUnusableText, temp, TempAdvice));
+        return Failure(ExitTempUnwritable, IDS_TEMP_UNUSABLE, temp, IDS_TEMP_ADVICE);
     }
     CFileStream setupHold;
     const ExtractResult extracted = ExtractPayload(progress, status, folder, setupHold);
@@ -201,12 +172,24 @@ UINT InstallThreadProc(void* param) {
     CWnd progress = CWnd::FromHandle(params.hProgress);
     CWnd status = CWnd::FromHandle(params.hStatus);
     const InstallEnd end = RunInstall(progress, status);
-    if (!end.message.IsEmpty()) {
-        // Owned by the main dialog, so that the box stays in front of it.
-        progress.GetParent().MessageBox(end.message, InstallerCaption, MB_OK | MB_ICONERROR);
+    if (end.problem != 0) {
+        CWnd dialog = progress.GetParent();
+        ShowErrorBox(dialog, LoadMessage(end));
     }
     // Ended from here, the dialog's thread cannot run on against a finished install.
     ExitProcess(end.exitCode);
+}
+
+void ShowErrorBox(CWnd& owner, UINT messageId) {
+    CString message;
+    message.LoadString(messageId);
+    ShowErrorBox(owner, message);
+}
+
+void ShowErrorBox(CWnd& owner, const CString& message) {
+    CString caption;
+    caption.LoadString(IDS_CAPTION);
+    owner.MessageBox(message, caption, MB_OK | MB_ICONERROR);
 }
 
 void CleanUpTemp(const CString& temp, const CString& runFolder) {

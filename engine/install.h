@@ -5,6 +5,7 @@
 
 #include "platform/cstring.h"
 #include "platform/wintypes.h"
+#include "platform/wnd.h"
 
 // The two controls the main dialog lends the worker. The block lives in the dialog
 // object, which outlives the worker because the worker ends the process.
@@ -31,13 +32,11 @@ constexpr int ExitPackageInvalid = 1620; // the installer file is unreadable, em
 // TEMP is unset or unusable, or an entry could not be written to the run's folder.
 constexpr int ExitTempUnwritable = 1632;
 
-// The caption of the installer's message boxes.
-constexpr char InstallerCaption[] = "Kelvane Pro Self-Extractor";
-
-// What the installer window says when it cannot be shown, or cannot start the run
-// (engine/install.cpp keeps every message of the installer together).
-extern const char WindowFailedText[];
-extern const char WorkerFailedText[];
+// The installer's message box for what went wrong, under the installer's caption (both
+// texts from the string table, ui/res/strings.inc), owned by owner so that it stays in
+// front of it.
+void ShowErrorBox(CWnd& owner, UINT messageId);
+void ShowErrorBox(CWnd& owner, const CString& message);
 
 // Runs the whole install and ends the process; never returns. param points to an
 // InstallThreadParams, read once at the start.

@@ -29,10 +29,8 @@ class CString {
     void SetAt(int index, char ch) { m_data[index] = ch; }
 
     // Operations
-#ifdef _WIN32
-    // Loads string resource nID of the program; FALSE (and empty) when there is none.
+    // Loads string resource nID of the program; false (and empty) when there is none.
     bool LoadString(unsigned nID);
-#endif
     CString Left(int count) const;
     CString& operator+=(const CString& other);
     friend CString operator+(const CString& left, const CString& right);

@@ -21,7 +21,8 @@ BOOL CSelfExtractApp::InitInstance() {
     // Only a cancelled or failed dialog comes back here: an install ends the process
     // from its worker thread.
     if (result == -1) {
-        CWnd::FromHandle(nullptr).MessageBox(WindowFailedText, InstallerCaption, MB_OK | MB_ICONERROR);
+        CWnd desktop = CWnd::FromHandle(nullptr);
+        ShowErrorBox(desktop, IDS_WINDOW_FAILED);
     }
     m_nExitCode = result == IDCANCEL ? ExitCancelled : ExitInstallerFailed;
     return FALSE;

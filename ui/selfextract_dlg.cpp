@@ -111,7 +111,7 @@ void CSelfExtractDlg::OnOK() {
     m_threadParams.hStatus = m_status.GetSafeHwnd();
     if (!AfxBeginThread(InstallThreadProc, &m_threadParams)) {
         // Nothing would ever end a window whose buttons are all disabled.
-        MessageBox(WorkerFailedText, InstallerCaption, MB_OK | MB_ICONERROR);
+        ShowErrorBox(*this, IDS_WORKER_FAILED);
         EndDialog(IDABORT);
     }
 }

@@ -3,7 +3,8 @@
 #include "platform/cstring.h"
 
 bool CString::LoadString(unsigned nID) {
-    char buffer[256];
+    // The longest message, with room to spare.
+    char buffer[1024];
     int length = ::LoadStringA(AfxGetInstanceHandle(), nID, buffer, sizeof buffer);
     *this = CString(buffer, length);
     return length > 0;

@@ -8,6 +8,7 @@
 #include "engine/install.h"
 #include "platform/thread.h"
 #include "platform/wintypes.h"
+#include "ui/resource.h"
 
 namespace {
 
@@ -53,7 +54,9 @@ void RecordMessageBox(HWND box) {
 // A message box is a dialog-class window; it is watched for until it is on screen, which
 // is when its text is in place.
 void OnBoxWatchTimer() {
-    HWND box = FindWindowA("#32770", InstallerCaption);
+    CString caption;
+    caption.LoadString(IDS_CAPTION);
+    HWND box = FindWindowA("#32770", caption);
     if (box != nullptr && IsWindowVisible(box) && !g_boxRecorded) {
         RecordMessageBox(box);
         g_boxRecorded = true;

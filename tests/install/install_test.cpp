@@ -23,6 +23,7 @@
 #include "platform/system.h"
 #include "tests/install/install_runner.h"
 #include "tests/support.h"
+#include "ui/resource.h"
 
 namespace fs = std::filesystem;
 
@@ -172,7 +173,9 @@ class InstallRunTest : public ::testing::Test {
         EXPECT_EQ(AsHostExitCode(exitCode), outcome.exitCode);
         ASSERT_TRUE(outcome.boxShown);
         EXPECT_TRUE(outcome.boxOwnedByDialog);
-        EXPECT_EQ(InstallerCaption, outcome.boxCaption);
+        CString caption;
+        caption.LoadString(IDS_CAPTION);
+        EXPECT_STREQ(caption, outcome.boxCaption.c_str());
         EXPECT_NE(std::string::npos, outcome.boxText.find(reason)) << outcome.boxText;
         EXPECT_FALSE(Standin().found) << "a setup program was started";
     }

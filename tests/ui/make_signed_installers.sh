@@ -59,9 +59,11 @@ for padding in 0 1 2 3 4 5 6 7; do
     "$sfxpack" extract -C "$dir/extracted" "$dir/installer.exe"
     for ((k = 1; k <= 7; k++)); do
         if ((k <= files || k <= 6)); then
-            expected="$dir/input$k"
-            [ -f "$expected" ] || expected=/dev/null
-            cmp "$expected" "$dir/extracted/${names[k - 1]}"
+            if [ -f "$dir/input$k" ]; then
+                cmp "$dir/input$k" "$dir/extracted/${names[k - 1]}"
+            else
+                [ ! -s "$dir/extracted/${names[k - 1]}" ]
+            fi
         else
             [ ! -e "$dir/extracted/${names[k - 1]}" ]
         fi

@@ -1,5 +1,6 @@
 // platform/portable/control.h: the knobs of the portable backend that Windows sets from
-// outside the program: its command line, its module path and where a drive root lies.
+// outside the program: its command line, its module path and where a drive root lies;
+// and two for host programs and tests: host paths, and copies that avoid the kernel.
 #pragma once
 
 #include "platform/cstring.h"
@@ -14,5 +15,14 @@ void PortableSetModulePath(const char* path);
 // below it. Empty (the default) means the host's own root.
 void PortableSetDriveRoot(const char* hostDirectory);
 
+// Paths are the host's own from now on, taken as they are: for a host program such as
+// sfxpack, whose file names may hold backslashes. By default they are Windows paths.
+void PortableSetHostPaths(bool hostPaths);
+
 // The host path for a Windows-style path: drive prefixes mapped, backslashes made slashes.
+// With host paths, the path itself.
 CString PortableHostPath(const char* path);
+
+// Whether CFileStream::CopyRange may move bytes inside the kernel (the default); without,
+// every copy takes the road it takes where the kernel refuses: through the buffer.
+void PortableSetCopyInKernel(bool inKernel);

@@ -13,6 +13,7 @@ CString g_commandLine;
 CString g_modulePath;
 bool g_modulePathSet = false;
 CString g_driveRoot;
+bool g_hostPaths = false;
 
 bool IsDriveLetter(char ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'); }
 
@@ -29,6 +30,8 @@ void PortableSetModulePath(const char* path) {
 
 void PortableSetDriveRoot(const char* hostDirectory) { g_driveRoot = hostDirectory; }
 
+void PortableSetHostPaths(bool hostPaths) { g_hostPaths = hostPaths; }
+
 // Only Windows checks Authenticode signatures.
 DigestCheck CheckSignatureDigest(CFileStream&) { return DigestCheck::NotChecked; }
 
@@ -42,6 +45,9 @@ CString GetModulePath() {
 }
 
 CString PortableHostPath(const char* path) {
+    if (g_hostPaths) {
+        return CString(path);
+    }
     CString windowsPath(path);
     const char* rest = windowsPath;
     CString host;

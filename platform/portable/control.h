@@ -3,6 +3,8 @@
 // and two for host programs and tests: host paths, and copies that avoid the kernel.
 #pragma once
 
+#include <stdint.h>
+
 #include "platform/cstring.h"
 
 // What GetCommandLineA reports; empty until set.
@@ -23,6 +25,7 @@ void PortableSetHostPaths(bool hostPaths);
 // With host paths, the path itself.
 CString PortableHostPath(const char* path);
 
-// Whether CFileStream::CopyRange may move bytes inside the kernel (the default); without,
-// every copy takes the road it takes where the kernel refuses: through the buffer.
-void PortableSetCopyInKernel(bool inKernel);
+// Caps the bytes each CFileStream::CopyRange moves inside the kernel; the rest goes
+// through the stream's buffer, as where the kernel refuses (0) or stops short. Negative,
+// the default: no cap. For tests of both roads.
+void PortableLimitKernelCopy(int64_t bytes);

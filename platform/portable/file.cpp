@@ -26,7 +26,7 @@ void FillInfo(const struct stat& status, FileInfo& info) {
 // How each mode opens its file, in the order of CFileStream::OpenMode.
 const int OpenFlags[] = {O_RDONLY, O_WRONLY | O_CREAT | O_TRUNC, O_WRONLY | O_CREAT | O_EXCL, O_WRONLY};
 
-bool g_copyInKernel = true;
+int64_t g_kernelCopyLimit = -1;
 
 // The pipe that carries a copy's pages: the largest a process may ask for without
 // privileges. A piece fills half of it, so that a source not aligned to pages like the
@@ -69,7 +69,7 @@ int64_t SpliceRange(int from, loff_t in, int to, const loff_t toOffset, int64_t 
 
 } // namespace
 
-void PortableSetCopyInKernel(bool inKernel) { g_copyInKernel = inKernel; }
+void PortableLimitKernelCopy(int64_t bytes) { g_kernelCopyLimit = bytes; }
 
 intptr_t CFileStream::OsOpen(const char* path, OpenMode mode) {
     CString hostPath = PortableHostPath(path);
@@ -120,8 +120,10 @@ int64_t CFileStream::OsSeek(intptr_t handle, int64_t offset, SeekOrigin origin) 
 bool CFileStream::OsClose(intptr_t handle) { return close(AsDescriptor(handle)) == 0; }
 
 int64_t CFileStream::OsCopy(intptr_t from, int64_t fromOffset, intptr_t to, int64_t toOffset, int64_t count) {
-    return g_copyInKernel ? SpliceRange(AsDescriptor(from), fromOffset, AsDescriptor(to), toOffset, count)
-                          : 0;
+    if (g_kernelCopyLimit >= 0 && count > g_kernelCopyLimit) {
+        count = g_kernelCopyLimit;
+    }
+    return SpliceRange(AsDescriptor(from), fromOffset, AsDescriptor(to), toOffset, count);
 }
 
 bool CFileStream::GetInfo(FileInfo& info) const {

@@ -14,6 +14,8 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/portable/control.h"
 #endif
 
 const char* const EntryNames[7] = {"Setup.exe", "Setup.jar", "setup.aux", "setup.cls",
@@ -31,6 +33,14 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader)
     }
     return ReadFileBytes(path);
 }
+
+#ifdef _WIN32
+CKernelCopyCap::CKernelCopyCap(int64_t) {}
+CKernelCopyCap::~CKernelCopyCap() {}
+#else
+CKernelCopyCap::CKernelCopyCap(int64_t bytes) { PortableLimitKernelCopy(bytes); }
+CKernelCopyCap::~CKernelCopyCap() { PortableLimitKernelCopy(-1); }
+#endif
 
 std::vector<std::string> ListDirectory(const std::string& path) {
     std::vector<std::string> names;

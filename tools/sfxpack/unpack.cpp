@@ -1,6 +1,6 @@
-// tools/sfxpack/unpack.cpp: "sfxpack extract". The engine's extraction writes into a
-// fresh directory beside the targets; the entries are renamed into place only when it
-// succeeded, so that a failure leaves nothing behind.
+// tools/sfxpack/unpack.cpp: "sfxpack extract". The entries the stub would extract are
+// copied, as far as the file holds them, into a fresh directory beside the targets, and
+// renamed into place only when all went well, so that a failure leaves nothing behind.
 #include "tools/sfxpack/unpack.h"
 
 #include <stdio.h>
@@ -29,8 +29,11 @@ const char ExtractUsage[] =
     "shown on standard error when that is a terminal.\n";
 
 constexpr int ProgressBarWidth = 40;
+// The progress moves after each piece of this size: often enough to be seen moving, and
+// each piece is still a long copy.
+constexpr int64_t ProgressPiece = 4 << 20;
 
-// The directory the engine extracts into, with everything in it removed when it goes
+// The directory the entries are first written into, with everything in it removed when it goes
 // unless Keep() was called.
 class CStagingDirectory {
   public:
@@ -84,7 +87,42 @@ class CTargetDirectory {
     bool m_kept = false;
 };
 
-// Moves what the engine wrote from staging into the target directory.
+// Copies the entries the stub would extract from installer into directory, each under its
+// file name, with the bytes the stub would write: what the file holds of each, from the
+// offsets of the stub's own walk. The progress counts the file up to the payload's end,
+// stub included, as the stub's does.
+bool CopyEntries(CFileStream& installer, int32_t stubLength, const std::string& directory,
+                 CExtractProgress& progress) {
+    CPayloadWalk walk(installer, stubLength);
+    if (!walk.HasPayload()) {
+        return true;
+    }
+    const int32_t total = static_cast<int32_t>(walk.GetBounds().end);
+    progress.OnBegin();
+    PayloadEntry entry;
+    while (walk.Next(entry)) {
+        CFileStream output;
+        if (!OpenFile(output, JoinPath(directory, EntryFileName(entry.index)), CFileStream::modeWrite)) {
+            return false;
+        }
+        for (int64_t done = 0; done < entry.available; done += ProgressPiece) {
+            const int64_t piece =
+                entry.available - done < ProgressPiece ? entry.available - done : ProgressPiece;
+            if (!output.CopyRange(installer, entry.offset + done, piece)) {
+                return false;
+            }
+            progress.OnPosition(ProgressPercent(static_cast<int32_t>(entry.offset + done + piece), total));
+        }
+        if (!output.Close()) {
+            return false;
+        }
+    }
+    progress.OnPosition(100);
+    progress.OnEnd();
+    return true;
+}
+
+// Moves what CopyEntries wrote from staging into the target directory.
 CommandResult MoveEntries(const std::string& staging, const std::string& directory) {
     for (int k = 0; k < PayloadEntryCount; ++k) {
         const char* name = PayloadEntryTable[k] + 1;
@@ -139,14 +177,13 @@ CommandResult ExtractInstaller(const ExtractRequest& request, CExtractProgress& 
         return result;
     }
     CStagingDirectory staging;
-    std::string systemStaging;
-    if (!staging.Create(request.directory) || !ToSystemPath(staging.GetPath(), systemStaging)) {
+    if (!staging.Create(request.directory)) {
         return Fail(ExitIoError, "%s: cannot create a directory in it: %s", request.directory.c_str(),
                     GetSystemErrorText().c_str());
     }
-    ExtractResult extracted = ExtractPayloadFrom(program, layout.stubLength, systemStaging.c_str(), progress);
-    if (extracted == ExtractResult::WriteFailed) {
-        return Fail(ExitIoError, "%s: cannot write the entries", request.directory.c_str());
+    if (!CopyEntries(program, layout.stubLength, staging.GetPath(), progress)) {
+        return Fail(ExitIoError, "%s: cannot write the entries: %s", request.directory.c_str(),
+                    GetSystemErrorText().c_str());
     }
     result = MoveEntries(staging.GetPath(), request.directory);
     if (!result.Failed()) {

@@ -1,11 +1,15 @@
-// bench/sfxpack_bench.cpp: times "sfxpack build" and "sfxpack extract" of a 256 MiB,
-// seven-entry installer against cp of the same files, in interleaved rounds, and prints
-// the ratios of the best times. Not a test: timings never decide pass or fail.
+// bench/sfxpack_bench.cpp: times the whole "sfxpack build" and "sfxpack extract"
+// processes of a 256 MiB, seven-entry installer against whole cp processes copying the
+// same files, in interleaved rounds, and prints the ratios of the best times. Neither
+// side syncs its output; each starts with none of the last one's still to be written,
+// so that no run pays for another's write-back. Not a test: timings never decide pass or
+// fail.
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -19,10 +23,13 @@ extern char** environ;
 namespace {
 
 constexpr int Rounds = 7;
+// What both ratios aim at.
+constexpr double Goal = 1.05;
 
-// Runs a program found on PATH and returns how long it took; stops the benchmark when
-// it fails.
+// Runs a program found on PATH, once what earlier runs left in the page cache has been
+// written, and returns how long it took; stops the benchmark when it fails.
 double TimeProgram(const std::vector<std::string>& args) {
+    sync();
     std::vector<char*> argv;
     for (const std::string& arg : args) {
         argv.push_back(const_cast<char*>(arg.c_str()));
@@ -94,7 +101,7 @@ int main() {
     RunShell("rm -rf '" + work + "'");
     printf("best: cp %.3f s, build %.3f s; cp %.3f s, extract %.3f s (256 MiB, 7 entries)\n", cpForBuild.time,
            ours.time, cpForExtract.time, unpack.time);
-    printf("ratio build/cp %.2f (target 1.10), extract/cp %.2f (target 1.20)\n", ours.time / cpForBuild.time,
-           unpack.time / cpForExtract.time);
+    printf("ratio build/cp %.2f, extract/cp %.2f (goal %.2f for both)\n", ours.time / cpForBuild.time,
+           unpack.time / cpForExtract.time, Goal);
     return 0;
 }

@@ -87,10 +87,26 @@ class CTargetDirectory {
     bool m_kept = false;
 };
 
-// Copies the entries the stub would extract from installer into directory, each under its
-// file name, with the bytes the stub would write: what the file holds of each, from the
-// offsets of the stub's own walk. The progress counts the file up to the payload's end,
-// stub included, as the stub's does.
+// Writes one entry as the stub would: what the file holds of it, into a file of its own
+// name in directory. The progress counts the file up to the payload's end, stub included,
+// as the stub's does.
+bool CopyEntry(CFileStream& installer, const PayloadEntry& entry, int32_t total, const std::string& directory,
+               CExtractProgress& progress) {
+    CFileStream output;
+    if (!OpenFile(output, JoinPath(directory, EntryFileName(entry.index)), CFileStream::modeWrite)) {
+        return false;
+    }
+    for (int64_t done = 0; done < entry.available; done += ProgressPiece) {
+        const int64_t piece = entry.available - done < ProgressPiece ? entry.available - done : ProgressPiece;
+        if (!output.CopyRange(installer, entry.offset + done, piece)) {
+            return false;
+        }
+        progress.OnPosition(ProgressPercent(static_cast<int32_t>(entry.offset + done + piece), total));
+    }
+    return output.Close();
+}
+
+// Writes the entries the stub would extract, at the offsets of the stub's own walk.
 bool CopyEntries(CFileStream& installer, int32_t stubLength, const std::string& directory,
                  CExtractProgress& progress) {
     CPayloadWalk walk(installer, stubLength);
@@ -99,27 +115,16 @@ bool CopyEntries(CFileStream& installer, int32_t stubLength, const std::string& 
     }
     const int32_t total = static_cast<int32_t>(walk.GetBounds().end);
     progress.OnBegin();
+    bool copied = true;
     PayloadEntry entry;
-    while (walk.Next(entry)) {
-        CFileStream output;
-        if (!OpenFile(output, JoinPath(directory, EntryFileName(entry.index)), CFileStream::modeWrite)) {
-            return false;
-        }
-        for (int64_t done = 0; done < entry.available; done += ProgressPiece) {
-            const int64_t piece =
-                entry.available - done < ProgressPiece ? entry.available - done : ProgressPiece;
-            if (!output.CopyRange(installer, entry.offset + done, piece)) {
-                return false;
-            }
-            progress.OnPosition(ProgressPercent(static_cast<int32_t>(entry.offset + done + piece), total));
-        }
-        if (!output.Close()) {
-            return false;
-        }
+    while (copied && walk.Next(entry)) {
+        copied = CopyEntry(installer, entry, total, directory, progress);
     }
-    progress.OnPosition(100);
+    if (copied) {
+        progress.OnPosition(100);
+    }
     progress.OnEnd();
-    return true;
+    return copied;
 }
 
 // Moves what CopyEntries wrote from staging into the target directory.

@@ -1,15 +1,8 @@
-// platform/file.cpp: the buffering and copying of CFileStream, shared by both backends.
+// platform/file.cpp: the buffering of CFileStream, shared by both backends.
 #include "platform/file.h"
 
 #include <stdlib.h>
 #include <string.h>
-
-namespace {
-
-// Large enough that system calls stop mattering next to the copying itself.
-constexpr size_t BufferSize = 256 * 1024;
-
-} // namespace
 
 CFileStream::~CFileStream() { Close(); }
 
@@ -76,32 +69,6 @@ bool CFileStream::Write(const void* data, size_t count) {
 bool CFileStream::Seek(int64_t offset) { return SeekTo(offset, fromStart); }
 
 bool CFileStream::SeekToEnd() { return SeekTo(0, fromEnd); }
-
-bool CFileStream::CopyRange(CFileStream& source, int64_t offset, int64_t length) {
-    if (m_mode == modeRead || !FlushBuffer()) {
-        return false;
-    }
-    const int64_t moved = OsCopy(source.m_handle, offset, m_handle, m_osPosition, length);
-    if (!source.Seek(offset + moved) || !SeekTo(m_osPosition + moved, fromStart)) {
-        return false;
-    }
-    // What the system did not move goes through the buffer, which the flush emptied.
-    for (int64_t rest = length - moved; rest > 0;) {
-        size_t piece = rest < static_cast<int64_t>(BufferSize) ? static_cast<size_t>(rest) : BufferSize;
-        size_t got = OsRead(source.m_handle, m_buffer, piece);
-        source.m_osPosition += static_cast<int64_t>(got);
-        if (got == 0) {
-            return false;
-        }
-        m_failed = !OsWrite(m_handle, m_buffer, got);
-        if (m_failed) {
-            return false;
-        }
-        m_osPosition += static_cast<int64_t>(got);
-        rest -= static_cast<int64_t>(got);
-    }
-    return true;
-}
 
 bool CFileStream::Close() {
     if (!IsOpen()) {

@@ -64,13 +64,16 @@ class CFileStream {
 
   private:
     static constexpr intptr_t InvalidHandle = -1;
+    // Large enough that system calls stop mattering next to the copying itself.
+    static constexpr size_t BufferSize = 256 * 1024;
     enum SeekOrigin { fromStart, fromEnd };
 
     bool FillBuffer();
     bool FlushBuffer();
     bool SeekTo(int64_t offset, SeekOrigin origin);
 
-    // Backend primitives, one system call each (platform/*/file.cpp).
+    // Backend primitives, one system call each (platform/*/file.cpp; those only the tools
+    // use in platform/*/file_tools.cpp).
     static intptr_t OsOpen(const char* path, OpenMode mode);
     static size_t OsRead(intptr_t handle, void* buffer, size_t count);
     static bool OsWrite(intptr_t handle, const void* data, size_t count);

@@ -33,8 +33,8 @@ constexpr int ProgressBarWidth = 40;
 // each piece is still a long copy.
 constexpr int64_t ProgressPiece = 4 << 20;
 
-// The directory the entries are first written into, with everything in it removed when it goes
-// unless Keep() was called.
+// The directory the entries are first written into, with everything in it removed when
+// it goes unless Keep() was called.
 class CStagingDirectory {
   public:
     CStagingDirectory() = default;

@@ -4,13 +4,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-namespace {
-
-// Large enough that system calls stop mattering next to the copying itself.
-constexpr size_t BufferSize = 256 * 1024;
-
-} // namespace
-
 CFileStream::~CFileStream() { Close(); }
 
 bool CFileStream::Open(const char* path, OpenMode mode) {
@@ -128,7 +121,7 @@ bool CFileStream::FlushBuffer() {
 }
 
 bool CFileStream::SeekTo(int64_t offset, SeekOrigin origin) {
-    if (m_mode == modeWrite && !FlushBuffer()) {
+    if (m_mode != modeRead && !FlushBuffer()) {
         return false;
     }
     m_next = m_end = 0;

@@ -1,16 +1,29 @@
 // platform/file.h: CFileStream, a buffered binary file stream. Small reads and writes
 // are served from one fixed buffer, so a 1 KiB block costs a copy, not a system call,
-// and asking for the position costs nothing.
+// and asking for the position costs nothing. Long runs of bytes go from file to file
+// with CopyRange. The stub and sfxpack share it.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
+// What the system tells of a file.
+struct FileInfo {
+    int64_t size = 0;
+    bool isDirectory = false;
+    // Two paths name the same file when both parts are equal.
+    uint64_t device = 0;
+    uint64_t index = 0;
+    unsigned mode = 0; // permission bits where the system has them
+};
+
 class CFileStream {
   public:
     enum OpenMode {
-        modeRead,  // an existing file, from its start
-        modeWrite, // created, or emptied when it exists
+        modeRead,      // an existing file, from its start
+        modeWrite,     // created, or emptied when it exists
+        modeCreateNew, // created; fails when the name exists already
+        modeUpdate,    // an existing file, written (not read) in place: nothing is emptied
     };
 
     // Constructors
@@ -25,6 +38,9 @@ class CFileStream {
     // The system's handle (a file descriptor or a HANDLE), for calls the stream does not
     // wrap; they must leave the position to Seek.
     intptr_t GetOsHandle() const { return m_handle; }
+    bool GetInfo(FileInfo& info) const;
+    // A file or directory by path, without opening it for reading.
+    static bool GetInfo(const char* path, FileInfo& info);
 
     // Operations
     // Paths are Windows paths; the portable backend maps them onto the host (see
@@ -36,6 +52,13 @@ class CFileStream {
     bool Write(const void* data, size_t count);
     bool Seek(int64_t offset);
     bool SeekToEnd();
+    // Writes length bytes of source, from its byte offset on, at this stream's position.
+    // They move inside the system where it can (on Linux: pages handed from file to file,
+    // never through this process), else through this stream's buffer. Both positions end
+    // after the bytes copied. False when source ends early or a write fails.
+    bool CopyRange(CFileStream& source, int64_t offset, int64_t length);
+    // The permission bits; true without doing anything where the system has none.
+    bool SetPermissions(unsigned mode);
     // Writes what is buffered and closes; false when any write or the close failed.
     bool Close();
     // Closes like Close a stream that was written, and opens `held` on the same file for
@@ -49,6 +72,8 @@ class CFileStream {
 
   private:
     static constexpr intptr_t InvalidHandle = -1;
+    // Large enough that system calls stop mattering next to the copying itself.
+    static constexpr size_t BufferSize = 256 * 1024;
     enum SeekOrigin { fromStart, fromEnd };
 
     // Takes over an open handle; false, and the handle closed, without a buffer for it.
@@ -57,7 +82,8 @@ class CFileStream {
     bool FlushBuffer();
     bool SeekTo(int64_t offset, SeekOrigin origin);
 
-    // Backend primitives, one system call each (platform/*/file.cpp).
+    // Backend primitives, one system call each (platform/*/file.cpp; those only the tools
+    // use in platform/*/file_tools.cpp).
     static intptr_t OsOpen(const char* path, OpenMode mode);
     static size_t OsRead(intptr_t handle, void* buffer, size_t count);
     static bool OsWrite(intptr_t handle, const void* data, size_t count);
@@ -66,6 +92,11 @@ class CFileStream {
     // A new handle for reading the file that handle has open, which lets others write the
     // file too, or not.
     static intptr_t OsReopen(intptr_t handle, bool othersMayWrite);
+    // Moves up to count bytes from one file to the other inside the system, at the
+    // offsets given, and returns how many arrived: fewer, down to none, where the system
+    // cannot move them (any failure included; the caller's own copy then meets it). The
+    // handles' positions are left undefined.
+    static int64_t OsCopy(intptr_t from, int64_t fromOffset, intptr_t to, int64_t toOffset, int64_t count);
 
     intptr_t m_handle = InvalidHandle; // owned: a file descriptor or a HANDLE
     unsigned char* m_buffer = nullptr; // owned, BufferSize bytes while open

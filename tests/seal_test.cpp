@@ -56,11 +56,10 @@ TEST(Seal, TheFirstMarkerOfAnInstallerIsTheStubs) {
     // A payload may carry another stub; the scan stops at the first marker.
     std::string image = PatternBytes(300, 5) + SealBlock(332) + SealBlock(999);
     WriteFileBytes(dir / "installer.exe", image);
-    FILE* file = fopen((dir / "installer.exe").c_str(), "rb");
-    ASSERT_NE(nullptr, file);
+    CFileStream file;
+    ASSERT_TRUE(file.Open((dir / "installer.exe").c_str(), CFileStream::modeRead));
     SealScan scan;
     ASSERT_TRUE(ScanForSeal(file, true, scan));
-    fclose(file);
     EXPECT_EQ(1, scan.markers);
     EXPECT_EQ(300, scan.offset);
     EXPECT_EQ(332, scan.storedLength);

@@ -1,7 +1,10 @@
 // platform/portable/control.h: the knobs of the portable backend that Windows sets from
 // outside the program: its command line, its module path, where a drive root lies and
-// which names the system code page can write.
+// which names the system code page can write; and two for host programs and tests: host
+// paths, and copies that avoid the kernel.
 #pragma once
+
+#include <stdint.h>
 
 #include "platform/cstring.h"
 
@@ -20,5 +23,15 @@ void PortableSetDriveRoot(const char* hostDirectory);
 // file whose path has other letters. false (the default): every name can be written.
 void PortableSetAsciiCodePage(bool ascii);
 
+// Paths are the host's own from now on, taken as they are: for a host program such as
+// sfxpack, whose file names may hold backslashes. By default they are Windows paths.
+void PortableSetHostPaths(bool hostPaths);
+
 // The host path for a Windows-style path: drive prefixes mapped, backslashes made slashes.
+// With host paths, the path itself.
 CString PortableHostPath(const char* path);
+
+// Caps the bytes each CFileStream::CopyRange moves inside the kernel; the rest goes
+// through the stream's buffer, as where the kernel refuses (0) or stops short. Negative,
+// the default: no cap. For tests of both roads.
+void PortableLimitKernelCopy(int64_t bytes);

@@ -1,5 +1,6 @@
 // platform/portable/file.cpp: the system calls under CFileStream, on POSIX descriptors.
-// Paths arrive in Windows form and are mapped onto the host first.
+// Paths arrive in Windows form and are mapped onto the host first, unless the program
+// works with host paths (control.h).
 #include "platform/file.h"
 
 #include <errno.h>
@@ -10,12 +11,20 @@
 
 #include "platform/portable/control.h"
 
+namespace {
+
+int AsDescriptor(intptr_t handle) { return static_cast<int>(handle); }
+
+// How each mode opens its file, in the order of CFileStream::OpenMode.
+const int OpenFlags[] = {O_RDONLY, O_WRONLY | O_CREAT | O_TRUNC, O_WRONLY | O_CREAT | O_EXCL, O_WRONLY};
+
+} // namespace
+
 intptr_t CFileStream::OsOpen(const char* path, OpenMode mode) {
     CString hostPath = PortableHostPath(path);
     // Windows runs any file that holds a program; here the file needs the right to run,
     // so that an extracted setup program can be started.
-    int fd = mode == modeRead ? open(hostPath, O_RDONLY | O_CLOEXEC)
-                              : open(hostPath, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0777);
+    int fd = open(hostPath, OpenFlags[mode] | O_CLOEXEC, 0777);
     if (fd < 0) {
         return InvalidHandle;
     }
@@ -23,6 +32,7 @@ intptr_t CFileStream::OsOpen(const char* path, OpenMode mode) {
     struct stat info;
     if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
         close(fd);
+        errno = EISDIR;
         return InvalidHandle;
     }
     return fd;
@@ -31,7 +41,7 @@ intptr_t CFileStream::OsOpen(const char* path, OpenMode mode) {
 size_t CFileStream::OsRead(intptr_t handle, void* buffer, size_t count) {
     ssize_t got;
     do {
-        got = read(static_cast<int>(handle), buffer, count);
+        got = read(AsDescriptor(handle), buffer, count);
     } while (got < 0 && errno == EINTR);
     return got > 0 ? static_cast<size_t>(got) : 0;
 }
@@ -39,7 +49,7 @@ size_t CFileStream::OsRead(intptr_t handle, void* buffer, size_t count) {
 bool CFileStream::OsWrite(intptr_t handle, const void* data, size_t count) {
     const char* next = static_cast<const char*>(data);
     while (count > 0) {
-        ssize_t written = write(static_cast<int>(handle), next, count);
+        ssize_t written = write(AsDescriptor(handle), next, count);
         if (written < 0 && errno == EINTR) {
             continue;
         }
@@ -53,16 +63,16 @@ bool CFileStream::OsWrite(intptr_t handle, const void* data, size_t count) {
 }
 
 int64_t CFileStream::OsSeek(intptr_t handle, int64_t offset, SeekOrigin origin) {
-    return lseek(static_cast<int>(handle), offset, origin == fromStart ? SEEK_SET : SEEK_END);
+    return lseek(AsDescriptor(handle), offset, origin == fromStart ? SEEK_SET : SEEK_END);
 }
 
-bool CFileStream::OsClose(intptr_t handle) { return close(static_cast<int>(handle)) == 0; }
+bool CFileStream::OsClose(intptr_t handle) { return close(AsDescriptor(handle)) == 0; }
 
 intptr_t CFileStream::OsReopen(intptr_t handle, bool /*othersMayWrite*/) {
     // Linux opens the very file a descriptor has open through its /proc link, whatever
     // its name has become. Nothing here can keep others from writing.
     char link[32];
-    snprintf(link, sizeof link, "/proc/self/fd/%d", static_cast<int>(handle));
+    snprintf(link, sizeof link, "/proc/self/fd/%d", AsDescriptor(handle));
     int fd = open(link, O_RDONLY | O_CLOEXEC);
     return fd < 0 ? InvalidHandle : fd;
 }

@@ -16,6 +16,7 @@ CString g_modulePath;
 bool g_modulePathSet = false;
 CString g_driveRoot;
 bool g_asciiCodePage = false;
+bool g_hostPaths = false;
 
 bool IsDriveLetter(char ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'); }
 
@@ -31,6 +32,8 @@ void PortableSetModulePath(const char* path) {
 }
 
 void PortableSetDriveRoot(const char* hostDirectory) { g_driveRoot = hostDirectory; }
+
+void PortableSetHostPaths(bool hostPaths) { g_hostPaths = hostPaths; }
 
 // Only Windows checks Authenticode signatures.
 DigestCheck CheckSignatureDigest(CFileStream&) { return DigestCheck::NotChecked; }
@@ -69,6 +72,9 @@ bool GetAnsiPath(const char* utf8Path, CString& ansiPath) {
 }
 
 CString PortableHostPath(const char* path) {
+    if (g_hostPaths) {
+        return CString(path);
+    }
     CString windowsPath(path);
     const char* rest = windowsPath;
     CString host;

@@ -7,15 +7,26 @@ namespace {
 
 HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
+// How each mode opens its file, in the order of CFileStream::OpenMode. Readers share the file the way the C
+// runtime does, so a running program can read its own file.
+struct OpenArgs {
+    DWORD access;
+    DWORD share;
+    DWORD disposition;
+};
+const OpenArgs OpenModes[] = {
+    {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING}, // modeRead
+    {GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS},                   // modeWrite
+    {GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW},                      // modeCreateNew
+    {GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING},                   // modeUpdate
+};
+
 } // namespace
 
 intptr_t CFileStream::OsOpen(const char* path, OpenMode mode) {
-    // Readers share the file the way the C runtime does, so a running program can read
-    // its own file.
-    HANDLE handle = mode == modeRead ? CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)
-                                     : CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const OpenArgs& args = OpenModes[mode];
+    HANDLE handle =
+        CreateFileA(path, args.access, args.share, nullptr, args.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     return handle == INVALID_HANDLE_VALUE ? InvalidHandle : reinterpret_cast<intptr_t>(handle);
 }
 

@@ -21,7 +21,8 @@ class CliTest : public ::testing::Test {
     }
 
     ScratchDir dir;
-    const std::string installer = dir / "installer.exe";
+    // A host file name may hold a backslash; it must not be taken for a Windows separator.
+    const std::string installer = dir / "kit\\installer.exe";
 };
 
 TEST_F(CliTest, RoundTripThroughTheProgram) {

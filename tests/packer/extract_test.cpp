@@ -1,6 +1,6 @@
-// tests/packer/extract_test.cpp: "sfxpack extract": byte-identical round trips, damaged
-// installers refused (nothing written) or, forced, extracted only as far as they go, and
-// failures that leave the target directory as it was.
+// tests/packer/extract_test.cpp: "sfxpack extract": byte-identical round trips on every
+// road of the copy, damaged installers refused (nothing written) or, forced, extracted
+// as the stub itself would, and failures that leave the target directory as it was.
 #include <gtest/gtest.h>
 
 #include "tests/packer/packer_support.h"
@@ -47,18 +47,22 @@ class ExtractTest : public ::testing::Test {
 };
 
 TEST_F(ExtractTest, RoundTripIsByteIdentical) {
-    for (size_t count : {size_t{1}, size_t{6}, size_t{7}}) {
-        Build(count);
-        std::string target = dir / ("out" + std::to_string(count));
-        CommandResult result = Extract(target);
-        ASSERT_FALSE(result.Failed()) << result.message;
-        EXPECT_EQ("", warning);
-        std::vector<std::string> names(EntryNames, EntryNames + (count == 7 ? 7 : 6));
-        std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, ListDirectory(target)) << "no staging directory is left, entry 7 only when given";
-        for (size_t k = 0; k < names.size(); ++k) {
-            EXPECT_EQ(k < count ? entries[k] : "", ReadFileBytes(target + "/" + EntryNames[k]))
-                << EntryNames[k];
+    for (int64_t cap : KernelCopyCaps) {
+        CKernelCopyCap road(cap);
+        for (size_t count : {size_t{1}, size_t{6}, size_t{7}}) {
+            Build(count);
+            std::string target = dir / ("out" + std::to_string(count) + "-" + std::to_string(cap + 1));
+            CommandResult result = Extract(target);
+            ASSERT_FALSE(result.Failed()) << result.message;
+            EXPECT_EQ("", warning);
+            std::vector<std::string> names(EntryNames, EntryNames + (count == 7 ? 7 : 6));
+            std::sort(names.begin(), names.end());
+            EXPECT_EQ(names, ListDirectory(target))
+                << "no staging directory is left, entry 7 only when given";
+            for (size_t k = 0; k < names.size(); ++k) {
+                EXPECT_EQ(k < count ? entries[k] : "", ReadFileBytes(target + "/" + EntryNames[k]))
+                    << EntryNames[k] << ", kernel copy cap " << cap;
+            }
         }
     }
 }
@@ -93,7 +97,9 @@ TEST_F(ExtractTest, EveryTruncationIsRefusedOrForcedOnlyAsFarAsItGoes) {
         EXPECT_FALSE(FileExists(target)) << "refused at " << cut << " but created the directory";
 
         // Forced, each entry is a prefix of the original: never longer, never other bytes.
-        // Without a whole title field there is nothing to extract.
+        // Without a whole title field there is nothing to extract. Each cut takes one of
+        // the copy's roads in turn.
+        CKernelCopyCap road(KernelCopyCaps[cut % 3]);
         CommandResult forced = Extract(target, true);
         std::vector<std::string> names = ListDirectory(target);
         EXPECT_TRUE(cut > stubLength + 40 || names.empty()) << cut;
@@ -104,6 +110,18 @@ TEST_F(ExtractTest, EveryTruncationIsRefusedOrForcedOnlyAsFarAsItGoes) {
             std::string got = ReadFileBytes(target + "/" + name);
             EXPECT_LE(got.size(), entries[k].size());
             EXPECT_EQ(entries[k].substr(0, got.size()), got) << name << " cut at " << cut;
+        }
+        // And they are what the stub itself writes from the same file.
+        std::string stubTarget = dir / ("stub" + std::to_string(cut));
+        ASSERT_TRUE(MakeDirectory(stubTarget));
+        CFileStream file;
+        ASSERT_TRUE(file.Open((dir / "installer.exe").c_str(), CFileStream::modeRead));
+        CTerminalProgress silent(false);
+        ExtractPayloadFrom(file, static_cast<int32_t>(stubLength), stubTarget.c_str(), silent);
+        EXPECT_EQ(ListDirectory(stubTarget), names) << cut;
+        for (const std::string& name : ListDirectory(stubTarget)) {
+            EXPECT_EQ(ReadFileBytes(stubTarget + "/" + name), ReadFileBytes(target + "/" + name))
+                << name << " cut at " << cut;
         }
     }
 }

@@ -11,6 +11,8 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/portable/control.h"
 #endif
 
 const char* const EntryNames[7] = {"Setup.exe", "Setup.jar", "setup.aux", "setup.cls",
@@ -28,6 +30,14 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader)
     }
     return ReadFileBytes(path);
 }
+
+#ifdef _WIN32
+CKernelCopyCap::CKernelCopyCap(int64_t) {}
+CKernelCopyCap::~CKernelCopyCap() {}
+#else
+CKernelCopyCap::CKernelCopyCap(int64_t bytes) { PortableLimitKernelCopy(bytes); }
+CKernelCopyCap::~CKernelCopyCap() { PortableLimitKernelCopy(-1); }
+#endif
 
 #ifndef _WIN32
 void MakeSparseFile(const std::string& path, int64_t size) {

@@ -80,13 +80,8 @@ CommandResult CheckSealed(const std::string& stub, CFileStream& file, const Payl
 
 // A signature is made over the whole installer once it is built, so a signed stub loses
 // its own: the certificate table goes, and the header entry naming it is cleared.
-CommandResult MeasureStub(const BuildRequest& request, StubPart& part, bool& wasSigned) {
-    std::string systemPath;
-    CFileStream file;
-    if (!ToSystemPath(request.stub, systemPath) || !file.Open(systemPath.c_str(), CFileStream::modeRead)) {
-        return Fail(ExitIoError, "%s: cannot read the stub", request.stub.c_str());
-    }
-    const PayloadBounds bounds = FindPayloadBounds(file);
+CommandResult MeasureStub(const BuildRequest& request, CFileStream& stub, StubPart& part, bool& wasSigned) {
+    const PayloadBounds bounds = FindPayloadBounds(stub);
     if (bounds.signature == Signature::Misplaced) {
         return Fail(ExitBadInput,
                     "%s: the PE header names a certificate table at %lld that does not end the file; "
@@ -96,16 +91,16 @@ CommandResult MeasureStub(const BuildRequest& request, StubPart& part, bool& was
     wasSigned = bounds.signature == Signature::AtEnd;
     part.length = bounds.end;
     part.securityEntry = wasSigned ? bounds.directoryOffset : -1;
-    return request.rawStub ? Succeed() : CheckSealed(request.stub, file, bounds, part);
+    return request.rawStub ? Succeed() : CheckSealed(request.stub, stub, bounds, part);
 }
 
 // Opens an input and takes its size; refuses directories and files too large for an entry.
-CommandResult OpenInput(const std::string& path, CSysFile& file, FileInfo& info) {
-    if (!file.OpenRead(path) || !file.GetInfo(info)) {
-        return Fail(ExitIoError, "%s: %s", path.c_str(), GetSystemErrorText().c_str());
-    }
-    if (info.isDirectory) {
+CommandResult OpenInput(const std::string& path, CFileStream& file, FileInfo& info) {
+    if (GetPathInfo(path, info) && info.isDirectory) {
         return Fail(ExitBadInput, "%s: is a directory", path.c_str());
+    }
+    if (!OpenFile(file, path, CFileStream::modeRead) || !file.GetInfo(info)) {
+        return Fail(ExitIoError, "%s: %s", path.c_str(), GetSystemErrorText().c_str());
     }
     if (info.size > INT32_MAX) {
         return Fail(ExitBadInput, "%s: the file is %lld bytes; an entry holds at most %ld", path.c_str(),
@@ -116,10 +111,10 @@ CommandResult OpenInput(const std::string& path, CSysFile& file, FileInfo& info)
 
 // The inputs, opened and measured before anything is written.
 struct BuildInputs {
-    CSysFile stub;
+    CFileStream stub;
     FileInfo stubInfo;
     StubPart stubPart;
-    CSysFile files[PayloadEntryCount];
+    CFileStream files[PayloadEntryCount];
     FileInfo fileInfo[PayloadEntryCount];
     int entryCount = 0; // entries written: at least RequiredEntryCount
 };
@@ -127,7 +122,7 @@ struct BuildInputs {
 CommandResult OpenInputs(const BuildRequest& request, BuildInputs& inputs, bool& stubWasSigned) {
     CommandResult result = OpenInput(request.stub, inputs.stub, inputs.stubInfo);
     if (!result.Failed()) {
-        result = MeasureStub(request, inputs.stubPart, stubWasSigned);
+        result = MeasureStub(request, inputs.stub, inputs.stubPart, stubWasSigned);
     }
     for (size_t k = 0; k < request.files.size() && !result.Failed(); ++k) {
         result = OpenInput(request.files[k], inputs.files[k], inputs.fileInfo[k]);
@@ -170,21 +165,19 @@ CommandResult CheckOutput(const BuildRequest& request, const BuildInputs& inputs
 }
 
 // The stub, its security entry cleared when it had one.
-bool WriteStub(BuildInputs& inputs, CSysFile& output) {
+bool WriteStub(BuildInputs& inputs, CFileStream& output) {
     const StubPart& part = inputs.stubPart;
     if (part.securityEntry < 0) {
-        return output.CopyFrom(inputs.stub, part.length);
+        return output.CopyRange(inputs.stub, 0, part.length);
     }
-    unsigned char entry[8];
-    const unsigned char cleared[sizeof entry] = {};
-    return output.CopyFrom(inputs.stub, part.securityEntry) &&
-           inputs.stub.Read(entry, sizeof entry) == sizeof entry && output.Write(cleared, sizeof cleared) &&
-           output.CopyFrom(inputs.stub,
-                           part.length - part.securityEntry - static_cast<int64_t>(sizeof entry));
+    const unsigned char cleared[8] = {};
+    const int64_t rest = part.securityEntry + static_cast<int64_t>(sizeof cleared);
+    return output.CopyRange(inputs.stub, 0, part.securityEntry) && output.Write(cleared, sizeof cleared) &&
+           output.CopyRange(inputs.stub, rest, part.length - rest);
 }
 
 bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std::string& titleField,
-                    CSysFile& output) {
+                    CFileStream& output) {
     if (!WriteStub(inputs, output) || !output.Write(titleField.data(), titleField.size())) {
         return false;
     }
@@ -193,11 +186,11 @@ bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std:
         int32_t length = given ? static_cast<int32_t>(inputs.fileInfo[k].size) : 0;
         unsigned char field[LengthFieldDigits];
         EncodeEntryLength(length, field);
-        if (!output.Write(field, sizeof field) || (given && !output.CopyFrom(inputs.files[k], length))) {
+        if (!output.Write(field, sizeof field) || (given && !output.CopyRange(inputs.files[k], 0, length))) {
             return false;
         }
     }
-    return output.SetMode(inputs.stubInfo.mode & 0777);
+    return output.SetPermissions(inputs.stubInfo.mode & 0777);
 }
 
 } // namespace
@@ -220,10 +213,11 @@ CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note)
         return result;
     }
 
-    CSysFile output;
+    CFileStream output;
     std::string temporary;
-    if (!CreateBeside(request.output, temporary,
-                      [&output](const std::string& path) { return output.CreateNew(path); })) {
+    if (!CreateBeside(request.output, temporary, [&output](const std::string& path) {
+            return OpenFile(output, path, CFileStream::modeCreateNew);
+        })) {
         return Fail(ExitIoError, "%s: cannot create a file beside it: %s", request.output.c_str(),
                     GetSystemErrorText().c_str());
     }

@@ -2,7 +2,6 @@
 #include "tools/sfxpack/layout.h"
 
 #include <inttypes.h>
-#include <stdio.h>
 #include <string.h>
 
 #include "engine/seal.h"
@@ -138,20 +137,18 @@ std::string DescribeProblem(const PayloadLayout& layout) {
     return std::string();
 }
 
-CommandResult FindStubLength(const std::string& path, long long stubLengthOption, int32_t& stubLength) {
+namespace {
+
+// The stub length of an open installer: stubLengthOption when it is not negative, else
+// what the seal at the start of the file records. path is for messages.
+CommandResult FindStubLength(const std::string& path, CFileStream& file, long long stubLengthOption,
+                             int32_t& stubLength) {
     if (stubLengthOption >= 0) {
         stubLength = static_cast<int32_t>(stubLengthOption);
         return Succeed();
     }
-    std::string systemPath;
-    FILE* file = ToSystemPath(path, systemPath) ? fopen(systemPath.c_str(), "rb") : nullptr;
-    if (file == nullptr) {
-        return Fail(ExitIoError, "%s: %s", path.c_str(), GetSystemErrorText().c_str());
-    }
     SealScan scan;
-    bool scanned = ScanForSeal(file, true, scan);
-    fclose(file);
-    if (!scanned) {
+    if (!ScanForSeal(file, true, scan)) {
         return Fail(ExitIoError, "%s: read error", path.c_str());
     }
     if (scan.markers == 0) {
@@ -164,6 +161,8 @@ CommandResult FindStubLength(const std::string& path, long long stubLengthOption
     return Succeed();
 }
 
+} // namespace
+
 CommandResult OpenInstaller(const std::string& path, long long stubLengthOption, CFileStream& file,
                             PayloadLayout& layout) {
     FileInfo info;
@@ -173,15 +172,13 @@ CommandResult OpenInstaller(const std::string& path, long long stubLengthOption,
     if (info.isDirectory) {
         return Fail(ExitBadInput, "%s: is a directory, not an installer", path.c_str());
     }
+    if (!OpenFile(file, path, CFileStream::modeRead)) {
+        return Fail(ExitIoError, "%s: %s", path.c_str(), GetSystemErrorText().c_str());
+    }
     int32_t stubLength = 0;
-    CommandResult found = FindStubLength(path, stubLengthOption, stubLength);
-    if (found.Failed()) {
-        return found;
+    CommandResult found = FindStubLength(path, file, stubLengthOption, stubLength);
+    if (!found.Failed()) {
+        ReadPayloadLayout(file, stubLength, layout);
     }
-    std::string systemPath;
-    if (!ToSystemPath(path, systemPath) || !file.Open(systemPath.c_str(), CFileStream::modeRead)) {
-        return Fail(ExitIoError, "%s: cannot open the file", path.c_str());
-    }
-    ReadPayloadLayout(file, stubLength, layout);
-    return Succeed();
+    return found;
 }

@@ -60,10 +60,7 @@ std::string DescribeProblem(const PayloadLayout& layout);
 // An entry's file name: its PayloadEntryTable name without the separator.
 const char* EntryFileName(int entry);
 
-// Finds the stub length of an installer: stubLengthOption when it is not negative, else
-// the seal at the start of the file.
-CommandResult FindStubLength(const std::string& path, long long stubLengthOption, int32_t& stubLength);
-
-// Opens an installer with the engine's stream and reads its layout.
+// Opens an installer and reads its layout; the stub length is stubLengthOption when it
+// is not negative, else what the seal at the start of the file records.
 CommandResult OpenInstaller(const std::string& path, long long stubLengthOption, CFileStream& file,
                             PayloadLayout& layout);

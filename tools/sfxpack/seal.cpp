@@ -19,15 +19,8 @@ int32_t ReadLittleEndian32(const unsigned char* bytes) {
                                 static_cast<uint32_t>(bytes[3]) << 24);
 }
 
-int64_t FileLength(FILE* file) {
-    if (fseeko(file, 0, SEEK_END) != 0) {
-        return -1;
-    }
-    return ftello(file);
-}
-
 // Scans a whole stub; a stub holds its marker exactly once.
-SealStatus ScanStub(FILE* file, SealScan& scan) {
+SealStatus ScanStub(CFileStream& file, SealScan& scan) {
     if (!ScanForSeal(file, false, scan)) {
         return SealStatus::IoError;
     }
@@ -39,18 +32,23 @@ SealStatus ScanStub(FILE* file, SealScan& scan) {
 
 } // namespace
 
-bool ScanForSeal(FILE* file, bool firstOnly, SealScan& scan) {
+bool ScanForSeal(CFileStream& file, bool firstOnly, SealScan& scan) {
     scan = SealScan();
-    if (fseeko(file, 0, SEEK_SET) != 0) {
+    if (!file.SeekToEnd()) {
+        return false;
+    }
+    scan.fileLength = file.GetPosition();
+    if (!file.Seek(0)) {
         return false;
     }
     std::vector<unsigned char> buffer(ScanOverlap + ScanChunk);
     size_t kept = 0;
     int64_t base = 0; // file offset of buffer[0]
     for (;;) {
-        size_t got = fread(buffer.data() + kept, 1, ScanChunk, file);
+        size_t got = file.Read(buffer.data() + kept, ScanChunk);
         if (got == 0) {
-            return ferror(file) == 0;
+            // A read that failed ends the scan early.
+            return file.GetPosition() == scan.fileLength;
         }
         size_t size = kept + got;
         for (size_t i = 0; i + sizeof(StubSeal) <= size; ++i) {
@@ -72,42 +70,40 @@ bool ScanForSeal(FILE* file, bool firstOnly, SealScan& scan) {
 }
 
 SealStatus SealStubFile(const char* path, int32_t* length) {
-    FILE* file = fopen(path, "r+b");
-    if (file == nullptr) {
+    CFileStream file;
+    if (!file.Open(path, CFileStream::modeRead)) {
         return SealStatus::IoError;
     }
     SealScan scan;
     SealStatus status = ScanStub(file, scan);
-    int64_t fileLength = FileLength(file);
-    if (status == SealStatus::Sealed) {
-        if (fileLength < 0 || fileLength > INT32_MAX) {
-            status = SealStatus::IoError;
-        } else {
-            uint32_t value = static_cast<uint32_t>(fileLength);
-            unsigned char bytes[4] = {
-                static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                static_cast<unsigned char>(value >> 16), static_cast<unsigned char>(value >> 24)};
-            bool written = fseeko(file, scan.offset + StubSealMarkerLength, SEEK_SET) == 0 &&
-                           fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes && fflush(file) == 0;
-            status = written ? SealStatus::Sealed : SealStatus::IoError;
-            *length = static_cast<int32_t>(fileLength);
-        }
+    file.Close();
+    if (status != SealStatus::Sealed) {
+        return status;
     }
-    if (fclose(file) != 0 && status == SealStatus::Sealed) {
-        status = SealStatus::IoError;
+    if (scan.fileLength > INT32_MAX) {
+        return SealStatus::IoError;
     }
-    return status;
+    uint32_t value = static_cast<uint32_t>(scan.fileLength);
+    unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
+                              static_cast<unsigned char>(value >> 16),
+                              static_cast<unsigned char>(value >> 24)};
+    bool written = file.Open(path, CFileStream::modeUpdate) &&
+                   file.Seek(scan.offset + StubSealMarkerLength) && file.Write(bytes, sizeof bytes);
+    if (!file.Close() || !written) {
+        return SealStatus::IoError;
+    }
+    *length = static_cast<int32_t>(scan.fileLength);
+    return SealStatus::Sealed;
 }
 
 SealStatus CheckStubSeal(const char* path, int32_t* stored, int64_t* fileLength) {
-    FILE* file = fopen(path, "rb");
-    if (file == nullptr) {
+    CFileStream file;
+    if (!file.Open(path, CFileStream::modeRead)) {
         return SealStatus::IoError;
     }
     SealScan scan;
     SealStatus status = ScanStub(file, scan);
     *stored = scan.storedLength;
-    *fileLength = FileLength(file);
-    fclose(file);
+    *fileLength = scan.fileLength;
     return status;
 }

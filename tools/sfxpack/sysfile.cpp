@@ -1,53 +1,15 @@
-// tools/sfxpack/sysfile.cpp: the parts of sfxpack's file layer that are the same on
+// tools/sfxpack/sysfile.cpp: the parts of sfxpack's calls on paths that are the same on
 // every system.
 #include "tools/sfxpack/sysfile.h"
 
-#include <vector>
-
-namespace {
-
-constexpr size_t CopyBufferSize = 1u << 20;
-
-} // namespace
-
-size_t CSysFile::Read(void* buffer, size_t count) {
-    size_t done = 0;
-    for (long got = 1; done < count && got > 0; done += got > 0 ? static_cast<size_t>(got) : 0) {
-        got = ReadSome(static_cast<char*>(buffer) + done, count - done);
-    }
-    return done;
+bool OpenFile(CFileStream& file, const std::string& path, CFileStream::OpenMode mode) {
+    std::string systemPath;
+    return ToSystemPath(path, systemPath) && file.Open(systemPath.c_str(), mode);
 }
 
-bool CSysFile::Write(const void* data, size_t count) {
-    for (size_t done = 0; done < count;) {
-        long written = WriteSome(static_cast<const char*>(data) + done, count - done);
-        if (written < 0) {
-            return false;
-        }
-        done += static_cast<size_t>(written);
-    }
-    return true;
-}
-
-bool CSysFile::CopyByBlocks(CSysFile& source, int64_t length) {
-    std::vector<unsigned char> buffer(CopyBufferSize);
-    while (length > 0) {
-        size_t block =
-            length < static_cast<int64_t>(buffer.size()) ? static_cast<size_t>(length) : buffer.size();
-        if (source.Read(buffer.data(), block) != block || !Write(buffer.data(), block)) {
-            return false;
-        }
-        length -= static_cast<int64_t>(block);
-    }
-    return true;
-}
-
-std::string DirectoryOf(const std::string& path) {
-    size_t slash = path.find_last_of("/\\");
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+bool GetPathInfo(const std::string& path, FileInfo& info) {
+    std::string systemPath;
+    return ToSystemPath(path, systemPath) && CFileStream::GetInfo(systemPath.c_str(), info);
 }
 
 std::string JoinPath(const std::string& directory, const std::string& name) {

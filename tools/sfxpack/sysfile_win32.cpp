@@ -1,5 +1,5 @@
-// tools/sfxpack/sysfile_win32.cpp: sfxpack's file layer on Win32 handles. Paths arrive
-// as UTF-8 and go to the A functions in the system code page, as the engine's do.
+// tools/sfxpack/sysfile_win32.cpp: sfxpack's calls on paths, on Win32. Paths arrive as
+// UTF-8 and go to the A functions in the system code page, as the engine's do.
 #include "tools/sfxpack/sysfile.h"
 
 #include <io.h>
@@ -10,8 +10,6 @@
 #include <shellapi.h>
 
 namespace {
-
-HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
 // UTF-16 to UTF-8 or to the system code page; false when a character has no equivalent.
 bool FromWide(const wchar_t* text, UINT codePage, std::string& result) {
@@ -29,82 +27,6 @@ bool FromWide(const wchar_t* text, UINT codePage, std::string& result) {
 }
 
 } // namespace
-
-CSysFile::~CSysFile() { Close(); }
-
-bool CSysFile::GetInfo(FileInfo& info) const {
-    BY_HANDLE_FILE_INFORMATION details;
-    if (!GetFileInformationByHandle(AsHandle(m_handle), &details)) {
-        return false;
-    }
-    info.size =
-        static_cast<int64_t>(static_cast<uint64_t>(details.nFileSizeHigh) << 32 | details.nFileSizeLow);
-    info.isDirectory = (details.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    info.device = details.dwVolumeSerialNumber;
-    info.index = static_cast<uint64_t>(details.nFileIndexHigh) << 32 | details.nFileIndexLow;
-    info.mode = 0;
-    return true;
-}
-
-bool CSysFile::OpenRead(const std::string& path) {
-    Close();
-    std::string systemPath;
-    if (!ToSystemPath(path, systemPath)) {
-        return false;
-    }
-    // FILE_FLAG_BACKUP_SEMANTICS lets a directory open too, so that GetInfo can tell.
-    HANDLE handle =
-        CreateFileA(systemPath.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    m_handle = handle == INVALID_HANDLE_VALUE ? InvalidHandle : reinterpret_cast<intptr_t>(handle);
-    return IsOpen();
-}
-
-bool CSysFile::CreateNew(const std::string& path) {
-    Close();
-    std::string systemPath;
-    if (!ToSystemPath(path, systemPath)) {
-        return false;
-    }
-    HANDLE handle = CreateFileA(systemPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    m_handle = handle == INVALID_HANDLE_VALUE ? InvalidHandle : reinterpret_cast<intptr_t>(handle);
-    return IsOpen();
-}
-
-long CSysFile::ReadSome(void* buffer, size_t count) {
-    DWORD got = 0;
-    return ReadFile(AsHandle(m_handle), buffer, static_cast<DWORD>(count), &got, nullptr)
-               ? static_cast<long>(got)
-               : -1;
-}
-
-long CSysFile::WriteSome(const void* data, size_t count) {
-    DWORD written = 0;
-    return WriteFile(AsHandle(m_handle), data, static_cast<DWORD>(count), &written, nullptr)
-               ? static_cast<long>(written)
-               : -1;
-}
-
-bool CSysFile::SetMode(unsigned) { return true; } // Windows keeps no permission bits here
-
-bool CSysFile::Close() {
-    if (!IsOpen()) {
-        return true;
-    }
-    bool closed = CloseHandle(AsHandle(m_handle)) != FALSE;
-    m_handle = InvalidHandle;
-    return closed;
-}
-
-// A whole-file map would not fit a 32-bit process for the largest inputs, and large
-// unbuffered blocks are as fast here.
-bool CSysFile::CopyFrom(CSysFile& source, int64_t length) { return CopyByBlocks(source, length); }
-
-bool GetPathInfo(const std::string& path, FileInfo& info) {
-    CSysFile file;
-    return file.OpenRead(path) && file.GetInfo(info);
-}
 
 bool RenameReplacing(const std::string& from, const std::string& to) {
     std::string systemFrom;
@@ -172,3 +94,6 @@ bool ToSystemPath(const std::string& path, std::string& systemPath) {
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.c_str(), -1, &wide[0], length);
     return FromWide(wide.c_str(), CP_ACP, systemPath);
 }
+
+// Windows paths are the system's own.
+void UseHostPaths() {}

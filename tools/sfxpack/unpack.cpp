@@ -1,6 +1,6 @@
-// tools/sfxpack/unpack.cpp: "sfxpack extract". The engine's extraction writes into a
-// fresh directory beside the targets; the entries are renamed into place only when it
-// succeeded, so that a failure leaves nothing behind.
+// tools/sfxpack/unpack.cpp: "sfxpack extract". The entries the stub would extract are
+// copied, as far as the file holds them, into a fresh directory beside the targets, and
+// renamed into place only when all went well, so that a failure leaves nothing behind.
 #include "tools/sfxpack/unpack.h"
 
 #include <stdio.h>
@@ -29,9 +29,12 @@ const char ExtractUsage[] =
     "shown on standard error when that is a terminal.\n";
 
 constexpr int ProgressBarWidth = 40;
+// The progress moves after each piece of this size: often enough to be seen moving, and
+// each piece is still a long copy.
+constexpr int64_t ProgressPiece = 4 << 20;
 
-// The directory the engine extracts into, with everything in it removed when it goes
-// unless Keep() was called.
+// The directory the entries are first written into, with everything in it removed when
+// it goes unless Keep() was called.
 class CStagingDirectory {
   public:
     CStagingDirectory() = default;
@@ -84,7 +87,47 @@ class CTargetDirectory {
     bool m_kept = false;
 };
 
-// Moves what the engine wrote from staging into the target directory.
+// Writes one entry as the stub would: what the file holds of it, into a file of its own
+// name in directory. The progress counts the file up to the payload's end, stub included,
+// as the stub's does.
+bool CopyEntry(CFileStream& installer, const PayloadEntry& entry, int32_t total, const std::string& directory,
+               CExtractProgress& progress) {
+    CFileStream output;
+    if (!OpenFile(output, JoinPath(directory, EntryFileName(entry.index)), CFileStream::modeWrite)) {
+        return false;
+    }
+    for (int64_t done = 0; done < entry.available; done += ProgressPiece) {
+        const int64_t piece = entry.available - done < ProgressPiece ? entry.available - done : ProgressPiece;
+        if (!output.CopyRange(installer, entry.offset + done, piece)) {
+            return false;
+        }
+        progress.OnPosition(ProgressPercent(static_cast<int32_t>(entry.offset + done + piece), total));
+    }
+    return output.Close();
+}
+
+// Writes the entries the stub would extract, at the offsets of the stub's own walk.
+bool CopyEntries(CFileStream& installer, int32_t stubLength, const std::string& directory,
+                 CExtractProgress& progress) {
+    CPayloadWalk walk(installer, stubLength);
+    if (!walk.HasPayload()) {
+        return true;
+    }
+    const int32_t total = static_cast<int32_t>(walk.GetBounds().end);
+    progress.OnBegin();
+    bool copied = true;
+    PayloadEntry entry;
+    while (copied && walk.Next(entry)) {
+        copied = CopyEntry(installer, entry, total, directory, progress);
+    }
+    if (copied) {
+        progress.OnPosition(100);
+    }
+    progress.OnEnd();
+    return copied;
+}
+
+// Moves what CopyEntries wrote from staging into the target directory.
 CommandResult MoveEntries(const std::string& staging, const std::string& directory) {
     for (int k = 0; k < PayloadEntryCount; ++k) {
         const char* name = PayloadEntryTable[k] + 1;
@@ -139,14 +182,13 @@ CommandResult ExtractInstaller(const ExtractRequest& request, CExtractProgress& 
         return result;
     }
     CStagingDirectory staging;
-    std::string systemStaging;
-    if (!staging.Create(request.directory) || !ToSystemPath(staging.GetPath(), systemStaging)) {
+    if (!staging.Create(request.directory)) {
         return Fail(ExitIoError, "%s: cannot create a directory in it: %s", request.directory.c_str(),
                     GetSystemErrorText().c_str());
     }
-    ExtractResult extracted = ExtractPayloadFrom(program, layout.stubLength, systemStaging.c_str(), progress);
-    if (extracted == ExtractResult::WriteFailed) {
-        return Fail(ExitIoError, "%s: cannot write the entries", request.directory.c_str());
+    if (!CopyEntries(program, layout.stubLength, staging.GetPath(), progress)) {
+        return Fail(ExitIoError, "%s: cannot write the entries: %s", request.directory.c_str(),
+                    GetSystemErrorText().c_str());
     }
     result = MoveEntries(staging.GetPath(), request.directory);
     if (!result.Failed()) {

@@ -1,5 +1,5 @@
 // tools/sfxpack/unpack.h: "sfxpack extract": an installer's entries into a directory,
-// through the engine's own extraction.
+// byte for byte what the stub would write.
 #pragma once
 
 #include <string>

@@ -11,6 +11,7 @@
 struct FileInfo {
     int64_t size = 0;
     bool isDirectory = false;
+    bool isSpecial = false; // a device, pipe or socket: no file that is renamed into place
     // Two paths name the same file when both parts are equal.
     uint64_t device = 0;
     uint64_t index = 0;

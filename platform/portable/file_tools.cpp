@@ -17,6 +17,7 @@ int AsDescriptor(intptr_t handle) { return static_cast<int>(handle); }
 void FillInfo(const struct stat& status, FileInfo& info) {
     info.size = status.st_size;
     info.isDirectory = S_ISDIR(status.st_mode);
+    info.isSpecial = !S_ISDIR(status.st_mode) && !S_ISREG(status.st_mode);
     info.device = static_cast<uint64_t>(status.st_dev);
     info.index = static_cast<uint64_t>(status.st_ino);
     info.mode = status.st_mode & 07777;

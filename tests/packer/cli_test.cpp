@@ -1,5 +1,7 @@
 // tests/packer/cli_test.cpp: the sfxpack program as a user meets it: exit statuses,
 // messages on standard error, help and the listing.
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "tests/packer/packer_support.h"
@@ -149,6 +151,12 @@ TEST_F(CliTest, IoFailuresAreStatusThree) {
     EXPECT_EQ(3, unwritable.status);
     EXPECT_EQ(0u, unwritable.err.find("sfxpack: " + (dir / "no/dir/x.exe") + ": cannot create"))
         << unwritable.err;
+    // A device or pipe is not replaced by the installer renamed into place.
+    ASSERT_EQ(0, mkfifo((dir / "pipe").c_str(), 0600));
+    EXPECT_EQ(
+        3, RunSfxpack({"build", "-s", dir / "stub.exe", "-t", "T", "-o", dir / "pipe", dir / "jar"}).status);
+    struct stat info;
+    EXPECT_TRUE(stat((dir / "pipe").c_str(), &info) == 0 && S_ISFIFO(info.st_mode));
 }
 
 } // namespace

@@ -153,6 +153,12 @@ CommandResult CheckOutput(const BuildRequest& request, const BuildInputs& inputs
     if (output.isDirectory) {
         return Fail(ExitIoError, "%s: is a directory", request.output.c_str());
     }
+    // The finished installer is renamed into place, which would replace a device such
+    // as /dev/null with a file.
+    if (output.isSpecial) {
+        return Fail(ExitIoError, "%s: is not a regular file; the installer needs a file name of its own",
+                    request.output.c_str());
+    }
     bool clash = IsSameFile(output, inputs.stubInfo);
     for (size_t k = 0; k < request.files.size(); ++k) {
         clash = clash || IsSameFile(output, inputs.fileInfo[k]);

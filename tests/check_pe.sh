@@ -1,40 +1,36 @@
 #!/bin/bash
-# Checks a built Windows program from its file:
-#   check_pe.sh OBJDUMP FILE pe32|pe32+ [ALLOWED_DLL...]
-# the PE format, and that every DLL it imports is one Windows ships (by default the
-# system DLLs the program may use; the C runtime is msvcrt.dll, never a mingw DLL).
+# Checks a built Windows program from its file, for targets whose programs cannot run here:
+#   check_pe.sh OBJDUMP FILE pe32|pe32+ [--stub WINDRES RESOURCE_SCRIPT INCLUDE_DIR [MAX_BYTES]]
+# its format and imports, and with --stub the installer stub's defences, size and resources.
 set -euo pipefail
-objdump=$1
-file=$2
-format=$3
-shift 3
-allowed=("$@")
-if [ ${#allowed[@]} -eq 0 ]; then
-    allowed=(kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll shell32.dll comctl32.dll)
-fi
-
-headers=$("$objdump" -p "$file")
-magic=$(awk '/^Magic/ {print $2; exit}' <<<"$headers")
-case "$format" in
-pe32) want=010b ;;
-pe32+) want=020b ;;
-*) echo "check_pe: unknown format $format" >&2; exit 2 ;;
-esac
-if [ "$magic" != "$want" ]; then
-    echo "$file: optional header magic $magic, expected $want ($format)"
+objdump=$1 file=$2 format=$3 stub=${4:-}
+fail() {
+    echo "$file: $*"
     exit 1
-fi
+}
 
-status=0
-while read -r dll; do
-    lower=${dll,,}
-    ok=no
-    for name in "${allowed[@]}"; do
-        [ "$lower" = "${name,,}" ] && ok=yes
-    done
-    if [ $ok = no ]; then
-        echo "$file imports $dll, which is not among: ${allowed[*]}"
-        status=1
-    fi
-done < <(awk '/DLL Name:/ {print $3}' <<<"$headers")
-exit $status
+# Only DLLs Windows ships (msvcrt.dll, never a mingw DLL); the stub only those it always
+# loads from its system directory, never one planted beside a downloaded installer.
+allowed=" kernel32.dll user32.dll gdi32.dll msvcrt.dll "
+[ -n "$stub" ] || allowed+="advapi32.dll shell32.dll comctl32.dll "
+headers=$("$objdump" -p "$file")
+grep -q "^Magic.*$([ "$format" = pe32 ] && echo 010b || echo 020b)" <<<"$headers" || fail "not $format"
+for dll in $(awk '/DLL Name:/ {print tolower($3)}' <<<"$headers"); do
+    [[ "$allowed" == *" $dll "* ]] || fail "imports $dll, which is not among:$allowed"
+done
+if [ -n "$stub" ]; then
+    windres=$5 script=$6 include=$7 max_bytes=${8:-}
+    grep -q "^Subsystem.*(Windows GUI)" <<<"$headers" || fail "not a GUI program"
+    flags=$((16#$(awk '/^DllCharacteristics/ {print $2}' <<<"$headers")))
+    ((flags & 0x40)) || fail "not relocatable (no dynamic base): no ASLR"
+    ((flags & 0x100)) || fail "not NX compatible: no DEP"
+    [ "$format" = pe32 ] || ((flags & 0x20)) || fail "no high-entropy virtual addresses"
+    grep -qaF 'level="asInvoker"' "$file" || fail "its manifest does not ask for the user's own rights"
+    # Exactly the resources the script makes, both read back by windres: load flags, which a
+    # program file does not keep, and -1 written as 65535 are differences of form only.
+    normalise() { sed -E 's/ (MOVEABLE|PURE|DISCARDABLE|PRELOAD|LOADONCALL|FIXED|IMPURE)//g; s/, -1, /, 65535, /'; }
+    diff <("$windres" -I "$include" -i "$script" -O rc | normalise) <("$windres" -i "$file" -O rc | normalise) ||
+        fail "its resources differ from what $script makes"
+    size=$(stat -c %s "$file")
+    [ -z "$max_bytes" ] || [ "$size" -le "$max_bytes" ] || fail "$size bytes, more than $max_bytes"
+fi

@@ -5,12 +5,10 @@
 #include <stdlib.h>
 
 #include <algorithm>
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 #include "engine/payload.h"
 
@@ -159,54 +157,6 @@ void AppendCertificateTable(std::string& peImage, uint32_t tableSize) {
     PutLittleEndian(peImage, entry, static_cast<uint32_t>(peImage.size()), 4);
     PutLittleEndian(peImage, entry + 4, tableSize, 4);
     peImage += PatternBytes(tableSize, 13);
-}
-
-StandinRecord ReadStandinRecord(const std::string& path) {
-    StandinRecord record;
-    record.found = FileExists(path);
-    std::istringstream lines(ReadFileBytes(path));
-    std::string line;
-    while (std::getline(lines, line)) {
-        size_t equals = line.find('=');
-        std::string key = line.substr(0, equals);
-        std::string value = equals == std::string::npos ? "" : line.substr(equals + 1);
-        if (key == "commandline") {
-            record.commandLine = value;
-        } else if (key == "directory") {
-            record.directory = value;
-            ++record.runs;
-        } else if (key == "temp") {
-            record.temp = value;
-        } else if (key == "tmp") {
-            record.tmp = value;
-        } else if (key == "argument") {
-            record.arguments.push_back(value);
-        } else if (key == "file") {
-            record.files.push_back(value);
-        } else if (key == "left") {
-            record.left = value;
-        }
-    }
-    std::sort(record.files.begin(), record.files.end());
-    return record;
-}
-
-void ExpectRanInOwnFolder(const StandinRecord& setup, const std::string& temp,
-                          const std::vector<std::string>& entries) {
-    ASSERT_TRUE(setup.found) << "the setup program did not run";
-    EXPECT_EQ(1, setup.runs);
-    EXPECT_TRUE(SamePath(temp, fs::u8path(setup.directory).parent_path().u8string())) << setup.directory;
-    EXPECT_TRUE(SamePath(setup.directory, setup.temp)) << setup.temp;
-    EXPECT_TRUE(SamePath(setup.directory, setup.tmp)) << setup.tmp;
-    // As the stand-in writes them down: files up to 64 bytes whole.
-    std::vector<std::string> files;
-    for (size_t entry = 0; entry < entries.size(); ++entry) {
-        const std::string& data = entries[entry];
-        files.push_back(std::string(PayloadEntryTable[entry] + 1) + ":" +
-                        (data.size() > 64 ? std::to_string(data.size()) + " bytes" : data));
-    }
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ(files, setup.files);
 }
 
 std::vector<int> RecordingWindow::positions() const {

@@ -1,8 +1,8 @@
 // tests/support.h: what the engine tests need around them, the same natively and under
 // Wine: scratch directories, whole-file reads and writes, the environment, installer
-// images, what the setup stand-in wrote down, and windows that record the messages they
-// get. Paths and values are UTF-8 on both hosts; on Windows they reach the system in
-// UTF-16, so that names in any language work.
+// images, and windows that record the messages they get. Paths and values are UTF-8 on
+// both hosts; on Windows they reach the system in UTF-16, so that names in any language
+// work.
 #pragma once
 
 #include <stdint.h>
@@ -65,29 +65,6 @@ void AppendCertificateTable(std::string& peImage, uint32_t tableSize);
 constexpr char GreekName[] = "\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac"; // Ελληνικά
 constexpr char CyrillicName[] =
     "\xd0\x9a\xd0\xb8\xd1\x80\xd0\xb8\xd0\xbb\xd0\xbb\xd0\xb8\xd1\x86\xd0\xb0"; // Кириллица
-
-// What the setup stand-in (tests/install/setup_standin.cpp) wrote down about its runs.
-struct StandinRecord {
-    bool found = false;
-    int runs = 0;            // every run appends its lines
-    std::string commandLine; // Windows only
-    std::string directory;   // its current directory, long names on Windows
-    std::string temp;        // TEMP and TMP as it saw them, long names on Windows
-    std::string tmp;
-    std::vector<std::string> arguments;
-    std::vector<std::string> files; // "name:content" of each file in its directory, sorted
-    std::string left;               // the file it left behind
-};
-StandinRecord ReadStandinRecord(const std::string& path);
-
-// Checks that the stand-in ran once, in a new folder directly inside temp that TEMP and
-// TMP named for it, with exactly these entries beside it.
-void ExpectRanInOwnFolder(const StandinRecord& setup, const std::string& temp,
-                          const std::vector<std::string>& entries);
-
-// Whether two paths are the same as the host compares them: Windows ignores case, and
-// the portable backend takes a backslash for a slash.
-bool SamePath(const std::string& left, const std::string& right);
 
 struct RecordedMessage {
     UINT message; // WM_SHOWWINDOW for a change of visibility

@@ -3,10 +3,6 @@
 #include "platform/portable/window.h"
 #include "tests/support.h"
 
-bool SamePath(const std::string& left, const std::string& right) {
-    return std::string(PortableHostPath(left.c_str())) == std::string(PortableHostPath(right.c_str()));
-}
-
 struct RecordingWindow::Impl {
     PortableWindow window;
 };

@@ -9,10 +9,6 @@ unsigned long g_nextSequence = 1;
 
 } // namespace
 
-bool SamePath(const std::string& left, const std::string& right) {
-    return lstrcmpiA(left.c_str(), right.c_str()) == 0;
-}
-
 struct RecordingWindow::Impl {
     HWND hwnd = nullptr;
     std::vector<RecordedMessage> messages;

@@ -1,77 +1,56 @@
-// tests/ui/driver.h: drives an installer from outside, the way a user meets it: starts
-// it with a chosen environment and command line, finds its window, reads controls,
-// clicks and types with real input, and collects the exit status.
+// tests/ui/driver.h: drives an installer from outside, the way a user meets it: starts it,
+// finds its windows, reads controls, clicks and types with real input, and collects the
+// exit status. The window tests and the demo (tools/demo) use it.
 #pragma once
 
 #include <windows.h>
-// commctrl.h builds on windows.h.
-#include <commctrl.h>
+
+#include <commctrl.h> // builds on windows.h
 
 #include <string>
-#include <vector>
 
-// Where the built programs are, from the test's command line.
-struct DriverPaths {
-    std::string stub;             // the sealed stub
-    std::string setup;            // the setup program stand-in
-    std::string plantedDll;       // a DLL that notes when it is loaded
-    std::string signedInstallers; // made by make_signed_installers.sh; empty: none
-};
-extern DriverPaths g_paths;
+// Sets a variable of this process, which the programs it starts inherit; an empty value
+// removes it. Texts in UTF-8.
+void SetVariable(const char* name, const std::string& value);
 
+// An installer process; a new Start ends the one before.
 class CInstallerProcess {
   public:
     CInstallerProcess() = default;
-    ~CInstallerProcess();
+    ~CInstallerProcess() { End(); }
     CInstallerProcess(const CInstallerProcess&) = delete;
     CInstallerProcess& operator=(const CInstallerProcess&) = delete;
 
-    // Starts the program with these variables added to (or, with an empty value,
-    // removed from) the driver's own environment; texts in UTF-8. suspended: the caller
-    // resumes it.
-    bool Start(const std::string& commandLine, const std::vector<std::string>& environment,
-               bool suspended = false);
-    void Resume();
-
+    // Starts the command line (UTF-8) in directory (empty: this one); suspended: until
+    // Resume.
+    bool Start(const std::string& commandLine, const std::string& directory = "", bool suspended = false);
+    void Resume() const { ResumeThread(m_info.hThread); }
+    void End();
     // A visible top-level window of the process with this caption, other than `besides`
     // (a message box shares the main window's caption); waits for it.
-    HWND WaitForWindow(const char* caption, HWND besides = nullptr, DWORD timeoutMs = 10000) const;
+    HWND WaitForWindow(const char* caption, HWND besides = nullptr) const;
     // Waits for the process to end; its exit status, or -1 on timeout.
-    long WaitForExit(DWORD timeoutMs = 30000);
-    bool HasExited() const;
-
+    long WaitForExit(DWORD timeoutMs = 30000) const;
     DWORD id() const { return m_info.dwProcessId; }
 
   private:
     PROCESS_INFORMATION m_info = {};
 };
 
-// Reading controls of another process's dialog.
-std::string ControlText(HWND dialog, int id);
-bool ControlVisible(HWND dialog, int id);
-bool ControlEnabled(HWND dialog, int id);
-
-// Real input: a left click in the middle of the control, and a key pressed and released
-// while the dialog is in the foreground.
-void ClickControl(HWND dialog, int id);
-void PressKey(HWND dialog, WORD virtualKey);
-// A left click on the close box of a window's caption.
-void ClickCloseBox(HWND window);
-
-// The client rectangle a dialog template of a program file gets here: the template's
-// size in dialog units, in pixels for the template's font.
-RECT TemplateClientRect(const std::string& program, int id);
+std::string ControlText(HWND window, int id);
+// Real input, sent while the window is in front: a left click in the middle of a control,
+// or a key pressed and released.
+void ClickControl(HWND window, int id);
+void PressKey(HWND window, WORD virtualKey);
 
 // Polls until the condition holds; false on timeout.
 template <class Condition>
-bool WaitUntil(Condition condition, DWORD timeoutMs = 10000) {
-    for (DWORD waited = 0;; waited += 20) {
-        if (condition()) {
-            return true;
-        }
+bool WaitUntil(Condition condition, DWORD timeoutMs = 30000) {
+    for (DWORD waited = 0; !condition(); waited += 20) {
         if (waited >= timeoutMs) {
             return false;
         }
         Sleep(20);
     }
+    return true;
 }

@@ -8,8 +8,7 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {
         char path[MAX_PATH + 8];
         DWORD length = GetModuleFileNameA(instance, path, MAX_PATH);
         lstrcpyA(path + length, ".loaded");
-        CloseHandle(
-            CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CloseHandle(CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
     }
     return TRUE;
 }

@@ -1,477 +1,395 @@
-// tests/ui/scenarios_test.cpp: the installer as a user meets it: its window in Ready,
-// Cancel, and an Install run from the click to the exit status, driven from outside;
-// two at once, in folders named in other scripts, and a window that cannot be made.
+// tests/ui/scenarios_test.cpp: the installer as a user meets it under Wine, driven from
+// outside: Ready, About and Cancel, an Install from the click to the exit status, signed
+// installers two at a time, the runs that must start nothing, the hold on Setup.exe.
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <regex>
+#include <sstream>
 
 #include "engine/install.h"
 #include "engine/payload.h"
+#include "platform/process.h"
 #include "tests/support.h"
 #include "tests/ui/driver.h"
 #include "ui/resource.h"
 
 namespace {
 
+// The programs under test, named by the environment (tests/ui/CMakeLists.txt).
+std::string Built(const char* name) { return getenv(name) != nullptr ? getenv(name) : ""; }
+
 const char Caption[] = "Kelvane Pro Self-Extractor";
 const char AboutCaption[] = "About Kelvane Pro Self-Extractor";
 const int MessageTextId = 0xFFFF; // a message box's text
-const char PaddedTitle[] = "Kelvane Studio                          ";
+// Wine takes DLL overrides for a program from the registry, not from its environment.
+const char OverridesKey[] = "Software\\Wine\\AppDefaults\\installer.exe";
 
-// DLL overrides for a program of this file name, for as long as the object lives. Wine
-// takes them from the registry; an override in the environment given to CreateProcess
-// goes unread.
-class CDllOverrides {
-  public:
-    CDllOverrides(const std::string& program, std::initializer_list<const char*> dlls, const char* how)
-        : m_key("Software\\Wine\\AppDefaults\\" + program) {
-        HKEY key = nullptr;
-        RegCreateKeyExA(HKEY_CURRENT_USER, (m_key + "\\DllOverrides").c_str(), 0, nullptr, 0, KEY_SET_VALUE,
-                        nullptr, &key, nullptr);
-        for (const char* dll : dlls) {
-            RegSetValueExA(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(how),
-                           static_cast<DWORD>(strlen(how) + 1));
-        }
-        RegCloseKey(key);
+void OverrideDlls(const std::vector<std::string>& dlls, const char* how) {
+    for (const std::string& dll : dlls) {
+        RegSetKeyValueA(HKEY_CURRENT_USER, (OverridesKey + std::string("\\DllOverrides")).c_str(),
+                        dll.c_str(), REG_SZ, how, static_cast<DWORD>(strlen(how) + 1));
     }
-    ~CDllOverrides() { RegDeleteTreeA(HKEY_CURRENT_USER, m_key.c_str()); }
+}
 
-  private:
-    std::string m_key;
-};
+bool SamePath(const std::string& left, const std::string& right) {
+    return lstrcmpiA(left.c_str(), right.c_str()) == 0;
+}
+
+// What the setup stand-in (setup_standin.cpp) wrote down, by key: a "directory" per run.
+using StandinRecord = std::map<std::string, std::vector<std::string>>;
+
+StandinRecord ReadStandinRecord(const std::string& path) {
+    StandinRecord record;
+    std::istringstream lines(ReadFileBytes(path));
+    for (std::string line; std::getline(lines, line);) {
+        record[line.substr(0, line.find('='))].push_back(line.substr(line.find('=') + 1));
+    }
+    return record;
+}
+
+// Checks, while the stand-in still runs, that it runs once, without arguments, in a new
+// folder directly inside temp that TEMP and TMP name for it, beside exactly these entries.
+void ExpectRunsInOwnFolder(StandinRecord setup, const std::string& temp,
+                           const std::vector<std::string>& entries) {
+    ASSERT_EQ(1u, setup["directory"].size()) << "the setup program should run once";
+    const std::string folder = setup["directory"][0];
+    EXPECT_TRUE(SamePath(temp, folder.substr(0, folder.rfind('\\')))) << folder;
+    EXPECT_TRUE(SamePath(folder, setup["temp"][0]) && SamePath(folder, setup["tmp"][0]));
+    // Windows passes the empty text; Wine passes the program's path in quotes.
+    const std::string commandLine = setup["commandline"][0];
+    EXPECT_TRUE(std::regex_match(commandLine, std::regex(R"(("[^"]*\\Setup\.exe")?)", std::regex::icase)))
+        << commandLine;
+    std::vector<std::string> names;
+    for (size_t k = 0; k < entries.size(); ++k) {
+        names.push_back(PayloadEntryTable[k] + 1);
+        EXPECT_TRUE(entries[k] == ReadFileBytes(folder + PayloadEntryTable[k])) << names.back() << " differs";
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, ListDirectory(folder));
+}
 
 class InstallerTest : public ::testing::Test {
   protected:
-    void SetUp() override { ASSERT_TRUE(MakeDirectory(temp)); }
-
-    // The variables of a run: TEMP in the scratch directory, and the stand-in told where
-    // to write down its runs, to wait for the release file and to end with status 42.
-    std::vector<std::string> Environment(const std::string& record,
-                                         std::vector<std::string> more = {}) const {
-        more.push_back("TEMP=" + temp);
-        more.push_back("SFX_STANDIN_RECORD=" + record);
-        more.push_back("SFX_STANDIN_WAIT=" + release);
-        more.push_back("SFX_STANDIN_STATUS=42");
-        return more;
+    // The stand-in writes down its runs and ends with status 42 once the release file exists.
+    void SetUp() override {
+        ASSERT_TRUE(MakeDirectory(temp));
+        static const std::string windir = getenv("windir");
+        SetVariable("windir", windir);
+        SetVariable("TEMP", temp);
+        SetVariable("SFX_STANDIN_RECORD", record);
+        SetVariable("SFX_STANDIN_WAIT", release);
+        SetVariable("SFX_STANDIN_STATUS", "42");
+        SetVariable("SFX_STANDIN_LOAD", "");
+        SetVariable("SFX_STANDIN_LEAVE", "");
     }
+    void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, OverridesKey); }
 
-    // Writes the installer, starts it and waits for its window.
-    HWND Launch(const std::string& image, std::vector<std::string> environment = {}) {
+    // Writes the installer, starts it in the scratch directory and waits for its window;
+    // beforeRun sees the process before it runs.
+    void Launch(
+        const std::string& image, const std::function<void()>& beforeRun = [] {}) {
         WriteFileBytes(installer, image);
-        EXPECT_TRUE(process.Start("\"" + installer + "\"", Environment(record, environment)));
+        ASSERT_TRUE(process.Start("\"" + installer + "\"", dir.path(), true));
+        beforeRun();
+        process.Resume();
         dialog = process.WaitForWindow(Caption);
-        EXPECT_NE(nullptr, dialog);
-        return dialog;
+        ASSERT_NE(nullptr, dialog);
     }
 
-    // A payload whose setup program is the stand-in, with data enough to watch the bar move.
-    std::string FullInstaller() const { return BuildInstaller(stub, "Kelvane Studio", FullPayload()); }
-    std::vector<std::string> FullPayload() const {
-        return {setup, PatternBytes(6 << 20, 1), "aux", "", "f", "r"};
+    std::string Installer(const std::vector<std::string>& entries) const {
+        return BuildInstaller(stub, "Kelvane Studio", entries);
     }
     // Quick to unpack.
-    std::vector<std::string> SmallPayload() const { return {setup, "jar", "aux", "", "f", "r"}; }
+    std::vector<std::string> Payload() const { return {setup, "jar", "aux", "", "f", "r"}; }
 
-    StandinRecord Setup() const { return ReadStandinRecord(record); }
-
-    // The main dialog's state as a user sees it.
+    // The main window's state as a user sees it: which buttons are enabled, and which of
+    // the web address, the bar and the status text is visible.
     std::string Looks() const {
         std::string looks;
         for (int id : {IDOK, IDCANCEL, IDC_ABOUT}) {
-            looks += ControlEnabled(dialog, id) ? "E" : "-";
+            looks += IsWindowEnabled(GetDlgItem(dialog, id)) ? "E" : "-";
         }
         for (int id : {IDC_HOMEPAGE, IDC_PROGRESS, IDC_STATUS}) {
-            looks += ControlVisible(dialog, id) ? "V" : "-";
+            looks += IsWindowVisible(GetDlgItem(dialog, id)) ? "V" : "-";
         }
         return looks;
     }
+
+    // Waits for About and closes it with a click on its button or with the Escape key; the
+    // size it showed.
+    std::string CloseAbout(int closeBy) {
+        HWND about = process.WaitForWindow(AboutCaption);
+        std::string size = about != nullptr ? ControlText(about, IDC_SIZE) : "no About box";
+        closeBy == VK_ESCAPE ? PressKey(about, VK_ESCAPE) : ClickControl(about, closeBy);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
+        return size;
+    }
+
+    std::string Signed(const std::string& name) const { return Built("SFX_SIGNED") + "\\" + name; }
 
     ScratchDir dir;
     std::string temp = dir / "temp";
     std::string installer = dir / "installer.exe";
     std::string record = dir / "setup.txt";
     std::string release = dir / "release-setup";
-    std::string stub = ReadFileBytes(g_paths.stub);
-    std::string setup = ReadFileBytes(g_paths.setup);
+    std::string stub = ReadFileBytes(Built("SFX_STUB"));
+    std::string setup = ReadFileBytes(Built("SFX_SETUP"));
     CInstallerProcess process;
     HWND dialog = nullptr;
 };
 
-TEST_F(InstallerTest, ShowsTheTitleAsStored) {
-    for (const std::string& title : {std::string("Forty Characters Without Any Blanks 1234"),
-                                     std::string("Kelvane Studio") + std::string(26, ' ')}) {
-        CInstallerProcess run;
-        WriteFileBytes(installer, BuildInstaller(stub, title, {"x"}));
-        ASSERT_TRUE(run.Start("\"" + installer + "\"", {"TEMP=" + temp}));
-        HWND window = run.WaitForWindow(Caption);
-        ASSERT_NE(nullptr, window);
-        EXPECT_EQ(title, ControlText(window, IDC_PRODUCT));
-        PressKey(window, VK_ESCAPE);
-        EXPECT_EQ(ExitCancelled, run.WaitForExit());
+// Each payload's window in Ready, with DLLs planted beside the installer under the names
+// of those it loads at run time. About opens by its button or by the system command
+// (whatever the system's own low four bits) and closes by its button or Escape; the
+// window closes by Cancel or Escape.
+TEST_F(InstallerTest, ShowsTheStoredTitleAndFileSizeLoadsNoPlantedDllAndCancelWritesNothing) {
+    // (Not version.dll: Wine's own user32 imports it at start-up, before any code of the
+    // program runs, which Windows' user32 does not.)
+    const std::vector<std::string> planted = {"comctl32", "shell32", "uxtheme"};
+    for (const std::string& name : planted) {
+        ASSERT_TRUE(CopyFileA(Built("SFX_PLANTED_DLL").c_str(), (dir / name + ".dll").c_str(), FALSE))
+            << name;
+    }
+    // Wine prefers its own built-in DLLs; ask it to take files first, as Windows does
+    // for DLLs that are not among its known ones.
+    OverrideDlls(planted, "native,builtin");
+    const std::string padded = "Kelvane Studio" + std::string(26, ' ');
+    const std::string forty = "Forty Characters Without Any Blanks 1234";
+    struct Case {
+        std::string image;
+        std::string title;
+        std::string size;  // empty: the image's
+        bool bySystemMenu; // About by the system command, not by its button
+        int closeAboutBy;  // its button or the Escape key
+        int closeBy;       // Cancel or the Escape key
+    } cases[] = {
+        {Installer(Payload()), padded, "", false, IDOK, IDCANCEL},
+        {BuildInstaller(stub, forty, {"x"}), forty, "", true, VK_ESCAPE, VK_ESCAPE},
+        {stub, "NO INSTALL DATA FOUND", "", false, VK_ESCAPE, VK_ESCAPE},
+        // Moved away before it runs: neither its command line nor its module path opens.
+        {Installer(Payload()), "UNKNOWN", "NO EXE FOUND!", false, VK_ESCAPE, VK_ESCAPE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        Launch(c.image, [&] {
+            if (c.title == "UNKNOWN") {
+                MoveFileA(installer.c_str(), (dir / "moved.exe").c_str());
+            }
+        });
+        EXPECT_EQ("EEEV--", Looks());
+        EXPECT_EQ(c.title, ControlText(dialog, IDC_PRODUCT));
+        if (c.bySystemMenu) {
+            PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3, 0);
+        } else {
+            ClickControl(dialog, IDC_ABOUT);
+        }
+        EXPECT_EQ(c.size.empty() ? std::to_string(c.image.size()) : c.size, CloseAbout(c.closeAboutBy));
+        EXPECT_EQ("EEEV--", Looks()) << "back in Ready";
+        c.closeBy == IDCANCEL ? ClickControl(dialog, IDCANCEL) : PressKey(dialog, VK_ESCAPE);
+        EXPECT_EQ(ExitCancelled, process.WaitForExit());
+    }
+    EXPECT_TRUE(ListDirectory(temp).empty());
+    EXPECT_FALSE(FileExists(record));
+    for (const std::string& name : planted) {
+        EXPECT_FALSE(FileExists(dir / name + ".dll.loaded")) << name << " was loaded";
     }
 }
 
-TEST_F(InstallerTest, AZeroByteEndsTheTitle) {
-    Launch(BuildInstaller(stub, std::string("Kelvane\0Studio", 14), {"x"}));
-    EXPECT_EQ("Kelvane", ControlText(dialog, IDC_PRODUCT));
-}
+// Around the run: another run's file in TEMP, a DLL there that the setup program asks for
+// by its bare name, the folder the run would take first made by someone else, and stray
+// directories at the root of the Windows drive, removed deepest first and only when empty.
+TEST_F(InstallerTest, InstallShowsProgressThenStatusRunsSetupOnceInAFolderOfItsOwnAndCleansUp) {
+    WriteFileBytes(temp + "\\Setup.jar", "another run's");
+    ASSERT_TRUE(CopyFileA(Built("SFX_PLANTED_DLL").c_str(), (temp + "\\kvplant.dll").c_str(), FALSE));
+    SetVariable("SFX_STANDIN_LOAD", "kvplant.dll");
+    SetVariable("SFX_STANDIN_LEAVE", "1");
+    const std::string root = std::string(getenv("windir")).substr(0, 3);
+    std::filesystem::create_directories(root + "%SystemRoot%\\Profiles\\All Users\\Desktop");
+    std::filesystem::create_directories(root + "%USERPROFILE%\\Desktop");
+    WriteFileBytes(root + "%USERPROFILE%\\Desktop\\kept.txt", "mine");
+    // Data enough to watch the bar move.
+    const std::vector<std::string> entries = {setup, PatternBytes(6 << 20, 1), "aux", "", "f", "r"};
+    std::string taken;
+    Launch(Installer(entries), [&] {
+        taken = "KelvaneSetup-" + std::to_string(process.id()) + "-0";
+        MakeDirectory(temp + "\\" + taken);
+        WriteFileBytes(temp + "\\" + taken + "\\knxl.dat", "planted");
+    });
 
-TEST_F(InstallerTest, StubWithoutPayloadSaysSoAndShowsItsSealedLength) {
-    Launch(stub);
-    EXPECT_EQ("NO INSTALL DATA FOUND", ControlText(dialog, IDC_PRODUCT));
-    ClickControl(dialog, IDC_ABOUT);
-    HWND about = process.WaitForWindow(AboutCaption);
-    ASSERT_NE(nullptr, about);
-    EXPECT_EQ(std::to_string(stub.size()), ControlText(about, IDC_SIZE));
-}
-
-TEST_F(InstallerTest, VanishedProgramFileIsUnknownAndHasNoSize) {
-    WriteFileBytes(installer, FullInstaller());
-    ASSERT_TRUE(process.Start("\"" + installer + "\"", {"TEMP=" + temp}, true));
-    // Moved away before it runs: neither its command line nor its module path opens.
-    ASSERT_TRUE(MoveFileA(installer.c_str(), (dir / "moved.exe").c_str()));
-    process.Resume();
-    dialog = process.WaitForWindow(Caption);
-    ASSERT_NE(nullptr, dialog);
-    EXPECT_EQ("UNKNOWN", ControlText(dialog, IDC_PRODUCT));
-    ClickControl(dialog, IDC_ABOUT);
-    HWND about = process.WaitForWindow(AboutCaption);
-    ASSERT_NE(nullptr, about);
-    EXPECT_EQ("NO EXE FOUND!", ControlText(about, IDC_SIZE));
-}
-
-TEST_F(InstallerTest, ReadyThenCancelWritesNothing) {
-    Launch(FullInstaller());
-    EXPECT_EQ("EEEV--", Looks());
-    EXPECT_EQ(PaddedTitle, ControlText(dialog, IDC_PRODUCT));
-    EXPECT_EQ(dialog, GetForegroundWindow());
-    ClickControl(dialog, IDCANCEL);
-    EXPECT_EQ(ExitCancelled, process.WaitForExit());
-    EXPECT_TRUE(ListDirectory(temp).empty());
-    EXPECT_FALSE(FileExists(record));
-}
-
-TEST_F(InstallerTest, InstallRunsSetupOnceAndCleansUp) {
-    Launch(FullInstaller());
     ClickControl(dialog, IDOK);
     EXPECT_EQ("----V-", Looks()) << "buttons disabled, the bar in place of the web address";
-
-    // The bar moves while the entries are copied.
+    // A second Install or a Cancel sent during the extraction changes nothing.
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     std::vector<int> positions;
     WaitUntil([&] {
         int position = static_cast<int>(SendMessageA(GetDlgItem(dialog, IDC_PROGRESS), PBM_GETPOS, 0, 0));
         if (positions.empty() || positions.back() != position) {
             positions.push_back(position);
         }
-        return ControlVisible(dialog, IDC_STATUS);
+        return IsWindowVisible(GetDlgItem(dialog, IDC_STATUS));
     });
-    EXPECT_GE(positions.size(), 3u) << "the bar should have shown several positions";
-
-    // Running setup: the status text replaces the bar.
-    EXPECT_EQ("-----V", Looks());
-    EXPECT_EQ("KelvanePro Initializing....", ControlText(dialog, IDC_STATUS));
+    EXPECT_GE(positions.size(), 3u) << "the bar should move while the entries are copied";
+    EXPECT_EQ("-----V", Looks()) << "the status text in place of the bar while setup runs";
     ASSERT_TRUE(WaitUntil([&] { return FileExists(record); }));
+    ExpectRunsInOwnFolder(ReadStandinRecord(record), temp, entries);
 
-    // Nothing a user or another program sends now may start a second run or end the dialog.
+    // Nothing a user or another program sends now may start a second run or end the
+    // dialog; About still opens, and leaves the run undisturbed.
     ClickControl(dialog, IDOK);
     ClickControl(dialog, IDCANCEL);
     PressKey(dialog, VK_RETURN);
     PressKey(dialog, VK_ESCAPE);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    Sleep(300);
-    EXPECT_FALSE(process.HasExited());
-    EXPECT_EQ("-----V", Looks());
+    PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    CloseAbout(IDOK);
+    EXPECT_EQ("-----V", Looks()) << "the run goes on";
 
     WriteFileBytes(release, "");
     EXPECT_EQ(42, process.WaitForExit()) << "the setup program's status is the installer's";
-    ExpectRanInOwnFolder(Setup(), temp, FullPayload());
-    EXPECT_TRUE(ListDirectory(temp).empty());
+    EXPECT_EQ(1u, ReadStandinRecord(record)["directory"].size()) << "the setup program should run once";
+    EXPECT_FALSE(FileExists(temp + "\\kvplant.dll.loaded")) << "the setup program loaded a DLL from TEMP";
+    // What the setup program left under an entry's name goes; what it left under a name
+    // of its own stays, and with it the folder.
+    const std::string folder =
+        std::filesystem::u8path(ReadStandinRecord(record)["directory"][0]).filename().u8string();
+    EXPECT_EQ((std::vector<std::string>{taken, folder, "Setup.jar", "kvplant.dll"}), ListDirectory(temp));
+    EXPECT_EQ(std::vector<std::string>{"install.log"}, ListDirectory(temp + "\\" + folder));
+    EXPECT_FALSE(FileExists(root + "%SystemRoot%"));
+    EXPECT_TRUE(FileExists(root + "%USERPROFILE%\\Desktop\\kept.txt"));
+    std::filesystem::remove_all(root + "%USERPROFILE%");
 }
 
-TEST_F(InstallerTest, SecondInstallDuringExtractionChangesNothing) {
-    Launch(BuildInstaller(stub, "Kelvane Studio", {setup, PatternBytes(6 << 20, 2), "", "", "", ""}));
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    // 6 MiB with one cross-thread message per KiB: Wine on a busy machine takes its time.
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(record); }, 30000));
-    WriteFileBytes(release, "");
-    EXPECT_EQ(42, process.WaitForExit());
-    EXPECT_EQ(1, Setup().runs) << "exactly one run";
-}
-
-TEST_F(InstallerTest, DamagedInstallerSaysSoAndRunsNothing) {
-    std::string image = FullInstaller();
-    Launch(image.substr(0, image.size() - 1000));
-    ClickControl(dialog, IDOK);
-    // The message box: the main window's caption, but a window of its own.
-    HWND box = process.WaitForWindow(Caption, dialog, 30000);
-    ASSERT_NE(nullptr, box);
-    EXPECT_NE(std::string::npos, ControlText(box, MessageTextId).find("download the installer again"))
-        << ControlText(box, MessageTextId);
-    PressKey(box, VK_RETURN);
-    EXPECT_EQ(ExitPackageInvalid, process.WaitForExit());
-    EXPECT_FALSE(FileExists(record)) << "nothing of a damaged installer is run";
-    EXPECT_TRUE(ListDirectory(temp).empty());
-}
-
-TEST_F(InstallerTest, WindowKeepsTheTemplatePlaceAndSizeWithoutCaptionBoxes) {
-    Launch(FullInstaller());
-    RECT window;
-    GetWindowRect(dialog, &window);
-    EXPECT_EQ(0, window.left);
-    EXPECT_EQ(0, window.top);
-    RECT expected = TemplateClientRect(g_paths.stub, IDD_SELFEXTRACT_DIALOG);
-    ASSERT_GT(expected.right, 258) << "258 x 66 dialog units in pixels";
-    RECT client;
-    GetClientRect(dialog, &client);
-    EXPECT_EQ(expected.right, client.right);
-    EXPECT_EQ(expected.bottom, client.bottom);
-    LONG style = GetWindowLongA(dialog, GWL_STYLE);
-    EXPECT_EQ(0, style & (WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | WS_THICKFRAME));
-    EXPECT_EQ(nullptr, GetSystemMenu(dialog, FALSE));
-    EXPECT_NE(0, GetWindowLongA(dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);
-}
-
-TEST_F(InstallerTest, DllsPlantedBesideTheInstallerAreNeverLoaded) {
-    // (Not version.dll: Wine's own user32 imports it at start-up, before any code of the
-    // program runs, which Windows' user32 does not.)
-    const char* const planted[] = {"comctl32", "shell32", "uxtheme"};
-    for (const char* name : planted) {
-        ASSERT_TRUE(CopyFileA(g_paths.plantedDll.c_str(), (dir / name + ".dll").c_str(), FALSE)) << name;
-    }
-    // Wine would prefer its own built-in DLLs anyway; ask it to take files first, as
-    // Windows does for DLLs that are not among its known ones.
-    CDllOverrides overrides("installer.exe", {"comctl32", "shell32", "uxtheme"}, "native,builtin");
-    Launch(FullInstaller());
-    ClickControl(dialog, IDC_ABOUT);
-    HWND about = process.WaitForWindow(AboutCaption);
-    ASSERT_NE(nullptr, about);
-    PressKey(about, VK_ESCAPE);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
-    PressKey(dialog, VK_ESCAPE);
-    EXPECT_EQ(ExitCancelled, process.WaitForExit());
-    for (const char* name : planted) {
-        EXPECT_FALSE(FileExists(dir / (std::string(name) + ".dll.loaded"))) << name << " was loaded";
-    }
-}
-
-// --- Signed installers -------------------------------------------------------------
 // Made and signed on the build machine (make_signed_installers.sh): case-P/installer.exe
 // leaves P bytes of padding before its certificate table and was made of case-P/input*.
-
-class SignedInstallerTest : public InstallerTest {
-  protected:
-    void SetUp() override {
-        InstallerTest::SetUp();
-        if (g_paths.signedInstallers.empty()) {
-            GTEST_SKIP() << "no signed installers given (--signed=DIR)";
+// Two at a time, from a folder named in Greek, with TEMP named in Cyrillic, which the
+// session's Western code page cannot write; without windir, stray directories are looked
+// for in TEMP.
+TEST_F(InstallerTest, SignedInstallersTwoAtOnceInFoldersNamedInOtherScriptsEachInstallTheirOwnEntries) {
+    ASSERT_EQ(1252u, GetACP());
+    const std::string folder = dir / GreekName;
+    temp = dir / CyrillicName;
+    ASSERT_TRUE(MakeDirectory(folder) && MakeDirectory(temp));
+    SetVariable("TEMP", temp);
+    SetVariable("windir", "");
+    for (int first = 0; first < 8; first += 2) {
+        std::filesystem::create_directories(std::filesystem::u8path(temp + "\\%SystemRoot%\\Profiles"));
+        const std::string cases[2] = {"case-" + std::to_string(first), "case-" + std::to_string(first + 1)};
+        CInstallerProcess runs[2];
+        for (int k = 0; k < 2; ++k) {
+            WriteFileBytes(folder + "\\" + cases[k] + ".exe",
+                           ReadFileBytes(Signed(cases[k] + "\\installer.exe")));
+            SetVariable("SFX_STANDIN_RECORD", dir / cases[k]);
+            SetVariable("SFX_STANDIN_STATUS", std::to_string(42 + k));
+            ASSERT_TRUE(runs[k].Start("\"" + folder + "\\" + cases[k] + ".exe\"", dir.path()));
+            // A command rather than a click: both windows open at the same place.
+            PostMessageA(runs[k].WaitForWindow(Caption), WM_COMMAND, IDOK, 0);
         }
-    }
-
-    std::string Signed(const std::string& name) const { return g_paths.signedInstallers + "\\" + name; }
-
-    // Installs the image and, while the setup program runs, compares what was unpacked
-    // beside it with the inputs the installer was made of.
-    void ExpectInstalledAsPacked(const std::string& image, const std::string& inputs) {
-        Launch(image);
-        ClickControl(dialog, IDOK);
-        ASSERT_TRUE(WaitUntil([&] { return Setup().runs == 1; }, 60000));
-        const std::string folder = Setup().directory;
-        for (int k = 0; k < PayloadEntryCount; ++k) {
-            const std::string input = inputs + "\\input" + std::to_string(k + 1);
-            const std::string output = folder + "\\" + (PayloadEntryTable[k] + 1);
-            if (FileExists(input) || k < RequiredEntryCount) {
-                EXPECT_EQ(ReadFileBytes(input), ReadFileBytes(output)) << output;
-            } else {
-                EXPECT_FALSE(FileExists(output)) << output << " was not packed";
+        // Each setup program lingers until both have started.
+        ASSERT_TRUE(WaitUntil([&] { return FileExists(dir / cases[0]) && FileExists(dir / cases[1]); }));
+        for (const std::string& name : cases) {
+            std::vector<std::string> entries;
+            for (int k = 0; k < PayloadEntryCount; ++k) {
+                const std::string input = Signed(name + "\\input" + std::to_string(k + 1));
+                if (FileExists(input) || k < RequiredEntryCount) {
+                    entries.push_back(ReadFileBytes(input));
+                }
             }
+            ExpectRunsInOwnFolder(ReadStandinRecord(dir / name), temp, entries);
         }
         WriteFileBytes(release, "");
-        EXPECT_EQ(42, process.WaitForExit());
+        for (int k = 0; k < 2; ++k) {
+            EXPECT_EQ(42 + k, runs[k].WaitForExit()) << cases[k];
+        }
         EXPECT_TRUE(ListDirectory(temp).empty());
-    }
-
-    void ExpectDamagedAndNothingRun(const std::string& image) {
-        Launch(image);
-        ClickControl(dialog, IDOK);
-        HWND box = process.WaitForWindow(Caption, dialog, 30000);
-        ASSERT_NE(nullptr, box);
-        EXPECT_NE(std::string::npos, ControlText(box, MessageTextId).find("download the installer again"));
-        PressKey(box, VK_RETURN);
-        EXPECT_EQ(ExitPackageInvalid, process.WaitForExit());
-        EXPECT_FALSE(FileExists(record)) << "nothing of a changed installer is run";
-        EXPECT_TRUE(ListDirectory(temp).empty());
-    }
-};
-
-TEST_F(SignedInstallerTest, InstallsEveryEntryWhateverThePadding) {
-    for (int padding = 0; padding < 8; ++padding) {
-        SCOPED_TRACE("padding " + std::to_string(padding));
-        const std::string inputs = Signed("case-" + std::to_string(padding));
-        ExpectInstalledAsPacked(ReadFileBytes(inputs + "\\installer.exe"), inputs);
-        DeleteFileA(record.c_str());
         DeleteFileA(release.c_str());
     }
 }
 
-TEST_F(SignedInstallerTest, AByteChangedAfterSigningRunsNothing) {
-    std::string image = ReadFileBytes(Signed("case-1\\installer.exe"));
-    image[stub.size() + TitleFieldLength + LengthFieldDigits + 5000] ^= 0x20;
-    ExpectDamagedAndNothingRun(image);
-}
-
-TEST_F(SignedInstallerTest, CutShortBeforeSigningRunsNothing) {
-    ExpectDamagedAndNothingRun(ReadFileBytes(Signed("cut.exe")));
-}
-
-// A security entry naming no table at the end of the file: read as unsigned.
-TEST_F(SignedInstallerTest, ABogusSecurityEntryIsUnsigned) {
-    const std::string inputs = Signed("case-0");
-    std::string image = ReadFileBytes(inputs + "\\installer.exe");
-    const PayloadBounds bounds = [&] {
-        WriteFileBytes(installer, image);
-        CFileStream file;
-        file.Open(installer.c_str(), CFileStream::modeRead);
-        return FindPayloadBounds(file);
-    }();
-    ASSERT_EQ(Signature::AtEnd, bounds.signature);
-    image.resize(static_cast<size_t>(bounds.end));
-    const uint32_t pastTheEnd = static_cast<uint32_t>(image.size()) + 64;
-    image.replace(static_cast<size_t>(bounds.directoryOffset), 4, reinterpret_cast<const char*>(&pastTheEnd),
-                  4);
-    ExpectInstalledAsPacked(image, inputs);
-}
-
-// --- Runs side by side, names in other scripts, a window that cannot be made ----------
-
-TEST_F(InstallerTest, TwoInstallersAtOnceEachRunWithTheirOwnFiles) {
-    WriteFileBytes(temp + "\\Setup.jar", "another run's");
-    struct Run {
-        std::string tag;
+TEST_F(InstallerTest, RunsThatMustStartNothingSayWhyEndWithTheirStatusAndWriteNothing) {
+    const std::string file = dir / "a file";
+    WriteFileBytes(file, "not a folder");
+    std::string cut = Installer(Payload());
+    cut.pop_back();
+    std::string changed = ReadFileBytes(Signed("case-1\\installer.exe"));
+    changed[stub.size() + 5000] ^= 0x20;
+    struct Case {
+        const char* name;
+        std::string image;
+        std::string temp; // TEMP for the run
         long status;
-        std::vector<std::string> entries;
-        std::string record;
-        CInstallerProcess process;
-    } runs[2] = {{"first", 42, {}, dir / "first.txt", {}}, {"second", 43, {}, dir / "second.txt", {}}};
-    for (Run& run : runs) {
-        run.entries = {setup,
-                       "jar of " + run.tag,
-                       "aux of " + run.tag,
-                       "cls of " + run.tag,
-                       "f of " + run.tag,
-                       "r of " + run.tag,
-                       "l of " + run.tag};
-        std::string path = dir / (run.tag + ".exe");
-        WriteFileBytes(path, BuildInstaller(stub, "Kelvane " + run.tag, run.entries));
-        std::vector<std::string> environment = Environment(run.record);
-        environment.push_back("SFX_STANDIN_STATUS=" + std::to_string(run.status));
-        ASSERT_TRUE(run.process.Start("\"" + path + "\"", environment));
-        HWND window = run.process.WaitForWindow(Caption);
-        ASSERT_NE(nullptr, window);
-        // A command rather than a click: both windows open at the same place.
-        PostMessageA(window, WM_COMMAND, IDOK, 0);
-    }
-    // Each setup program lingers until both have started.
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(runs[0].record) && FileExists(runs[1].record); }, 30000));
-    WriteFileBytes(release, "");
-    for (Run& run : runs) {
-        EXPECT_EQ(run.status, run.process.WaitForExit()) << run.tag;
-        ExpectRanInOwnFolder(ReadStandinRecord(run.record), temp, run.entries);
-    }
-    EXPECT_EQ(std::vector<std::string>{"Setup.jar"}, ListDirectory(temp));
-    EXPECT_EQ("another run's", ReadFileBytes(temp + "\\Setup.jar"));
-}
-
-TEST_F(InstallerTest, DllPlantedInTempIsNotLoadedBySetupProgram) {
-    ASSERT_TRUE(CopyFileA(g_paths.plantedDll.c_str(), (temp + "\\kvplant.dll").c_str(), FALSE));
-    WriteFileBytes(release, "");
-    Launch(BuildInstaller(stub, "Kelvane Studio", SmallPayload()), {"SFX_STANDIN_LOAD=kvplant.dll"});
-    ClickControl(dialog, IDOK);
-    EXPECT_EQ(42, process.WaitForExit());
-    EXPECT_TRUE(Setup().found);
-    EXPECT_FALSE(FileExists(temp + "\\kvplant.dll.loaded")) << "the setup program loaded a DLL from TEMP";
-}
-
-TEST_F(InstallerTest, InstallerAndTempInFoldersNamedInOtherScriptsWork) {
-    std::string folder = dir / GreekName;
-    temp = dir / CyrillicName;
-    ASSERT_TRUE(MakeDirectory(folder));
-    ASSERT_TRUE(MakeDirectory(temp));
-    ASSERT_EQ(1252u, GetACP()) << "a Western code page, which has neither script";
-    installer = folder + "\\setup kit.exe";
-    std::string image = BuildInstaller(stub, "Kelvane Studio", SmallPayload());
-    Launch(image);
-    EXPECT_EQ(PaddedTitle, ControlText(dialog, IDC_PRODUCT));
-    ClickControl(dialog, IDC_ABOUT);
-    HWND about = process.WaitForWindow(AboutCaption);
-    ASSERT_NE(nullptr, about);
-    EXPECT_EQ(std::to_string(image.size()), ControlText(about, IDC_SIZE));
-    PressKey(about, VK_ESCAPE);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
-
-    WriteFileBytes(release, "");
-    ClickControl(dialog, IDOK);
-    EXPECT_EQ(42, process.WaitForExit());
-    ExpectRanInOwnFolder(Setup(), temp, SmallPayload());
-    EXPECT_TRUE(ListDirectory(temp).empty());
-}
-
-TEST_F(InstallerTest, WindowThatCannotBeMadeSaysSoAndFails) {
-    // Without comctl32 there is no progress bar class, so the dialog cannot be created.
-    CDllOverrides overrides("installer.exe", {"comctl32"}, "");
-    Launch(FullInstaller());
-    HWND box = dialog;
-    ASSERT_NE(nullptr, box);
-    EXPECT_NE(std::string::npos, ControlText(box, MessageTextId).find("window could not be opened"))
-        << ControlText(box, MessageTextId);
-    PressKey(box, VK_RETURN);
-    EXPECT_EQ(ExitInstallerFailed, process.WaitForExit());
-    EXPECT_TRUE(ListDirectory(temp).empty());
-}
-
-// --- About ---------------------------------------------------------------------------
-
-TEST_F(InstallerTest, AboutShowsTheFileSizeAndClosesThreeWays) {
-    std::string image = FullInstaller();
-    Launch(image);
-    for (int way = 0; way < 3; ++way) {
-        ClickControl(dialog, IDC_ABOUT);
-        HWND about = process.WaitForWindow(AboutCaption);
-        ASSERT_NE(nullptr, about) << way;
-        EXPECT_EQ(std::to_string(image.size()), ControlText(about, IDC_SIZE)) << "exact, no blanks";
-        if (way == 0) {
-            ClickControl(about, IDOK);
-        } else if (way == 1) {
-            ClickCloseBox(about);
-        } else {
-            PressKey(about, VK_ESCAPE);
+        std::string reason; // in the message
+        std::vector<std::string> missingDlls = {};
+    } cases[] = {
+        {"cut short", cut, temp, ExitPackageInvalid, "download the installer again"},
+        {"a byte changed after signing", changed, temp, ExitPackageInvalid, "download the installer again"},
+        {"cut short before signing", ReadFileBytes(Signed("cut.exe")), temp, ExitPackageInvalid, "download"},
+        {"TEMP unset", Installer(Payload()), "", ExitTempUnwritable, "\n%TEMP%\n"},
+        {"TEMP a file", Installer(Payload()), file, ExitTempUnwritable, "\n" + file + "\n"},
+        {"TEMP missing", Installer(Payload()), dir / "missing", ExitTempUnwritable,
+         "\n" + (dir / "missing") + "\n"},
+        {"no setup program", Installer({"no program", "", "", "", "", ""}), temp, ExitSetupNotStarted,
+         "\\Setup.exe\n"},
+        // Without comctl32 there is no progress bar class, so the dialog cannot be made.
+        {"no window", Installer(Payload()), temp, ExitInstallerFailed, "could not be opened", {"comctl32"}},
+    };
+    WriteFileBytes(installer, "");
+    const std::vector<std::string> before = ListDirectory(dir.path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetVariable("TEMP", c.temp);
+        OverrideDlls(c.missingDlls, "");
+        Launch(c.image);
+        HWND box = dialog;
+        if (c.missingDlls.empty()) {
+            ClickControl(dialog, IDOK);
+            box = process.WaitForWindow(Caption, dialog);
+            EXPECT_EQ(dialog, GetWindow(box, GW_OWNER)) << "the box stays in front of the window";
         }
-        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); })) << way;
-        EXPECT_EQ("EEEV--", Looks()) << "back in Ready after closing way " << way;
+        const std::string text = ControlText(box, MessageTextId);
+        EXPECT_NE(std::string::npos, text.find(c.reason)) << text;
+        PressKey(box, VK_RETURN);
+        EXPECT_EQ(c.status, process.WaitForExit());
+        EXPECT_FALSE(FileExists(record)) << "a setup program was started";
+        EXPECT_TRUE(ListDirectory(temp).empty());
+        EXPECT_EQ(before, ListDirectory(dir.path()));
     }
 }
 
-TEST_F(InstallerTest, SystemCommandOpensAboutEvenDuringARun) {
-    Launch(FullInstaller());
-    // The low four bits of the command are the system's own and do not count.
-    PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3, 0);
-    HWND about = process.WaitForWindow(AboutCaption);
-    ASSERT_NE(nullptr, about);
-    PressKey(about, VK_ESCAPE);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
-
-    ClickControl(dialog, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(record); }));
-    PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    about = process.WaitForWindow(AboutCaption);
-    ASSERT_NE(nullptr, about);
-    EXPECT_EQ("-----V", Looks());
-    ClickControl(about, IDOK);
-    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
-    EXPECT_EQ("-----V", Looks()) << "the run goes on undisturbed";
+// From its writing until its process exists nobody can delete, rename, replace or write
+// the setup program (the first three ask for the same sharing), and it still starts,
+// directly and through the shell, which installs cannot reach under Wine: it never asks
+// for administrator rights.
+TEST_F(InstallerTest, HeldSetupProgramCannotBeChangedButStartsBothWays) {
+    const std::string program = dir / "Setup.exe";
     WriteFileBytes(release, "");
-    EXPECT_EQ(42, process.WaitForExit());
-    EXPECT_TRUE(ListDirectory(temp).empty());
+    ProgramProcess started = 0;
+    EXPECT_EQ(StartResult::Failed, StartProgram(program.c_str(), dir.path().c_str(), started));
+    EXPECT_EQ(StartResult::Failed, ShellExecuteProgram(program.c_str(), dir.path().c_str(), started));
+    CFileStream writer, held;
+    ASSERT_TRUE(writer.Open(program.c_str(), CFileStream::modeWrite) &&
+                writer.Write(setup.data(), setup.size()));
+    ASSERT_TRUE(writer.CloseAndHold(held) && held.IsOpen());
+    EXPECT_FALSE(DeleteFileA(program.c_str()));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(program.c_str(), GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    for (auto start : {StartProgram, ShellExecuteProgram}) {
+        DWORD exitCode = 0;
+        ASSERT_EQ(StartResult::Started, start(program.c_str(), dir.path().c_str(), started));
+        ASSERT_TRUE(WaitForProgram(started, exitCode));
+        EXPECT_EQ(42u, exitCode);
+    }
+    const std::vector<std::string> directories = ReadStandinRecord(record)["directory"];
+    ASSERT_EQ(2u, directories.size());
+    EXPECT_TRUE(SamePath(dir.path(), directories[1])) << "the shell starts it in its folder too";
+    held.Close();
+    EXPECT_TRUE(DeleteFileA(program.c_str())) << "the hold is over";
 }
 
 } // namespace

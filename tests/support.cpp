@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <sstream>
 
 #include "engine/payload.h"
@@ -24,15 +25,15 @@ fs::path HostPath(const std::string& utf8) { return fs::u8path(utf8); }
 } // namespace
 
 ScratchDir::ScratchDir() {
-    static unsigned counter = 0;
-    fs::path base = fs::temp_directory_path();
-    for (;;) {
-        fs::path candidate = base / ("sfx-test-" + std::to_string(rand()) + "-" + std::to_string(++counter));
-        if (fs::create_directory(candidate)) {
-            m_path = candidate.u8string();
-            return;
-        }
-    }
+    // Tests run in processes of their own at the same time: the names come from a seed
+    // of each process's own.
+    static std::mt19937 generator{std::random_device{}()};
+    std::error_code error;
+    fs::path candidate;
+    do {
+        candidate = fs::temp_directory_path() / ("sfx-test-" + std::to_string(generator()));
+    } while (!fs::create_directory(candidate, error));
+    m_path = candidate.u8string();
 }
 
 ScratchDir::~ScratchDir() {

@@ -14,6 +14,7 @@
 #include <sstream>
 
 #include "engine/payload.h"
+#include "engine/seal.h"
 
 namespace fs = std::filesystem;
 
@@ -127,10 +128,8 @@ constexpr size_t PeHeaderAt = 0x80;
 constexpr size_t OptionalHeaderAt = PeHeaderAt + 4 + 20;
 constexpr size_t DirectoryCount = 16;
 
-void PutLittleEndian(std::string& image, size_t at, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        image[at + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i));
-    }
+void PutLittleEndian(std::string& image, size_t at, uint32_t value, size_t bytes) {
+    image.replace(at, bytes, LittleEndian(value), 0, bytes);
 }
 
 bool IsPe32Plus(const std::string& peImage) { return peImage[OptionalHeaderAt + 1] == 2; }
@@ -160,6 +159,22 @@ void AppendCertificateTable(std::string& peImage, uint32_t tableSize) {
     PutLittleEndian(peImage, entry, static_cast<uint32_t>(peImage.size()), 4);
     PutLittleEndian(peImage, entry + 4, tableSize, 4);
     peImage += PatternBytes(tableSize, 13);
+}
+
+std::string LittleEndian(uint32_t value) {
+    return {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
+}
+
+std::string SealBlock(uint32_t length) {
+    return std::string(StubSealMarker, StubSealMarkerLength) + LittleEndian(length);
+}
+
+std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader) {
+    // Past the PE header.
+    const std::string stub = Changed(peHeader ? PeStub(size, true) : PatternBytes(size, 99), size * 2 / 3,
+                                     SealBlock(static_cast<uint32_t>(size)));
+    WriteFileBytes(path, stub);
+    return stub;
 }
 
 StandinRecord ReadStandinRecord(const std::string& path) {
@@ -210,12 +225,18 @@ void ExpectRanInOwnFolder(const StandinRecord& setup, const std::string& temp,
     EXPECT_EQ(files, setup.files);
 }
 
-std::vector<int> RecordingWindow::positions() const {
-    std::vector<int> result;
-    for (const RecordedMessage& message : messages()) {
-        if (message.message == PBM_SETPOS) {
-            result.push_back(static_cast<int>(message.wParam));
-        }
+Files DirectoryFiles(const std::string& path) {
+    Files files;
+    for (const std::string& name : ListDirectory(path)) {
+        files[name] = ReadFileBytes((HostPath(path) / HostPath(name)).u8string());
     }
-    return result;
+    return files;
+}
+
+Files EntryFiles(const std::vector<std::string>& entries) {
+    Files files;
+    for (size_t k = 0; k < entries.size(); ++k) {
+        files[PayloadEntryTable[k] + 1] = entries[k];
+    }
+    return files;
 }

@@ -1,24 +1,42 @@
-// fuzz/fuzz_support.h: what both fuzz targets need: a scratch directory of their own,
-// whole files, and how a fuzz input chooses the stub length.
+// fuzz/fuzz_support.h: what both fuzz targets share: the input written as an installer
+// into a scratch directory of the process and read as list and verify read it, and
+// stopping the run when a property does not hold.
 #pragma once
 
-#include <stddef.h>
 #include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
 
-#include <string>
-#include <vector>
+#include <fstream>
 
-// A directory made once per process, on a memory file system where there is one.
-const std::string& FuzzScratchDirectory();
+#include "fuzz/properties.h"
 
-void WriteWholeFile(const std::string& path, const uint8_t* data, size_t size);
-std::string ReadWholeFile(const std::string& path);
-// Names in a directory, without "." and ".."; empty when it does not exist.
-std::vector<std::string> ListNames(const std::string& directory);
+inline void Require(const char* violatedProperty) {
+    if (violatedProperty != nullptr) {
+        fprintf(stderr, "property violated: %s\n", violatedProperty);
+        abort();
+    }
+}
 
-// The first input byte's low six bits are the stub length: the fuzzer then meets stubs
-// longer than the file, and payloads right after short stubs.
-int32_t FuzzStubLength(const uint8_t* data, size_t size);
+// A directory of the process, on a memory file system where there is one.
+inline const std::string& FuzzScratchDirectory() {
+    static std::string directory =
+        access("/dev/shm", W_OK) == 0 ? "/dev/shm/sfx-fuzz-XXXXXX" : "/tmp/sfx-fuzz-XXXXXX";
+    static const char* made = mkdtemp(&directory[0]);
+    Require(made == nullptr ? "a scratch directory is made" : nullptr);
+    return directory;
+}
 
-// Stops the run with a message when a property does not hold.
-void Require(bool holds, const char* property);
+// Writes the input into the scratch directory and reads its layout. The first byte's low
+// six bits are the stub length: the fuzzer then meets stubs longer than the file, and
+// payloads right after short stubs.
+inline std::string ReadFuzzInput(const uint8_t* data, size_t size, PayloadLayout& layout) {
+    const std::string path = FuzzScratchDirectory() + "/installer.exe";
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<long>(size));
+    CFileStream stream;
+    Require(stream.Open(path.c_str(), CFileStream::modeRead) ? nullptr : "the input opens");
+    ReadPayloadLayout(stream, size > 0 ? data[0] & 0x3F : 0, layout);
+    Require(CheckLayout(layout));
+    return path;
+}

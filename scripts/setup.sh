@@ -10,7 +10,7 @@ packages=(
     wine wine64 fonts-wine xvfb xauth                        # Windows tests on a virtual display
     imagemagick                                              # artwork and screenshots
     osslsigncode openssl                                     # signed installers
-    clang libclang-rt-14-dev                                 # fuzzing
+    clang libclang-rt-14-dev nlohmann-json3-dev              # fuzzing
     dpkg-dev lintian man-db groff-base unzip                 # packages and the man page
 )
 

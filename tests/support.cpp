@@ -9,8 +9,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 
 #include "engine/payload.h"
+#include "engine/seal.h"
 
 namespace fs = std::filesystem;
 
@@ -22,15 +24,15 @@ fs::path HostPath(const std::string& utf8) { return fs::u8path(utf8); }
 } // namespace
 
 ScratchDir::ScratchDir() {
-    static unsigned counter = 0;
-    fs::path base = fs::temp_directory_path();
-    for (;;) {
-        fs::path candidate = base / ("sfx-test-" + std::to_string(rand()) + "-" + std::to_string(++counter));
-        if (fs::create_directory(candidate)) {
-            m_path = candidate.u8string();
-            return;
-        }
-    }
+    // Tests run in processes of their own at the same time: the names come from a seed
+    // of each process's own.
+    static std::mt19937 generator{std::random_device{}()};
+    std::error_code error;
+    fs::path candidate;
+    do {
+        candidate = fs::temp_directory_path() / ("sfx-test-" + std::to_string(generator()));
+    } while (!fs::create_directory(candidate, error));
+    m_path = candidate.u8string();
 }
 
 ScratchDir::~ScratchDir() {
@@ -124,10 +126,8 @@ constexpr size_t PeHeaderAt = 0x80;
 constexpr size_t OptionalHeaderAt = PeHeaderAt + 4 + 20;
 constexpr size_t DirectoryCount = 16;
 
-void PutLittleEndian(std::string& image, size_t at, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) {
-        image[at + static_cast<size_t>(i)] = static_cast<char>(value >> (8 * i));
-    }
+void PutLittleEndian(std::string& image, size_t at, uint32_t value, size_t bytes) {
+    image.replace(at, bytes, LittleEndian(value), 0, bytes);
 }
 
 bool IsPe32Plus(const std::string& peImage) { return peImage[OptionalHeaderAt + 1] == 2; }
@@ -159,12 +159,34 @@ void AppendCertificateTable(std::string& peImage, uint32_t tableSize) {
     peImage += PatternBytes(tableSize, 13);
 }
 
-std::vector<int> RecordingWindow::positions() const {
-    std::vector<int> result;
-    for (const RecordedMessage& message : messages()) {
-        if (message.message == PBM_SETPOS) {
-            result.push_back(static_cast<int>(message.wParam));
-        }
+std::string LittleEndian(uint32_t value) {
+    return {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
+}
+
+std::string SealBlock(uint32_t length) {
+    return std::string(StubSealMarker, StubSealMarkerLength) + LittleEndian(length);
+}
+
+std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader) {
+    // Past the PE header.
+    const std::string stub = Changed(peHeader ? PeStub(size, true) : PatternBytes(size, 99), size * 2 / 3,
+                                     SealBlock(static_cast<uint32_t>(size)));
+    WriteFileBytes(path, stub);
+    return stub;
+}
+
+Files DirectoryFiles(const std::string& path) {
+    Files files;
+    for (const std::string& name : ListDirectory(path)) {
+        files[name] = ReadFileBytes((HostPath(path) / HostPath(name)).u8string());
     }
-    return result;
+    return files;
+}
+
+Files EntryFiles(const std::vector<std::string>& entries) {
+    Files files;
+    for (size_t k = 0; k < entries.size(); ++k) {
+        files[PayloadEntryTable[k] + 1] = entries[k];
+    }
+    return files;
 }

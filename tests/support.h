@@ -1,13 +1,13 @@
 // tests/support.h: what the engine tests need around them, the same natively and under
 // Wine: scratch directories, whole-file reads and writes, the environment, installer
-// images, and windows that record the messages they get. Paths and values are UTF-8 on
-// both hosts; on Windows they reach the system in UTF-16, so that names in any language
-// work.
+// images and helpers around them.
+// Paths and values are UTF-8 on both hosts; on Windows they reach the system in UTF-16,
+// so that names in any language work.
 #pragma once
 
 #include <stdint.h>
 
-#include <memory>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -42,6 +42,14 @@ void UnsetEnv(const char* name);
 // Deterministic, position-dependent bytes, so that a shifted copy never compares equal.
 std::string PatternBytes(size_t count, unsigned seed);
 
+// The bytes with those at `at` replaced.
+inline std::string Changed(std::string bytes, size_t at, const std::string& with) {
+    return bytes.replace(at, with.size(), with);
+}
+
+// Four bytes, least significant first, as every number of a PE header.
+std::string LittleEndian(uint32_t value);
+
 // One length field as the layout stores it.
 std::string LengthField(int32_t length);
 
@@ -61,32 +69,31 @@ size_t SecurityEntryOffset(const std::string& peImage);
 // table of tableSize bytes, and the security entry naming that table.
 void AppendCertificateTable(std::string& peImage, uint32_t tableSize);
 
+// The seal block of engine/seal.h, recording length; and a stand-in stub of size bytes,
+// pattern bytes (after a PE header when asked) around one sealed with its size, written
+// to path and returned.
+std::string SealBlock(uint32_t length);
+std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader = false);
+
+// Takes one of the roads a copy (CFileStream::CopyRange) can take, for as long as it
+// lives: all bytes moved inside the kernel; none, as where the kernel refuses, so that
+// the stream's buffer carries them; or a kernel copy stopped short that the buffer
+// finishes. Windows knows only the buffer's road.
+class CCopyRoad {
+  public:
+    explicit CCopyRoad(size_t road);
+    ~CCopyRoad();
+    CCopyRoad(const CCopyRoad&) = delete;
+    CCopyRoad& operator=(const CCopyRoad&) = delete;
+};
+
 // Folder names, in UTF-8, that a Western code page such as 1252 cannot write.
 constexpr char GreekName[] = "\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\xce\xba\xce\xac"; // Ελληνικά
 constexpr char CyrillicName[] =
     "\xd0\x9a\xd0\xb8\xd1\x80\xd0\xb8\xd0\xbb\xd0\xbb\xd0\xb8\xd1\x86\xd0\xb0"; // Кириллица
 
-struct RecordedMessage {
-    UINT message; // WM_SHOWWINDOW for a change of visibility
-    WPARAM wParam;
-    LPARAM lParam;
-    unsigned long sequence; // order across all recording windows
-};
-
-// A window that records PBM_SETRANGE, PBM_SETPOS and visibility changes: an in-memory
-// window natively, a real window of a recording class on Windows.
-class RecordingWindow {
-  public:
-    explicit RecordingWindow(bool visible);
-    ~RecordingWindow();
-
-    HWND handle() const;
-    bool visible() const;
-    std::vector<RecordedMessage> messages() const;
-    std::vector<int> positions() const; // wParam of every PBM_SETPOS
-
-    struct Impl;
-
-  private:
-    std::unique_ptr<Impl> m_impl;
-};
+// Files by name with their bytes: what a directory holds, or what an installer's entries
+// become.
+typedef std::map<std::string, std::string> Files;
+Files DirectoryFiles(const std::string& path);
+Files EntryFiles(const std::vector<std::string>& entries);

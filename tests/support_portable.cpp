@@ -1,24 +1,7 @@
-// tests/support_portable.cpp: recording windows on the portable backend's in-memory windows.
+// tests/support_portable.cpp: what the portable backend does for tests/support.h.
 #include "platform/portable/control.h"
-#include "platform/portable/window.h"
 #include "tests/support.h"
 
-struct RecordingWindow::Impl {
-    PortableWindow window;
-};
+CCopyRoad::CCopyRoad(size_t road) { PortableLimitKernelCopy(road % 3 == 0 ? -1 : road % 3 == 1 ? 0 : 1000); }
 
-RecordingWindow::RecordingWindow(bool visible) : m_impl(new Impl) { m_impl->window.visible = visible; }
-
-RecordingWindow::~RecordingWindow() = default;
-
-HWND RecordingWindow::handle() const { return &m_impl->window; }
-
-bool RecordingWindow::visible() const { return m_impl->window.visible; }
-
-std::vector<RecordedMessage> RecordingWindow::messages() const {
-    std::vector<RecordedMessage> result;
-    for (const WindowEvent& event : m_impl->window.events) {
-        result.push_back({event.message, event.wParam, event.lParam, event.sequence});
-    }
-    return result;
-}
+CCopyRoad::~CCopyRoad() { PortableLimitKernelCopy(-1); }

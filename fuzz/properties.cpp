@@ -1,0 +1,164 @@
+// fuzz/properties.cpp: the checks of fuzz/properties.h.
+#include "fuzz/properties.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tools/sfxpack/unpack.h"
+
+namespace fs = std::filesystem;
+typedef std::map<std::string, std::string> Files;
+
+namespace {
+
+// Notes the first property that does not hold.
+void Check(const char*& failed, bool holds, const char* property) {
+    failed = failed == nullptr && !holds ? property : failed;
+}
+
+std::string ReadWhole(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Each file in a directory with its bytes, directories as empty; nothing for a directory
+// that is not there.
+Files FilesIn(const fs::path& directory) {
+    Files files;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(directory, error)) {
+        files[entry.path().filename().u8string()] = entry.is_regular_file() ? ReadWhole(entry.path()) : "";
+    }
+    return files;
+}
+
+// Notes the stub's progress: -1 at its beginning, each percentage, -2 at its end.
+class CProgressRecord : public CExtractProgress {
+  public:
+    void OnBegin() override { calls.push_back(-1); }
+    void OnPosition(int percent) override { calls.push_back(percent); }
+    void OnEnd() override { calls.push_back(-2); }
+    std::vector<int> calls;
+};
+
+// sfxpack extract into target; quiet when it had no warning to give.
+CommandResult Extract(const std::string& path, int32_t stubLength, const fs::path& target, bool force,
+                      bool& quiet) {
+    ExtractRequest request{path, stubLength, target.u8string(), force};
+    CTerminalProgress silent(false);
+    std::string warning;
+    CommandResult result = ExtractInstaller(request, silent, warning);
+    quiet = warning.empty();
+    return result;
+}
+
+} // namespace
+
+const char* CheckLayout(const PayloadLayout& layout) {
+    const char* failed = nullptr;
+    const bool complete = layout.IsComplete();
+    Check(failed,
+          layout.entryCount >= (complete ? RequiredEntryCount : 0) && layout.entryCount <= PayloadEntryCount,
+          "at most seven entries, and six or seven in a complete payload");
+    int64_t end = static_cast<int64_t>(layout.stubLength) + TitleFieldLength; // of the last entry
+    for (int k = 0; k < layout.entryCount; ++k) {
+        const LayoutEntry& entry = layout.entries[k];
+        Check(failed, entry.offset == end + LengthFieldDigits, "each entry follows its length field");
+        Check(failed, entry.available >= 0 && entry.available <= entry.declared,
+              "no entry holds more than declared");
+        Check(failed, entry.offset + entry.available <= layout.bounds.end,
+              "every entry lies inside the payload");
+        end = entry.offset + entry.declared;
+    }
+    const int64_t rest = layout.bounds.end - end;
+    Check(failed,
+          !complete || rest == 0 || (layout.bounds.signature == Signature::AtEnd && rest > 0 && rest < 8),
+          "a complete payload ends at the payload's end, or at a signature's padding");
+    const std::string problem = DescribeProblem(layout);
+    Check(failed, problem.empty() == complete, "a problem is described exactly when there is one");
+    Check(failed, problem.find('\n') == std::string::npos, "a problem is one line");
+    return failed;
+}
+
+const char* CheckReaders(const std::string& path, const PayloadLayout& layout, const std::string& scratch,
+                         StubExtraction& stub) {
+    const fs::path root = fs::u8path(scratch);
+    const Files before = FilesIn(root);
+    CFileStream file;
+    if (!file.Open(path.c_str(), CFileStream::modeRead)) {
+        return "the installer opens";
+    }
+    const CString title = ReadInstallTitle(file, layout.stubLength);
+    CProgressRecord progress;
+    fs::create_directory(root / "stub");
+    stub.result = ExtractPayloadFrom(file, layout.stubLength, (root / "stub").u8string().c_str(), progress);
+    stub.files = FilesIn(root / "stub");
+    bool plainQuiet = false, forcedQuiet = false;
+    const CommandResult plain = Extract(path, layout.stubLength, root / "plain", false, plainQuiet);
+    const bool plainMade = fs::exists(root / "plain");
+    const Files plainFiles = FilesIn(root / "plain");
+    const CommandResult forced = Extract(path, layout.stubLength, root / "forced", true, forcedQuiet);
+    const Files forcedFiles = FilesIn(root / "forced");
+    Files after = FilesIn(root);
+    for (const char* target : {"stub", "plain", "forced"}) {
+        fs::remove_all(root / target);
+        after.erase(target);
+    }
+
+    const char* failed = nullptr;
+    const bool complete = layout.IsComplete();
+    const std::vector<int>& calls = progress.calls;
+    const std::string installer = ReadWhole(fs::u8path(path));
+    Check(failed, after == before, "nothing is written outside the target directories");
+    // A title cut by the payload's end shows blanks for the rest.
+    std::string listed = layout.title;
+    if (layout.problem == LayoutProblem::TitleCut) {
+        listed = installer.substr(layout.stubLength, layout.bounds.end - layout.stubLength);
+        listed.resize(TitleFieldLength, ' ');
+    }
+    const std::string shown(title.GetString(), title.GetLength());
+    Check(failed,
+          layout.problem == LayoutProblem::NoPayload ? shown == "NO INSTALL DATA FOUND"
+                                                     : listed.empty() || shown == listed,
+          "the stub shows the title list shows, blanks where the payload ends");
+    Check(failed, !complete || stub.result == ExtractResult::Complete,
+          "the stub extracts what verify accepts");
+    Check(failed, (stub.result == ExtractResult::NoPayload) == calls.empty(),
+          "the stub's progress shows its work");
+    Check(failed,
+          calls.empty() || (calls.front() == -1 && calls.end()[-2] == 100 && calls.back() == -2 &&
+                            std::is_sorted(calls.begin() + 1, calls.end() - 1)),
+          "the stub's progress goes from its beginning up to 100, and ends");
+    Check(failed, complete || (plain.status == ExitBadInput && !plainMade),
+          "a damaged installer is refused whole");
+    Check(failed, !complete || (!plain.Failed() && plainQuiet && plainFiles == stub.files),
+          "a complete installer extracts without complaint, as the stub does");
+    Check(failed, !forced.Failed() && forcedFiles == stub.files,
+          "extract --force writes what the stub writes");
+    // Where verify walks every length field, it lists the entries the stub writes.
+    const LayoutProblem walked[] = {LayoutProblem::None, LayoutProblem::FieldCut, LayoutProblem::EntryCut,
+                                    LayoutProblem::TrailingBytes};
+    Check(failed,
+          std::count(std::begin(walked), std::end(walked), layout.problem) == 0 ||
+              stub.files.size() == static_cast<size_t>(layout.entryCount),
+          "the stub writes the entries verify lists");
+    size_t entries = 0;
+    for (int k = 0; k < PayloadEntryCount; ++k) {
+        const auto written = stub.files.find(EntryFileName(k));
+        const LayoutEntry& entry = layout.entries[k];
+        entries += written != stub.files.end() ? 1 : 0;
+        if (written != stub.files.end() && k < layout.entryCount) {
+            const size_t size = written->second.size();
+            Check(failed,
+                  size <= static_cast<size_t>(entry.declared) && entry.offset + size <= installer.size() &&
+                      installer.compare(static_cast<size_t>(entry.offset), size, written->second) == 0,
+                  "each entry is the installer's bytes from its offset on, never more than declared");
+            Check(failed, !complete || size == static_cast<size_t>(entry.declared),
+                  "complete entries are whole");
+        }
+    }
+    Check(failed, entries == stub.files.size(), "the entries are the only files written");
+    return failed;
+}

@@ -1,0 +1,214 @@
+// tests/engine_test.cpp: the stub's own reading of its program file: the program path,
+// where a signed file's payload ends, whose title is shown, and extraction where the
+// target is in the way, its progress, and files it must not trust. Length fields, titles,
+// damaged and signed installers: tests/packer/readers_test.cpp, beside sfxpack's readers.
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "engine/payload.h"
+#include "tests/support.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "platform/portable/control.h"
+#endif
+
+namespace {
+
+// A scratch file holding the given bytes, opened for reading.
+struct OpenedFile {
+    explicit OpenedFile(const std::string& bytes) {
+        WriteFileBytes(dir / "file.bin", bytes);
+        EXPECT_TRUE(stream.Open((dir / "file.bin").c_str(), CFileStream::modeRead));
+    }
+    ScratchDir dir;
+    CFileStream stream;
+};
+
+TEST(ParseProgramPath, TakesTheQuotedTextOrTheTextUpToTheFirstBlank) {
+    const char* const cases[][2] = {
+        {"\"C:\\Program Files\\install.exe\" /quiet", "C:\\Program Files\\install.exe"},
+        {"C:\\Downloads\\install.exe /quiet now", "C:\\Downloads\\install.exe"},
+        {"a\tb c", "a\tb"},
+        {"\"C:\\No Closing\\install.exe /x", ""},
+        {" install.exe", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_STREQ(c[1], ParseProgramPath(c[0])) << c[0];
+    }
+}
+
+// A table that ends the file ends the payload; any other table, or a header that does
+// not hold up, leaves the whole file payload.
+TEST(PayloadBounds, EndAtACertificateTableThatEndsTheFile) {
+    auto Entry = [](uint32_t offset, uint32_t size) { return LittleEndian(offset) + LittleEndian(size); };
+    for (bool pe32Plus : {false, true}) {
+        std::string image = BuildInstaller(PeStub(1500, pe32Plus), "Title", {"abc"});
+        AppendCertificateTable(image, 600);
+        const uint32_t length = static_cast<uint32_t>(image.size());
+        const size_t entry = SecurityEntryOffset(image), optional = 0x80 + 24;
+        const std::tuple<size_t, std::string, Signature> cases[] = {
+            {0, "MZ", Signature::AtEnd}, // as it is
+            {image.size(), "bytes appended after signing", Signature::Misplaced},
+            {entry, Entry(length + 8, 600), Signature::Misplaced},             // past the end
+            {entry, Entry(length - 600, 0xFFFFFF00u), Signature::Misplaced},   // beyond 32 bits
+            {entry, Entry(length - 4, 4), Signature::Misplaced},               // shorter than a header
+            {0, "ZM", Signature::None},                                        // no MZ
+            {0x3C, "\xF0\xFF\xFF\x7F", Signature::None},                       // PE header past the end
+            {0x80, "NE", Signature::None},                                     // no PE signature
+            {optional, "\x07\x01", Signature::None},                           // unknown optional header
+            {0x80 + 20, {'\x60', '\0'}, Signature::None},                      // too short for the entry
+            {optional + (pe32Plus ? 108 : 92), {'\4', '\0'}, Signature::None}, // four data directories
+        };
+        for (const auto& [at, bytes, signature] : cases) {
+            const std::string changed = Changed(image, at, bytes);
+            OpenedFile file(changed);
+            const PayloadBounds bounds = FindPayloadBounds(file.stream);
+            EXPECT_EQ(signature, bounds.signature) << at << ": " << bytes;
+            EXPECT_EQ(static_cast<int64_t>(changed.size() - (signature == Signature::AtEnd ? 600 : 0)),
+                      bounds.end);
+        }
+    }
+}
+
+#ifndef _WIN32
+// From the command line on, on the portable backend whose command line and module path
+// the test sets: the module file when the command line names none that opens.
+TEST(InstallTitle, ComesFromTheFileTheCommandLineOrElseTheModuleNames) {
+    ScratchDir dir;
+    const std::string title = "Portable Title" + std::string(26, ' ');
+    WriteFileBytes(dir / "setup.exe", BuildInstaller(StubLength, title, {"data"}));
+    const std::tuple<std::string, std::string, std::string> cases[] = {
+        {"\"" + (dir / "setup.exe") + "\" /S", "missing.exe", title},
+        {dir / "setup", dir / "setup.exe", title}, // typed without ".exe"
+        {"\"no closing quote.exe", "missing.exe", "UNKNOWN"},
+    };
+    for (const auto& [commandLine, module, expected] : cases) {
+        PortableSetCommandLine(commandLine.c_str());
+        PortableSetModulePath(module.c_str());
+        EXPECT_STREQ(expected.c_str(), GetInstallTitle()) << commandLine;
+    }
+    PortableSetCommandLine("");
+    PortableSetModulePath("/proc/self/exe");
+}
+#endif
+
+constexpr int32_t TestStub = 2000;
+
+// Notes what an extraction shows: -1 for its beginning, each percentage, -2 for its end;
+// a callback can act at each percentage.
+class CRecordingProgress : public CExtractProgress {
+  public:
+    void OnBegin() override { calls.push_back(-1); }
+    void OnPosition(int percent) override {
+        calls.push_back(percent);
+        onPosition();
+    }
+    void OnEnd() override { calls.push_back(-2); }
+    std::vector<int> calls;
+    std::function<void()> onPosition = [] {};
+};
+
+ExtractResult Extract(const std::string& image, const std::string& target, CExtractProgress& progress,
+                      CFileStream* setupHold = nullptr) {
+    OpenedFile file(image);
+    return ExtractPayloadFrom(file.stream, TestStub, target.c_str(), progress, setupHold);
+}
+
+// An entry that cannot be written fails the extraction, but the others still come out,
+// old outputs replaced, and the bar still runs to its end.
+TEST(Extract, WritesEveryEntryItCanWhateverStandsInTheWay) {
+    const std::vector<std::string> entries = {PatternBytes(3000, 1), "jar", "aux", "cls", "f", ""};
+    // Where entry 2 goes: a directory, or (natively) a link to a full disk; or no target.
+    for (const std::string blocker : {"directory", "/dev/full", "no target"}) {
+        ScratchDir dir;
+        ASSERT_TRUE(MakeDirectory(dir / "temp") &&
+                    (blocker != "directory" || MakeDirectory(dir / "temp/Setup.jar")));
+        WriteFileBytes(dir / "temp/Setup.exe", std::string(5000, 'o'));
+#ifdef _WIN32
+        if (blocker == "/dev/full") {
+            continue;
+        }
+#else
+        ASSERT_TRUE(blocker != "/dev/full" ||
+                    symlink(blocker.c_str(), (dir / "temp/Setup.jar").c_str()) == 0);
+#endif
+        CRecordingProgress progress;
+        const bool noTarget = blocker == "no target";
+        const std::string target = dir / (noTarget ? "absent" : "temp");
+        EXPECT_EQ(ExtractResult::WriteFailed,
+                  Extract(BuildInstaller(TestStub, "T", entries), target, progress));
+        for (size_t k = 0; k < entries.size(); ++k) {
+            const std::string name = PayloadEntryTable[k] + 1, old = k == 0 ? std::string(5000, 'o') : "";
+            if (k != 1) {
+                EXPECT_EQ(noTarget ? old : entries[k], ReadFileBytes(dir / ("temp/" + name))) << blocker;
+            }
+        }
+        EXPECT_EQ((std::vector<int>{100, -2}),
+                  std::vector<int>(progress.calls.end() - 2, progress.calls.end()));
+    }
+}
+
+TEST(Extract, ShowsOnePositionPerBlockFromTheReadPositionAgainstThePayloadEnd) {
+    // 2000 + 40 + 10 + 2500 + 4 * 10 + 10 + 100 = 4700 bytes, then 4 of padding and the table.
+    std::string image = BuildInstaller(PeStub(TestStub, true), "T",
+                                       {PatternBytes(2500, 1), "", "", "", "", PatternBytes(100, 2)});
+    AppendCertificateTable(image, 3000);
+    ScratchDir dir;
+    CRecordingProgress progress;
+    EXPECT_EQ(ExtractResult::Complete, Extract(image, dir.path(), progress));
+    // Blocks end at 3074, 4098 and 4550 (entry 1) and at 4700 (entry 6), of 4704.
+    EXPECT_EQ((std::vector<int>{-1, 65, 87, 96, 99, 100, -2}), progress.calls);
+}
+
+TEST(Extract, ProgressFollowsTheSinglePrecisionTotal) {
+    const int32_t beyond = (1 << 24) + 1; // single precision rounds it to 2^24
+    // 0.29 in double precision is just below 29/100.
+    const int32_t cases[][3] = {{99999, 100000, 99},
+                                {29000, 100000, 28},
+                                {29 * 123456, 100 * 123456, 28},
+                                {beyond - 1, beyond, 100},
+                                {1 << 23, beyond, 50}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c[2], ProgressPercent(c[0], c[1])) << c[0] << " of " << c[1];
+    }
+}
+
+#ifndef _WIN32
+TEST(Extract, FileBeyondTwoGibibytesHoldsNoReadablePayload) {
+    ScratchDir dir;
+    WriteFileBytes(dir / "huge.exe", BuildInstaller(TestStub, "T", {"setup", "", "", "", "", ""}));
+    ASSERT_EQ(0, truncate((dir / "huge.exe").c_str(), (int64_t{1} << 32) + 5000)); // 5000 in 32 bits
+    CFileStream program;
+    ASSERT_TRUE(program.Open((dir / "huge.exe").c_str(), CFileStream::modeRead));
+    CRecordingProgress progress;
+    EXPECT_EQ(ExtractResult::NoPayload, ExtractPayloadFrom(program, TestStub, dir.path().c_str(), progress));
+    EXPECT_TRUE(progress.calls.empty());
+}
+
+// Another program may write the setup program in the moment before it is held (POSIX,
+// unlike Windows, lets it write even then): the hold must find that.
+TEST(Extract, SetupProgramChangedByAnotherProgramIsNotHeld) {
+    ScratchDir dir;
+    CRecordingProgress tampering;
+    tampering.onPosition = [&dir, done = false]() mutable {
+        const int fd = done ? -1 : open((dir / "Setup.exe").c_str(), O_WRONLY);
+        if (fd >= 0) {
+            done = pwrite(fd, "!", 1, 4096) == 1; // past the bytes still to come
+            close(fd);
+        }
+    };
+    CFileStream setupHold;
+    EXPECT_EQ(ExtractResult::Complete,
+              Extract(BuildInstaller(TestStub, "T", {"setup program", "", "", "", "", "r"}), dir.path(),
+                      tampering, &setupHold));
+    EXPECT_FALSE(setupHold.IsOpen());
+    EXPECT_EQ("r", ReadFileBytes(dir / "knxr.dat")) << "the other entries still come out";
+}
+#endif
+
+} // namespace

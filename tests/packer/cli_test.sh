@@ -1,0 +1,82 @@
+#!/bin/bash
+# The sfxpack program as a user meets it: for each command line its exit status, its
+# standard output and its standard error.
+#   cli_test.sh SFXPACK SCRATCH
+set -u
+sfxpack=$1
+rm -rf "$2" && mkdir -p "$2" && cd "$2" || exit 1
+failures=0
+fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
+# expect STATUS OUT ERR ARGS...: the whole standard output and error match the patterns
+# OUT and ERR; a usage error (1) points to --help. Files may not grow beyond $limit KiB:
+# writes past it fail.
+expect() {
+    local status=$1 out=$2 err=$3 got stdout stderr help=0
+    shift 3
+    (trap '' XFSZ && ulimit -f "${limit:-unlimited}" && exec "$sfxpack" "$@") >stdout 2>stderr
+    got=$? stdout=$(cat stdout) stderr=$(cat stderr)
+    [[ $stderr == *"Try 'sfxpack"* ]] && help=1
+    [[ $got == "$status" && $stdout == $out && $stderr == $err ]] && (((status == 1) == help)) ||
+        fail "sfxpack $* -> $got, '$stdout', '$stderr'"
+}
+# A stub of 1000 bytes around a seal block, sealed; entries of 300, 200 and 5000 bytes.
+{ head -c 600 /dev/zero && printf '#SFX-SEAL#\177\001\0\0\0\0' && head -c 384 /dev/zero; } >stub.exe
+head -c 300 /dev/urandom >setup && head -c 200 /dev/urandom >jar && head -c 5000 /dev/urandom >aux
+head -c 35328 /dev/zero >raw.exe && mkfifo pipe
+# A host file name may hold a backslash; it must not be taken for a Windows separator.
+kit='kit\installer.exe'
+listing='stub length  1000
+signature    none
+title        "Kelvane Pro                             "
+entry  name           offset      length
+    1  Setup.exe        1050         300
+    2  Setup.jar        1360         200
+    3  setup.aux        1570        5000
+    4  setup.cls        6580           0
+    5  knxf.dat         6590           0
+    6  knxr.dat         6600           0'
+
+expect 0 "" "" seal stub.exe
+expect 0 "" "" build --stub stub.exe "--title=Kelvane Pro" -o "$kit" setup jar aux
+expect 0 "" "" verify "$kit"
+expect 0 "$listing" "" list "$kit"
+expect 0 '*{"number": 3, "name": "setup.aux", "offset": 1570, "length": 5000, "available": 5000}*' "" list --json "$kit"
+expect 0 "" "" extract "$kit" -C out # no progress bar when standard error is no terminal
+head -c 2770 "$kit" >cut.exe         # 1200 bytes into entry 3
+expect 2 "" "sfxpack: cut.exe: entry 3 (setup.aux) declares 5000 bytes but the file ends after 1200" verify cut.exe
+expect 2 "*5000  (only 1200 present)" "sfxpack: cut.exe: entry 3*" list cut.exe
+expect 2 "" "sfxpack: cut.exe: entry 3*" extract cut.exe -C refused
+expect 0 "" "sfxpack: warning: cut.exe: entry 3*" extract --force cut.exe -C forced
+expect 0 "" "" build --raw-stub -s raw.exe -t T -o raw-kit.exe jar
+expect 2 "" "sfxpack: raw-kit.exe: no seal found*--stub-length N (35328 for the classic stub)" verify raw-kit.exe
+expect 0 "" "" verify --stub-length=35328 raw-kit.exe
+expect 1 "" "sfxpack: no command given*"
+expect 1 "" "sfxpack: build: give one to 7 files, not 8*" build -s s -t t -o x 1 2 3 4 5 6 7 8
+expect 1 "" "sfxpack: build: --codepage wants a Windows code page number, not 'cp1252'*" build --codepage cp1252
+expect 1 "" "sfxpack: list: unknown option '--jsn'*" list --jsn x
+expect 1 "" "sfxpack: extract: option '-C' needs a value*" extract -C
+expect 3 "" "sfxpack: absent.exe: No such file or directory" verify absent.exe
+# Renamed into place, the installer would replace a pipe or a device.
+expect 3 "" "sfxpack: pipe: is not a regular file*" build -s stub.exe -t T -o pipe jar
+expect 0 "sfxpack 1.*" "" --version
+# Files too large for an entry or an installer (sparse: never written); one byte less
+# passes every check.
+truncate -s 2147483648 huge
+expect 2 "" "sfxpack: huge: the file is 2147483648 bytes; an entry holds at most 2147483647" build -s stub.exe -t T -o x huge
+truncate -s $((2147483647 - 1000 - 40 - 60 + 1)) huge
+expect 2 "" "sfxpack: the installer would be 2147483648 bytes*" build -s stub.exe -t T -o x huge
+truncate -s $((2147483647 - 1000 - 40 - 60)) huge
+expect 3 "" "sfxpack: no/x.exe: cannot create*" build -s stub.exe -t T -o no/x.exe huge
+# A write that fails halfway leaves no output, and the old one as it was.
+echo "the installer of yesterday" >old.exe
+limit=4 expect 3 "" "sfxpack: old.exe: cannot write the installer*" build -s stub.exe -t T -o old.exe setup jar aux
+limit=4 expect 3 "" "sfxpack: new.exe: cannot write the installer*" build -s stub.exe -t T -o new.exe setup jar aux
+limit=4 expect 3 "" "sfxpack: out: cannot write the entries*" extract "$kit" -C out
+limit=4 expect 3 "" "sfxpack: new: cannot write the entries*" extract "$kit" -C new
+[ "$(cat old.exe)" = "the installer of yesterday" ] && [ ! -e new.exe ] && [ ! -e new ] && ! ls -A | grep -q sfxpack- ||
+    fail "a failed write left files"
+[ "$(ls -A out | wc -l)" = 6 ] || fail "a failed extract left files in its target"
+cmp -s aux out/setup.aux || fail "extract wrote another setup.aux"
+cmp -s -n 1200 aux forced/setup.aux && [ "$(stat -c %s forced/setup.aux)" = 1200 ] || fail "extract --force"
+[ ! -e refused ] && [ -p pipe ] || fail "a refused command left something behind"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,118 @@
+// tests/packer/readers_test.cpp: the stub and sfxpack's list, verify and extract read the
+// same installers and must agree as the fuzz targets demand (fuzz/properties.h): cut at
+// every byte, signed, and holding what no packer writes. Failed writes: cli_test.sh.
+#include <gtest/gtest.h>
+
+#include "fuzz/properties.h"
+#include "tests/support.h"
+#include "tools/sfxpack/unpack.h"
+
+namespace {
+
+// Short names for the tables below.
+typedef LayoutProblem P;
+typedef ExtractResult R;
+
+struct Reading {
+    PayloadLayout layout;
+    StubExtraction stub;
+};
+
+// Reads an image with every reader, sfxpack's copies taking the road given, and checks
+// the properties they share.
+Reading ReadAll(const std::string& image, int32_t stubLength, size_t road = 0) {
+    ScratchDir dir;
+    WriteFileBytes(dir / "kit.exe", image);
+    CFileStream file;
+    EXPECT_TRUE(file.Open((dir / "kit.exe").c_str(), CFileStream::modeRead));
+    Reading r;
+    ReadPayloadLayout(file, stubLength, r.layout);
+    CCopyRoad copyRoad(road);
+    EXPECT_STREQ(nullptr, CheckLayout(r.layout));
+    EXPECT_STREQ(nullptr, CheckReaders(dir / "kit.exe", r.layout, dir.path(), r.stub));
+    return r;
+}
+
+// Cut at every byte of the payload, and signed after the bare stub, every eighth cut and
+// the whole six or seven entries (a signature's padding or table is no entry): only six
+// or seven whole entries are complete; else the stub says Truncated and verify names the
+// entry where the file ends.
+TEST(Readers, AgreeOnAnInstallerCutAtEveryByte) {
+    const int32_t stub = 401; // room for a PE32+ header; signed bare, it takes padding
+    const std::vector<std::string> entries = {PatternBytes(30, 1), "x", PatternBytes(15, 3), "",
+                                              PatternBytes(10, 5), "6", PatternBytes(25, 7)};
+    const std::string full = BuildInstaller(PeStub(stub, true), {"Kelvane\0Suite", 13}, entries);
+    std::vector<size_t> fieldAt = {stub + TitleFieldLength}; // and the file's end
+    for (const std::string& entry : entries) {
+        fieldAt.push_back(fieldAt.back() + LengthFieldDigits + entry.size());
+    }
+    ASSERT_TRUE(fieldAt[6] % 8 != 0 && full.size() % 8 != 0) << "signing the whole entries takes padding";
+    for (size_t cut = stub - 1; cut <= full.size(); ++cut) {
+        for (bool sign : {false, true}) {
+            std::string image = full.substr(0, cut);
+            const bool complete = cut == fieldAt[6] || cut == full.size();
+            if (sign && (cut < stub || (cut % 8 != 0 && cut != stub && !complete))) {
+                continue;
+            }
+            if (sign) {
+                AppendCertificateTable(image, 100);
+            }
+            SCOPED_TRACE("cut at " + std::to_string(cut) + (sign ? ", signed" : ""));
+            const Reading r = ReadAll(image, stub, cut);
+            const int entry =
+                static_cast<int>(std::upper_bound(fieldAt.begin(), fieldAt.end(), cut) - fieldAt.begin()) - 1;
+            const P cutProblem =
+                entry < 0 || cut >= fieldAt[entry] + LengthFieldDigits ? P::EntryCut : P::FieldCut;
+            EXPECT_EQ(complete      ? P::None
+                      : entry >= 0  ? cutProblem
+                      : cut < stub  ? P::StubBeyondEnd
+                      : cut == stub ? P::NoPayload
+                                    : P::TitleCut,
+                      r.layout.problem)
+                << DescribeProblem(r.layout);
+            EXPECT_TRUE(entry < 0 || complete || r.layout.problemEntry == entry) << DescribeProblem(r.layout);
+            EXPECT_EQ(cut <= fieldAt[0] ? R::NoPayload
+                      : complete        ? R::Complete
+                                        : R::Truncated,
+                      r.stub.result);
+            EXPECT_TRUE(!complete ||
+                        EntryFiles({entries.begin(), entries.begin() + r.layout.entryCount}) == r.stub.files);
+        }
+    }
+}
+
+// What no packer writes: the stub reads it as it always has, and verify names it.
+TEST(Readers, VerifyNamesWhatTheStubReadsLeniently) {
+    const std::string pe = PeStub(600, false), one = BuildInstaller(pe, "T", {"one"});
+    const std::vector<std::string> seven = {"1", "2", "3", "4", "5", "6", "7"};
+    // Fields of 0, -10, 4, 0 and 3; and 2^31, which is negative in 32 bits.
+    const std::string lenient = one + LengthField(0) + Changed(LengthField(0), 9, {'\0'}) + LengthField(4) +
+                                "four" + LengthField(0) + LengthField(3) + "end";
+    const std::string tooLarge = Changed(LengthField(INT32_MAX), 9, "\x12");
+    std::string signedStub = pe, signedSeven = BuildInstaller(pe, "T", seven) + "xyz";
+    AppendCertificateTable(signedStub, 700);
+    AppendCertificateTable(signedSeven, 700);
+    const std::tuple<std::string, int32_t, P, R, std::vector<std::string>> cases[] = {
+        {lenient, 600, P::BadField, R::Complete, {"one", "", "", "four", "", "end"}},
+        {one + std::string(10, '\x13') + "data", 600, P::BadField, R::Truncated, {"one", "data"}}, // wraps
+        {one + tooLarge + "data", 600, P::BadField, R::Truncated, {"one", ""}},
+        {one + LengthField(INT32_MAX) + "data", 600, P::EntryCut, R::Truncated, {"one", "data"}},
+        {BuildInstaller(pe, "T", seven) + "xyz", 600, P::TrailingBytes, R::Complete, seven},
+        {signedSeven, 600, P::TrailingBytes, R::Complete, seven},
+        {signedSeven + "after signing", 600, P::TableMisplaced, R::Complete, seven},
+        {signedStub, 601, P::TableOverlaps, R::NoPayload, {}},
+        {one, static_cast<int32_t>(one.size()) + 1, P::StubBeyondEnd, R::NoPayload, {}},
+    };
+    for (const auto& [image, stubLength, problem, result, written] : cases) {
+        const Reading r = ReadAll(image, stubLength);
+        EXPECT_EQ(problem, r.layout.problem) << DescribeProblem(r.layout);
+        EXPECT_EQ(result, r.stub.result) << DescribeProblem(r.layout);
+        EXPECT_EQ(EntryFiles(written), r.stub.files) << DescribeProblem(r.layout);
+    }
+    EXPECT_EQ(
+        "entry 3 (setup.aux): the length field (0a 0a 0a 0a 0a 0a 0a 0a 0a 00) is not a length from 0 to "
+        "2147483647",
+        DescribeProblem(ReadAll(lenient, 600).layout));
+}
+
+} // namespace

@@ -78,14 +78,6 @@ void SetEnv(const char* name, const char* value) {
 #endif
 }
 
-void UnsetEnv(const char* name) {
-#ifdef _WIN32
-    _wputenv((HostPath(name).wstring() + L"=").c_str());
-#else
-    unsetenv(name);
-#endif
-}
-
 std::string PatternBytes(size_t count, unsigned seed) {
     std::string bytes(count, '\0');
     uint32_t state = seed * 2654435761u + 1;
@@ -173,14 +165,6 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader)
                                      SealBlock(static_cast<uint32_t>(size)));
     WriteFileBytes(path, stub);
     return stub;
-}
-
-Files DirectoryFiles(const std::string& path) {
-    Files files;
-    for (const std::string& name : ListDirectory(path)) {
-        files[name] = ReadFileBytes((HostPath(path) / HostPath(name)).u8string());
-    }
-    return files;
 }
 
 Files EntryFiles(const std::vector<std::string>& entries) {

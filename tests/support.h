@@ -37,7 +37,6 @@ bool MakeDirectory(const std::string& path);
 std::vector<std::string> ListDirectory(const std::string& path);
 
 void SetEnv(const char* name, const char* value);
-void UnsetEnv(const char* name);
 
 // Deterministic, position-dependent bytes, so that a shifted copy never compares equal.
 std::string PatternBytes(size_t count, unsigned seed);
@@ -92,8 +91,6 @@ constexpr char GreekName[] = "\xce\x95\xce\xbb\xce\xbb\xce\xb7\xce\xbd\xce\xb9\x
 constexpr char CyrillicName[] =
     "\xd0\x9a\xd0\xb8\xd1\x80\xd0\xb8\xd0\xbb\xd0\xbb\xd0\xb8\xd1\x86\xd0\xb0"; // Кириллица
 
-// Files by name with their bytes: what a directory holds, or what an installer's entries
-// become.
+// Files by name with their bytes: what an installer's entries become.
 typedef std::map<std::string, std::string> Files;
-Files DirectoryFiles(const std::string& path);
 Files EntryFiles(const std::vector<std::string>& entries);

@@ -46,4 +46,12 @@ void RestrictDllSearchToSystem();
 
 // Loads a DLL by its full path in the system directory; nullptr when that fails.
 HMODULE LoadSystemLibrary(const char* name);
+
+// UTF-16 text as UTF-8.
+CString Utf8FromWide(const wchar_t* wide);
+
+// A UTF-8 path in the system code page, as the 8-bit file functions take it; false when
+// the code page cannot write it. Unlike GetAnsiPath, no short name stands in: for tools
+// whose paths may name files yet to be made.
+bool GetCodePagePath(const char* utf8Path, CString& ansiPath);
 #endif

@@ -23,12 +23,6 @@ bool NarrowFromWide(UINT codePage, const wchar_t* wide, CString& text) {
     return converted && !usedDefault;
 }
 
-CString Utf8FromWide(const wchar_t* wide) {
-    CString text;
-    NarrowFromWide(CP_UTF8, wide, text);
-    return text;
-}
-
 // UTF-8 text as UTF-16 in a buffer the caller frees; nullptr when it is not UTF-8.
 wchar_t* WideFromUtf8(const char* utf8) {
     int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, nullptr, 0);
@@ -43,6 +37,12 @@ wchar_t* WideFromUtf8(const char* utf8) {
 }
 
 } // namespace
+
+CString Utf8FromWide(const wchar_t* wide) {
+    CString text;
+    NarrowFromWide(CP_UTF8, wide, text);
+    return text;
+}
 
 void RestrictDllSearchToSystem() {
     using SetDefaultDllDirectoriesFunction = BOOL(WINAPI*)(DWORD flags);
@@ -97,6 +97,13 @@ bool GetEnvironmentUtf8(const char* name, CString& value) {
     free(buffer);
     free(wideName);
     return found;
+}
+
+bool GetCodePagePath(const char* utf8Path, CString& ansiPath) {
+    wchar_t* path = WideFromUtf8(utf8Path);
+    bool written = path != nullptr && NarrowFromWide(CP_ACP, path, ansiPath);
+    free(path);
+    return written;
 }
 
 bool GetAnsiPath(const char* utf8Path, CString& ansiPath) {

@@ -4,29 +4,11 @@
 
 #include <io.h>
 
+#include "platform/system.h"
 #include "platform/wintypes.h"
 
 // shellapi.h needs windows.h first.
 #include <shellapi.h>
-
-namespace {
-
-// UTF-16 to UTF-8 or to the system code page; false when a character has no equivalent.
-bool FromWide(const wchar_t* text, UINT codePage, std::string& result) {
-    BOOL usedDefault = FALSE;
-    BOOL* check = codePage == CP_UTF8 ? nullptr : &usedDefault;
-    DWORD flags = codePage == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    int length = WideCharToMultiByte(codePage, flags, text, -1, nullptr, 0, nullptr, check);
-    if (length <= 0 || usedDefault) {
-        return false;
-    }
-    result.assign(static_cast<size_t>(length), '\0');
-    WideCharToMultiByte(codePage, flags, text, -1, &result[0], length, nullptr, nullptr);
-    result.resize(static_cast<size_t>(length) - 1);
-    return true;
-}
-
-} // namespace
 
 bool RenameReplacing(const std::string& from, const std::string& to) {
     std::string systemFrom;
@@ -77,22 +59,20 @@ Arguments GetUtf8Arguments(int argc, char** argv) {
     }
     Arguments args;
     for (int i = 1; i < count; ++i) {
-        std::string arg;
-        FromWide(wide[i], CP_UTF8, arg);
-        args.push_back(arg);
+        const CString arg = Utf8FromWide(wide[i]);
+        args.emplace_back(arg.GetString(), static_cast<size_t>(arg.GetLength()));
     }
     LocalFree(wide);
     return args;
 }
 
 bool ToSystemPath(const std::string& path, std::string& systemPath) {
-    int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.c_str(), -1, nullptr, 0);
-    if (length <= 0) {
+    CString name;
+    if (!GetCodePagePath(path.c_str(), name)) {
         return false;
     }
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path.c_str(), -1, &wide[0], length);
-    return FromWide(wide.c_str(), CP_ACP, systemPath);
+    systemPath.assign(name.GetString(), static_cast<size_t>(name.GetLength()));
+    return true;
 }
 
 // Windows paths are the system's own.

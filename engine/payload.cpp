@@ -87,14 +87,6 @@ int32_t GetStreamLength(CFileStream& stream) {
     return static_cast<int32_t>(length);
 }
 
-int32_t ReadEntryLength(CFileStream& stream) {
-    unsigned char field[LengthFieldDigits];
-    if (stream.Read(field, LengthFieldDigits) != LengthFieldDigits) {
-        return 0;
-    }
-    return DecodeEntryLength(field);
-}
-
 CString ReadTitleField(CFileStream& stream) {
     char field[TitleFieldLength];
     size_t got = stream.Read(field, TitleFieldLength);

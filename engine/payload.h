@@ -132,10 +132,6 @@ ProgramFileResult OpenProgramFile(CFileStream& stream);
 // Length of an open file; the stream's position is kept.
 int32_t GetStreamLength(CFileStream& stream);
 
-// Reads one length field at the current position. A field cut short by the end of the
-// file counts as 0.
-int32_t ReadEntryLength(CFileStream& stream);
-
 // Reads the 40 title bytes at the current position; bytes beyond the end of the file
 // count as blanks. Nothing is trimmed.
 CString ReadTitleField(CFileStream& stream);

@@ -69,6 +69,8 @@ Arguments GetUtf8Arguments(int argc, char** argv) {
 bool ToSystemPath(const std::string& path, std::string& systemPath) {
     CString name;
     if (!GetCodePagePath(path.c_str(), name)) {
+        // For the message, which would otherwise tell of whatever call failed last.
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
         return false;
     }
     systemPath.assign(name.GetString(), static_cast<size_t>(name.GetLength()));

@@ -55,6 +55,16 @@ struct PayloadBounds {
     int64_t directoryOffset = 0; // of the header's security entry, for tools that remove it
 };
 
+// A little-endian number of one to four bytes, as PE headers and the seal store them.
+// Each file gets a copy of its own, fitted to its calls: 60 bytes less in the stub.
+static inline uint32_t ReadLittleEndian(const unsigned char* bytes, int count) {
+    uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        value = value << 8 | bytes[i];
+    }
+    return value;
+}
+
 // Reads the PE header of an open file, each field checked against the file's length.
 PayloadBounds FindPayloadBounds(CFileStream& file);
 

@@ -26,14 +26,6 @@ constexpr int PeHeaderLength =
 constexpr int64_t CertificateHeaderLength = 8;
 constexpr int64_t SigningAlignment = 8;
 
-uint32_t LittleEndian(const unsigned char* bytes, int count) {
-    uint32_t value = 0;
-    for (int i = count - 1; i >= 0; --i) {
-        value = value << 8 | bytes[i];
-    }
-    return value;
-}
-
 // Reads count bytes at offset, only when they lie before limit.
 bool ReadAt(CFileStream& file, int64_t limit, int64_t offset, unsigned char* bytes, int64_t count) {
     return offset >= 0 && offset <= limit - count && file.Seek(offset) &&
@@ -51,23 +43,24 @@ PayloadBounds FindPayloadBounds(CFileStream& file) {
         !ReadAt(file, bounds.fileLength, DosPeHeaderOffset, header, 4)) {
         return bounds;
     }
-    const int64_t peHeader = LittleEndian(header, 4);
+    const int64_t peHeader = ReadLittleEndian(header, 4);
     if (!ReadAt(file, bounds.fileLength, peHeader, header, PeHeaderLength) ||
-        LittleEndian(header, 4) != PeSignature) {
+        ReadLittleEndian(header, 4) != PeSignature) {
         return bounds;
     }
-    const uint32_t magic = LittleEndian(header + OptionalHeader, 2);
+    const uint32_t magic = ReadLittleEndian(header + OptionalHeader, 2);
     const int directories = magic == Pe32Magic ? Pe32Directories : Pe32PlusDirectories;
     const int entry = directories + static_cast<int>(SecurityDirectory) * DirectoryEntryLength;
     // The optional header must hold the entry, and its count of directories include it.
     if ((magic != Pe32Magic && magic != Pe32PlusMagic) ||
-        LittleEndian(header + CoffOptionalLength, 2) < static_cast<uint32_t>(entry + DirectoryEntryLength) ||
-        LittleEndian(header + OptionalHeader + directories - 4, 4) <= SecurityDirectory) {
+        ReadLittleEndian(header + CoffOptionalLength, 2) <
+            static_cast<uint32_t>(entry + DirectoryEntryLength) ||
+        ReadLittleEndian(header + OptionalHeader + directories - 4, 4) <= SecurityDirectory) {
         return bounds;
     }
     const unsigned char* table = header + OptionalHeader + entry;
-    bounds.tableOffset = LittleEndian(table, 4);
-    bounds.tableSize = LittleEndian(table + 4, 4);
+    bounds.tableOffset = ReadLittleEndian(table, 4);
+    bounds.tableSize = ReadLittleEndian(table + 4, 4);
     if (bounds.tableOffset == 0 && bounds.tableSize == 0) {
         return bounds;
     }

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "engine/payload.h"
 #include "engine/seal.h"
 
 namespace {
@@ -12,12 +13,6 @@ namespace {
 constexpr size_t ScanChunk = 64 * 1024;
 // Bytes kept from one chunk to the next, so that a seal across the border is found.
 constexpr size_t ScanOverlap = sizeof(StubSeal) - 1;
-
-int32_t ReadLittleEndian32(const unsigned char* bytes) {
-    return static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                                static_cast<uint32_t>(bytes[2]) << 16 |
-                                static_cast<uint32_t>(bytes[3]) << 24);
-}
 
 // Scans a whole stub; a stub holds its marker exactly once.
 SealStatus ScanStub(CFileStream& file, SealScan& scan) {
@@ -57,7 +52,8 @@ bool ScanForSeal(CFileStream& file, bool firstOnly, SealScan& scan) {
             }
             if (++scan.markers == 1) {
                 scan.offset = base + static_cast<int64_t>(i);
-                scan.storedLength = ReadLittleEndian32(buffer.data() + i + StubSealMarkerLength);
+                scan.storedLength =
+                    static_cast<int32_t>(ReadLittleEndian(buffer.data() + i + StubSealMarkerLength, 4));
             }
             if (firstOnly || scan.markers == 2) {
                 return true;

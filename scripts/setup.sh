@@ -1,7 +1,12 @@
 #!/bin/bash
 # Installs what building and testing need, with apt-get, skipping what is already there.
 # Quick when everything is present; safe to run any number of times.
+#
+# 32-bit Wine (wine32:i386) only where this machine runs 32-bit programs: a tiny static
+# 32-bit program, built and run, tells. Installed where the kernel cannot run them, it
+# breaks the wine command for 64-bit programs too.
 set -euo pipefail
+cd "$(dirname "$0")/.."
 
 packages=(
     cmake ninja-build g++ libgtest-dev googletest           # native build and tests
@@ -14,21 +19,31 @@ packages=(
     dpkg-dev lintian man-db groff-base unzip                 # packages and the man page
 )
 
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+
 missing=()
 for package in "${packages[@]}"; do
     if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
         missing+=("$package")
     fi
 done
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "setup: installing ${missing[*]}"
+    $sudo apt-get update -qq
+    $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-echo "setup: installing ${missing[*]}"
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
+if why=$(cmake/runs-32bit.sh); then
+    if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+        echo "setup: this machine runs 32-bit programs: installing wine32:i386"
+        $sudo dpkg --add-architecture i386
+        $sudo apt-get update -qq
+        $sudo apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
+    fi
+else
+    echo "setup: no 32-bit Wine: $why"
 fi
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

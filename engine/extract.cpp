@@ -4,14 +4,16 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "engine/crc32.h"
 #include "platform/system.h"
 
 namespace {
 
 // Copies the data of one entry, as far as the payload holds it, from the program file to
-// its output, block by block, with one progress position per block.
+// its output, block by block, with one progress position per block; the digest takes in
+// every byte read.
 void CopyEntry(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
-               CExtractProgress& progress) {
+               CExtractProgress& progress, CCrc32& digest) {
     unsigned char buffer[CopyBlockSize];
     program.Seek(entry.offset);
     int64_t remaining = entry.available;
@@ -19,6 +21,7 @@ void CopyEntry(CFileStream& program, const PayloadEntry& entry, int32_t total, C
         size_t block = remaining > CopyBlockSize ? CopyBlockSize : static_cast<size_t>(remaining);
         remaining -= static_cast<int64_t>(block);
         size_t got = program.Read(buffer, block);
+        digest.Update(buffer, got);
         // An output that could not be created still has its bytes read, so that the
         // progress goes on as for the others.
         if (output.IsOpen()) {
@@ -70,9 +73,10 @@ int ProgressPercent(int32_t position, int32_t fileLength) {
     return static_cast<int>(quotient * 100.0);
 }
 
-ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const CString& targetDirectory,
-                                 CExtractProgress& progress, CFileStream* setupHold) {
-    CPayloadWalk walk(program, stubLength);
+ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
+                                 const CString& targetDirectory, CExtractProgress& progress,
+                                 CFileStream* setupHold) {
+    CPayloadWalk walk(program, seal.stubLength);
     if (!walk.HasPayload()) {
         return ExtractResult::NoPayload;
     }
@@ -80,12 +84,17 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     const int32_t total = static_cast<int32_t>(walk.GetBounds().end);
     progress.OnBegin();
 
+    CCrc32 digest;
+    unsigned char title[TitleFieldLength];
+    program.Seek(seal.stubLength);
+    digest.Update(title, program.Read(title, TitleFieldLength));
     ExtractResult result = ExtractResult::Complete;
     PayloadEntry entry;
     while (walk.Next(entry)) {
         CFileStream output;
         bool written = output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeWrite);
-        CopyEntry(program, entry, total, output, progress);
+        digest.Update(entry.field, LengthFieldDigits);
+        CopyEntry(program, entry, total, output, progress, digest);
         CFileStream* hold = entry.index == 0 ? setupHold : nullptr;
         written = written && CloseOutput(output, hold);
         if (!written && result == ExtractResult::Complete) {
@@ -97,6 +106,9 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     }
     if (walk.GetEnd() != WalkEnd::Complete && result == ExtractResult::Complete) {
         result = ExtractResult::Truncated;
+    }
+    if (seal.hasDigest && digest.GetValue() != seal.digest && result == ExtractResult::Complete) {
+        result = ExtractResult::BadDigest;
     }
     progress.OnPosition(100);
     progress.OnEnd();
@@ -121,5 +133,5 @@ ExtractResult ExtractPayload(CWnd& progress, CWnd& status, const CString& target
         return ExtractResult::BadDigest;
     }
     CWindowProgress windows(progress, status);
-    return ExtractPayloadFrom(program, StubLength, targetDirectory, windows, &setupHold);
+    return ExtractPayloadFrom(program, GetStubSeal(), targetDirectory, windows, &setupHold);
 }

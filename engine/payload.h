@@ -15,6 +15,18 @@
 // the linked file's real length here (engine/seal.h).
 extern const volatile int32_t& StubLength;
 
+// What a stub's seal tells of its installer: where the payload starts and, from stubs
+// that carry one, the CRC-32 of the payload as it was built: the title field and every
+// length field and entry, up to the payload's end.
+struct PayloadSeal {
+    int32_t stubLength = 0;
+    bool hasDigest = false;
+    uint32_t digest = 0;
+};
+
+// This program's own seal.
+PayloadSeal GetStubSeal();
+
 constexpr int TitleFieldLength = 40;
 constexpr int LengthFieldDigits = 10;
 constexpr int PayloadEntryCount = 7;
@@ -163,7 +175,9 @@ enum class ExtractResult {
     UnnamedProgramFile, // the program file's name has no form the 8-bit file functions take
     NoPayload,          // the file is too short to hold a payload
     Truncated,          // the file ends inside the payload
-    BadDigest,          // the file is signed, and changed since: nothing was extracted
+    BadDigest,          // changed since it was built: signed, and its signature's digest no
+                        // longer matches (nothing was extracted); or its payload's CRC-32
+                        // is not the seal's (found once all was extracted)
     WriteFailed,        // an entry could not be created or written completely
 };
 
@@ -196,17 +210,20 @@ class CWindowProgress : public CExtractProgress {
 // is first rounded to single precision, the quotient taken in double precision.
 int ProgressPercent(int32_t position, int32_t fileLength);
 
-// Copies the payload of an open installer file into targetDirectory, each entry under
-// targetDirectory + its PayloadEntryTable name. Writes only bytes that were read; no
-// output exceeds its declared length. With setupHold, the first entry, the setup
-// program, stays open there from its writing on (CFileStream::CloseAndHold), and only
-// while it holds exactly the entry's bytes: closed, it was changed by someone else.
-ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const CString& targetDirectory,
-                                 CExtractProgress& progress, CFileStream* setupHold = nullptr);
+// Copies the payload of an open installer file, which starts at seal.stubLength, into
+// targetDirectory, each entry under targetDirectory + its PayloadEntryTable name. Writes
+// only bytes that were read; no output exceeds its declared length. The CRC-32 of what
+// it reads is compared with the seal's digest, when it has one, at the end. With setupHold, the first entry,
+// the setup program, stays open there from its writing on (CFileStream::CloseAndHold), and only while it
+// holds exactly the entry's bytes: closed, it was changed by someone else.
+ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
+                                 const CString& targetDirectory, CExtractProgress& progress,
+                                 CFileStream* setupHold = nullptr);
 
 // The installer's own extraction: the program file into targetDirectory, progress on
 // the dialog's bar, which is hidden at the end in favour of the status text; the setup
 // program held in setupHold. A signed program file is first checked against its
-// signature's digest.
+// signature's digest; the payload's CRC-32 is checked too, when the seal carries one:
+// it costs nothing beside the copy.
 ExtractResult ExtractPayload(CWnd& progress, CWnd& status, const CString& targetDirectory,
                              CFileStream& setupHold);

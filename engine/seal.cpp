@@ -1,4 +1,5 @@
-// engine/seal.cpp: the one definition of StubLength, inside the seal block.
+// engine/seal.cpp: the one definition of StubLength and the payload's digest, inside the
+// seal block.
 #include "engine/seal.h"
 #include "engine/payload.h"
 
@@ -9,6 +10,12 @@ const volatile StubSeal TheStubSeal = {
      StubSealMarker[5], StubSealMarker[6], StubSealMarker[7], StubSealMarker[8], StubSealMarker[9],
      StubSealMarker[10], StubSealMarker[11]},
     UnsealedStubLength,
+    SealHasNoDigest,
+    0,
 };
 
 const volatile int32_t& StubLength = TheStubSeal.length;
+
+PayloadSeal GetStubSeal() {
+    return {StubLength, TheStubSeal.digestState == SealHasCrc32, TheStubSeal.digest};
+}

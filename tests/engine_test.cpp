@@ -116,7 +116,7 @@ class CRecordingProgress : public CExtractProgress {
 ExtractResult Extract(const std::string& image, const std::string& target, CExtractProgress& progress,
                       CFileStream* setupHold = nullptr) {
     OpenedFile file(image);
-    return ExtractPayloadFrom(file.stream, TestStub, target.c_str(), progress, setupHold);
+    return ExtractPayloadFrom(file.stream, {TestStub}, target.c_str(), progress, setupHold);
 }
 
 // An entry that cannot be written fails the extraction, but the others still come out,
@@ -186,7 +186,8 @@ TEST(Extract, FileBeyondTwoGibibytesHoldsNoReadablePayload) {
     CFileStream program;
     ASSERT_TRUE(program.Open((dir / "huge.exe").c_str(), CFileStream::modeRead));
     CRecordingProgress progress;
-    EXPECT_EQ(ExtractResult::NoPayload, ExtractPayloadFrom(program, TestStub, dir.path().c_str(), progress));
+    EXPECT_EQ(ExtractResult::NoPayload,
+              ExtractPayloadFrom(program, {TestStub}, dir.path().c_str(), progress));
     EXPECT_TRUE(progress.calls.empty());
 }
 

@@ -20,13 +20,13 @@ struct Reading {
 
 // Reads an image with every reader, sfxpack's copies taking the road given, and checks
 // the properties they share.
-Reading ReadAll(const std::string& image, int32_t stubLength, size_t road = 0) {
+Reading ReadAll(const std::string& image, const PayloadSeal& seal, size_t road = 0) {
     ScratchDir dir;
     WriteFileBytes(dir / "kit.exe", image);
     CFileStream file;
     EXPECT_TRUE(file.Open((dir / "kit.exe").c_str(), CFileStream::modeRead));
     Reading r;
-    ReadPayloadLayout(file, stubLength, r.layout);
+    ReadPayloadLayout(file, seal, r.layout);
     CCopyRoad copyRoad(road);
     EXPECT_STREQ(nullptr, CheckLayout(r.layout));
     EXPECT_STREQ(nullptr, CheckReaders(dir / "kit.exe", r.layout, dir.path(), r.stub));
@@ -58,7 +58,7 @@ TEST(Readers, AgreeOnAnInstallerCutAtEveryByte) {
                 AppendCertificateTable(image, 100);
             }
             SCOPED_TRACE("cut at " + std::to_string(cut) + (sign ? ", signed" : ""));
-            const Reading r = ReadAll(image, stub, cut);
+            const Reading r = ReadAll(image, {stub}, cut);
             const int entry =
                 static_cast<int>(std::upper_bound(fieldAt.begin(), fieldAt.end(), cut) - fieldAt.begin()) - 1;
             const P cutProblem =
@@ -104,7 +104,7 @@ TEST(Readers, VerifyNamesWhatTheStubReadsLeniently) {
         {one, static_cast<int32_t>(one.size()) + 1, P::StubBeyondEnd, R::NoPayload, {}},
     };
     for (const auto& [image, stubLength, problem, result, written] : cases) {
-        const Reading r = ReadAll(image, stubLength);
+        const Reading r = ReadAll(image, {stubLength});
         EXPECT_EQ(problem, r.layout.problem) << DescribeProblem(r.layout);
         EXPECT_EQ(result, r.stub.result) << DescribeProblem(r.layout);
         EXPECT_EQ(EntryFiles(written), r.stub.files) << DescribeProblem(r.layout);
@@ -112,7 +112,7 @@ TEST(Readers, VerifyNamesWhatTheStubReadsLeniently) {
     EXPECT_EQ(
         "entry 3 (setup.aux): the length field (0a 0a 0a 0a 0a 0a 0a 0a 0a 00) is not a length from 0 to "
         "2147483647",
-        DescribeProblem(ReadAll(lenient, 600).layout));
+        DescribeProblem(ReadAll(lenient, {600}).layout));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/crc32.h"
 #include "engine/payload.h"
 #include "tests/support.h"
 
@@ -39,6 +40,27 @@ TEST(ParseProgramPath, TakesTheQuotedTextOrTheTextUpToTheFirstBlank) {
     };
     for (const auto& c : cases) {
         EXPECT_STREQ(c[1], ParseProgramPath(c[0])) << c[0];
+    }
+}
+
+// The published check values of the CRC-32 of IEEE 802.3 (zlib's crc32), whole and in
+// pieces. (tests/packer/cli_test.sh compares sfxpack's with zlib's over an installer.)
+TEST(Crc32, GivesTheStandardValuesInPiecesOfAnySize) {
+    const std::pair<std::string, uint32_t> cases[] = {
+        {"", 0},
+        {"123456789", 0xCBF43926},
+        {"The quick brown fox jumps over the lazy dog", 0x414FA339},
+        {std::string(32, '\0'), 0x190A55AD},
+        {std::string(32, '\xFF'), 0xFF6CAB0B},
+    };
+    for (const auto& [text, expected] : cases) {
+        for (size_t piece : {size_t{1}, size_t{5}, text.size() + 1}) {
+            CCrc32 crc;
+            for (size_t at = 0; at < text.size(); at += piece) {
+                crc.Update(text.data() + at, std::min(piece, text.size() - at));
+            }
+            EXPECT_EQ(expected, crc.GetValue()) << text << " in pieces of " << piece;
+        }
     }
 }
 

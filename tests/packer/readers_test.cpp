@@ -81,6 +81,43 @@ TEST(Readers, AgreeOnAnInstallerCutAtEveryByte) {
     }
 }
 
+// One bit flipped anywhere in the payload of an installer whose seal records its digest,
+// one byte after another through the title, the length fields and the entries: the stub
+// extracts none of them as complete, and verify accepts none. Without the digest the
+// stub takes a changed title or entry as it always has.
+TEST(Readers, NoBitOfThePayloadChangesUnseenWhereTheSealRecordsItsDigest) {
+    const int32_t stub = 100;
+    const std::vector<std::string> entries = {PatternBytes(30, 1), "x", "",   "",
+                                              PatternBytes(12, 5), "6", "7th"};
+    const std::string stubBytes = Changed(PatternBytes(stub, 2), 10, SealBlock(stub, true));
+    const std::string built = BuildInstaller(stubBytes, "Kelvane Suite", entries);
+    const std::string sealed = WithSealedDigest(built, stub);
+    ScratchDir dir;
+    WriteFileBytes(dir / "kit.exe", sealed);
+    CFileStream file;
+    PayloadSeal seal;
+    ASSERT_TRUE(file.Open((dir / "kit.exe").c_str(), CFileStream::modeRead) &&
+                !FindSeal("kit.exe", file, -1, seal).Failed());
+    ASSERT_TRUE(seal.hasDigest && seal.stubLength == stub);
+    const Reading whole = ReadAll(sealed, seal);
+    EXPECT_EQ(P::None, whole.layout.problem) << DescribeProblem(whole.layout);
+    EXPECT_EQ(R::Complete, whole.stub.result);
+    EXPECT_EQ(EntryFiles(entries), whole.stub.files);
+    EXPECT_EQ(seal.digest, whole.layout.digest);
+    // The title, entry 7's length field made negative, so that its data goes unread, and
+    // an entry: a stub with no digest sealed in notices nothing.
+    const size_t field7 = sealed.size() - 3 - LengthFieldDigits;
+    for (size_t at : {size_t{stub + 3}, field7 + 9, size_t{stub + 55}}) {
+        EXPECT_EQ(R::Complete, ReadAll(FlipBit(built, at, 2), {stub}).stub.result) << at;
+    }
+    for (size_t at = stub; at < sealed.size(); ++at) {
+        SCOPED_TRACE("bit " + std::to_string(at % 8) + " of byte " + std::to_string(at));
+        const Reading r = ReadAll(FlipBit(sealed, at, static_cast<int>(at % 8)), seal);
+        EXPECT_NE(P::None, r.layout.problem);
+        EXPECT_NE(R::Complete, r.stub.result);
+    }
+}
+
 // What no packer writes: the stub reads it as it always has, and verify names it.
 TEST(Readers, VerifyNamesWhatTheStubReadsLeniently) {
     const std::string pe = PeStub(600, false), one = BuildInstaller(pe, "T", {"one"});

@@ -5,8 +5,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// A running CRC-32. Its table is built by the constructor, in the object, so that no
-// program file holds the 1 KiB table.
+// A running CRC-32, one byte at a time. Its table is built by the constructor, in the
+// object, so that no program file holds the 1 KiB table.
 class CCrc32 {
   public:
     CCrc32();
@@ -14,6 +14,20 @@ class CCrc32 {
     uint32_t GetValue() const { return ~m_value; }
 
   private:
-    uint32_t m_table[256];
+    friend class CCrc32x8; // which starts from the same table
+    uint32_t m_table[256]; // [b]: the remainder of byte b
+    uint32_t m_value = 0xFFFFFFFF;
+};
+
+// The same CRC eight bytes at a time ("slicing by 8"), for sfxpack, which digests whole
+// installers: several times as fast, with 8 KiB of tables the stub has no use for.
+class CCrc32x8 {
+  public:
+    CCrc32x8();
+    void Update(const void* data, size_t size);
+    uint32_t GetValue() const { return ~m_value; }
+
+  private:
+    uint32_t m_tables[8][256]; // [k][b]: the remainder of byte b followed by k zero bytes
     uint32_t m_value = 0xFFFFFFFF;
 };

@@ -40,7 +40,7 @@ std::string EntryLabel(int entry) { return FormatText("entry %d (%s)", entry + 1
 const char* EntryFileName(int entry) { return PayloadEntryTable[entry] + 1; }
 
 bool DigestRange(CFileStream& file, int64_t from, int64_t to, uint32_t& digest) {
-    CCrc32 crc;
+    CCrc32x8 crc;
     std::vector<unsigned char> buffer(static_cast<size_t>(DigestPiece));
     bool read = file.Seek(from);
     for (int64_t position = from; read && position < to;) {

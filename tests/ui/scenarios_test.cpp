@@ -14,7 +14,7 @@
 #include "engine/payload.h"
 #include "platform/process.h"
 #include "tests/support.h"
-#include "tests/ui/driver.h"
+#include "tools/windriver/driver.h"
 #include "ui/resource.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // engine/seal.cpp: the one definition of StubLength, inside the seal block.
 #include "engine/seal.h"
-#include "engine/payload.h"
+#include "engine/layout.h"
 
 // volatile: the value changes after compilation, so it must be read from memory.
 extern const volatile StubSeal TheStubSeal;

@@ -11,7 +11,8 @@
 #include <sstream>
 
 #include "engine/install.h"
-#include "engine/payload.h"
+#include "engine/layout.h"
+#include "platform/file.h"
 #include "platform/process.h"
 #include "tests/support.h"
 #include "tools/windriver/driver.h"

@@ -10,6 +10,7 @@
 
 #include "bench/bench_support.h"
 #include "engine/crc32.h"
+#include "engine/extract.h"
 #include "platform/portable/window.h"
 
 namespace {

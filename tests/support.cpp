@@ -14,7 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/crc32.h"
-#include "engine/payload.h"
+#include "engine/layout.h"
 #include "engine/seal.h"
 
 namespace fs = std::filesystem;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/crc32.h"
+#include "engine/program_file.h"
 #include "engine/seal.h"
 #include "tools/sfxpack/seal.h"
 #include "tools/sfxpack/sysfile.h"

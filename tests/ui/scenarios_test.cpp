@@ -320,8 +320,7 @@ TEST_F(InstallerTest, RunsThatMustStartNothingSayWhyEndWithTheirStatusAndWriteNo
     cut.pop_back();
     std::string changed = ReadFileBytes(Signed("case-1\\installer.exe"));
     changed[stub.size() + 5000] ^= 0x20;
-    // One bit flipped after sfxpack build sealed in the payload's CRC-32: in the title, in
-    // Setup.exe, in a later entry, in a length field.
+    // One bit flipped in a payload whose CRC-32 was sealed in, as sfxpack build does.
     const std::string sealed = WithSealedDigest(Installer(Payload()), stub.size());
     const size_t jar = stub.size() + TitleFieldLength + 2 * LengthFieldDigits + setup.size();
     struct Case {

@@ -43,5 +43,6 @@ CWinApp* AfxGetApp();
 HINSTANCE AfxGetInstanceHandle();
 
 // The program's start (platform/win32/entry.cpp calls it): starts the application
-// object and returns the process exit status.
-int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
+// object and returns the process exit status. The program reads its command line where
+// it needs it (platform/system.h), and its dialogs show as their templates say.
+int AfxWinMain(HINSTANCE hInstance);

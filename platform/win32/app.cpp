@@ -82,7 +82,7 @@ CWinApp* AfxGetApp() { return g_app; }
 
 HINSTANCE AfxGetInstanceHandle() { return g_app != nullptr ? g_app->m_hInstance : GetModuleHandleA(nullptr); }
 
-int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
+int AfxWinMain(HINSTANCE hInstance) {
     RestrictDllSearchToSystem();
     CWinApp* app = AfxGetApp();
     if (app == nullptr) {

@@ -23,10 +23,11 @@ class CWinApp {
     // only message loops, so there is no loop of the application's own. When it returns,
     // whatever it returns, the program ends with m_nExitCode.
     virtual BOOL InitInstance();
-    // A command that no window handled; true = handled.
-    virtual bool OnCmdMsg(UINT nID);
 
     // Operations
+    // A command that no window handled: the standard Help command goes to OnHelp; true =
+    // handled.
+    bool OnCmdMsg(UINT nID);
     // Gives dialog controls the system's current look: registers the common controls.
     void Enable3dControls();
     HICON LoadIcon(UINT nIDResource) const;

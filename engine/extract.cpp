@@ -57,9 +57,9 @@ bool HoldsEntry(CFileStream& held, CFileStream& program, const PayloadEntry& ent
 
 } // namespace
 
-void CWindowProgress::OnBegin() { m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, 100)); }
+void CWindowProgress::OnBegin() { m_progress.SetRange(0, 100); }
 
-void CWindowProgress::OnPosition(int percent) { m_progress.SendMessage(PBM_SETPOS, percent, 0); }
+void CWindowProgress::OnPosition(int percent) { m_progress.SetPos(percent); }
 
 void CWindowProgress::OnEnd() {
     m_progress.ShowWindow(SW_HIDE);
@@ -99,7 +99,7 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     return result;
 }
 
-ExtractResult ExtractPayload(CWnd& progress, CWnd& status, const CString& targetDirectory,
+ExtractResult ExtractPayload(CProgressCtrl& progress, CWnd& status, const CString& targetDirectory,
                              CFileStream& setupHold) {
     CFileStream program;
     switch (OpenProgramFile(program)) {

@@ -142,7 +142,7 @@ InstallEnd RunSetupProgram(ExtractResult extracted, const CString& folder, CFile
     return StartSetupProgram(folder, setupHold);
 }
 
-InstallEnd RunInstall(CWnd& progress, CWnd& status) {
+InstallEnd RunInstall(CProgressCtrl& progress, CWnd& status) {
     CString temp;
     InstallEnd end;
     if (!FindTemp(temp, end)) {
@@ -170,7 +170,8 @@ InstallEnd RunInstall(CWnd& progress, CWnd& status) {
 UINT InstallThreadProc(void* param) {
     // The block belongs to the dialog: read it once, here.
     const InstallThreadParams params = *static_cast<const InstallThreadParams*>(param);
-    CWnd progress = CWnd::FromHandle(params.hProgress);
+    CProgressCtrl progress;
+    progress.m_hWnd = params.hProgress;
     CWnd status = CWnd::FromHandle(params.hStatus);
     const InstallEnd end = RunInstall(progress, status);
     if (end.problem != 0) {

@@ -12,7 +12,7 @@ namespace {
 
 // Copies the data of one entry, as far as the payload holds it, from the program file to
 // its output, block by block, with one progress position per block.
-void CopyEntry(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
+void CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
                CExtractProgress& progress) {
     unsigned char buffer[CopyBlockSize];
     program.Seek(entry.offset);
@@ -81,7 +81,7 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     while (walk.Next(entry)) {
         CFileStream output;
         bool written = output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeWrite);
-        CopyEntry(program, entry, total, output, progress);
+        CopyEntryData(program, entry, total, output, progress);
         CFileStream* hold = entry.index == 0 ? setupHold : nullptr;
         written = written && CloseOutput(output, hold);
         if (!written && result == ExtractResult::Complete) {

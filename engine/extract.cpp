@@ -6,6 +6,7 @@
 
 #include "engine/crc32.h"
 #include "engine/program_file.h"
+#include "engine/seal.h"
 #include "engine/walk.h"
 #include "platform/system.h"
 
@@ -14,8 +15,8 @@ namespace {
 // Copies the data of one entry, as far as the payload holds it, from the program file to
 // its output, block by block, with one progress position per block; the digest takes in
 // every byte read.
-void CopyEntry(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
-               CExtractProgress& progress, CCrc32& digest) {
+void CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
+                   CExtractProgress& progress, CCrc32& digest) {
     unsigned char buffer[CopyBlockSize];
     program.Seek(entry.offset);
     int64_t remaining = entry.available;
@@ -60,9 +61,9 @@ bool HoldsEntry(CFileStream& held, CFileStream& program, const PayloadEntry& ent
 
 } // namespace
 
-void CWindowProgress::OnBegin() { m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, 100)); }
+void CWindowProgress::OnBegin() { m_progress.SetRange(0, 100); }
 
-void CWindowProgress::OnPosition(int percent) { m_progress.SendMessage(PBM_SETPOS, percent, 0); }
+void CWindowProgress::OnPosition(int percent) { m_progress.SetPos(percent); }
 
 void CWindowProgress::OnEnd() {
     m_progress.ShowWindow(SW_HIDE);
@@ -90,7 +91,7 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
         CFileStream output;
         bool written = output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeWrite);
         digest.Update(entry.field, LengthFieldDigits);
-        CopyEntry(program, entry, total, output, progress, digest);
+        CopyEntryData(program, entry, total, output, progress, digest);
         CFileStream* hold = entry.index == 0 ? setupHold : nullptr;
         written = written && CloseOutput(output, hold);
         if (!written && result == ExtractResult::Complete) {
@@ -111,7 +112,7 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
     return result;
 }
 
-ExtractResult ExtractPayload(CWnd& progress, CWnd& status, const CString& targetDirectory,
+ExtractResult ExtractPayload(CProgressCtrl& progress, CWnd& status, const CString& targetDirectory,
                              CFileStream& setupHold) {
     CFileStream program;
     switch (OpenProgramFile(program)) {
@@ -129,5 +130,6 @@ ExtractResult ExtractPayload(CWnd& progress, CWnd& status, const CString& target
         return ExtractResult::BadDigest;
     }
     CWindowProgress windows(progress, status);
-    return ExtractPayloadFrom(program, GetStubSeal(), targetDirectory, windows, &setupHold);
+    const PayloadSeal seal = {OwnSeal.length, OwnSeal.digestState == SealHasCrc32, OwnSeal.digest};
+    return ExtractPayloadFrom(program, seal, targetDirectory, windows, &setupHold);
 }

@@ -5,9 +5,9 @@
 
 #include "engine/layout.h"
 #include "engine/progress.h"
+#include "platform/controls.h"
 #include "platform/cstring.h"
 #include "platform/file.h"
-#include "platform/wnd.h"
 
 enum class ExtractResult {
     Complete,           // every declared entry was read and written whole
@@ -24,14 +24,14 @@ enum class ExtractResult {
 // Drives the installer dialog's progress bar, and swaps it for the status text at the end.
 class CWindowProgress : public CExtractProgress {
   public:
-    CWindowProgress(CWnd& progress, CWnd& status) : m_progress(progress), m_status(status) {}
+    CWindowProgress(CProgressCtrl& progress, CWnd& status) : m_progress(progress), m_status(status) {}
     void OnBegin() override;
     void OnPosition(int percent) override;
     void OnEnd() override;
 
   private:
-    CWnd& m_progress; // borrowed
-    CWnd& m_status;   // borrowed
+    CProgressCtrl& m_progress; // borrowed
+    CWnd& m_status;            // borrowed
 };
 
 // Copies the payload of an open installer file, which starts at seal.stubLength, into
@@ -49,5 +49,5 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
 // program held in setupHold. A signed program file is first checked against its
 // signature's digest; the payload's CRC-32 is checked too, when the seal carries one:
 // it costs nothing beside the copy.
-ExtractResult ExtractPayload(CWnd& progress, CWnd& status, const CString& targetDirectory,
+ExtractResult ExtractPayload(CProgressCtrl& progress, CWnd& status, const CString& targetDirectory,
                              CFileStream& setupHold);

@@ -18,9 +18,6 @@ struct PayloadSeal {
     uint32_t digest = 0;
 };
 
-// This program's own seal.
-PayloadSeal GetStubSeal();
-
 constexpr int TitleFieldLength = 40;
 constexpr int LengthFieldDigits = 10;
 constexpr int PayloadEntryCount = 7;
@@ -38,6 +35,11 @@ constexpr int CopyBlockSize = 1024;
 
 // The names the entries are written under, in payload order, each with its separator.
 extern const char* const PayloadEntryTable[PayloadEntryCount];
+
+// Deletes every entry's file from folder, written or not, and then folder when that left
+// it empty: what the stub and sfxpack extracted goes, anything else stays, and with it
+// the folder. folder is a name the 8-bit file functions take.
+void DeleteEntryFiles(const char* folder);
 
 // A length field stores each decimal digit d as the byte d + 10, most significant first.
 // Decoding accepts any byte and wraps like 32-bit arithmetic, as the stub always has;

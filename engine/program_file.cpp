@@ -3,6 +3,7 @@
 
 #include "engine/bounds.h"
 #include "engine/layout.h"
+#include "engine/seal.h"
 #include "platform/system.h"
 
 CString ParseProgramPath(const char* commandLine) {
@@ -23,11 +24,9 @@ CString ParseProgramPath(const char* commandLine) {
     return CString(start, static_cast<int>(stop - start));
 }
 
-CString GetProgramPath() { return ParseProgramPath(GetCommandLineUtf8()); }
-
 ProgramFileResult OpenProgramFile(CFileStream& stream) {
     ProgramFileResult result = ProgramFileResult::NotOpened;
-    const CString paths[] = {GetProgramPath(), GetModulePath()};
+    const CString paths[] = {ParseProgramPath(GetCommandLineUtf8()), GetModulePath()};
     for (const CString& path : paths) {
         CString ansiPath;
         if (!GetAnsiPath(path, ansiPath)) {
@@ -75,5 +74,6 @@ CString GetInstallTitle() {
     if (OpenProgramFile(stream) != ProgramFileResult::Opened) {
         return "UNKNOWN";
     }
-    return ReadInstallTitle(stream, StubLength);
+    // Through OwnSeal, as the extraction reads the seal: one reference to it in the stub.
+    return ReadInstallTitle(stream, OwnSeal.length);
 }

@@ -28,6 +28,11 @@ constexpr uint32_t SealHasCrc32 = 0x01435243;
 // Of the block: where the digest's state word lies, and the length of the older blocks.
 constexpr int SealDigestOffset = StubSealMarkerLength + 4;
 
+// This program's own seal, read through a reference as StubLength is (engine/layout.h).
+// The stub reads it only this way: each reference to it costs the stub a relocation.
+extern const StubSeal TheStubSeal;
+extern const volatile StubSeal& OwnSeal;
+
 // What an unsealed stub claims: the length of the classic stub, so that its installers
 // are read right even by tools that do not know the seal.
 constexpr int32_t UnsealedStubLength = 35328;

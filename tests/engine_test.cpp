@@ -12,6 +12,7 @@
 #include "engine/layout.h"
 #include "engine/program_file.h"
 #include "engine/progress.h"
+#include "platform/unique_name.h"
 #include "tests/support.h"
 
 #ifndef _WIN32
@@ -77,6 +78,34 @@ TEST(Crc32, BothGiveTheStandardValuesInPiecesOfAnySize) {
     const std::string data = PatternBytes(5000, 7);
     for (size_t piece = 1; piece <= 17; ++piece) {
         EXPECT_EQ(Crc32Of<CCrc32>(data, 5000), Crc32Of<CCrc32x8>(data, piece)) << piece;
+    }
+}
+
+// The first names are taken by someone else; then either a name is made or the system
+// fails for another cause, which ends the search at once.
+TEST(CreateUniquelyNamed, SkipsTakenNamesAndStopsAtAnyOtherFailure) {
+    const struct {
+        uint32_t taken;
+        bool otherFailure;
+        const char* made; // nullptr: none
+        uint32_t tries;
+    } cases[] = {
+        {0, false, "run-0", 1},
+        {2, false, "run-2", 3},
+        {3, false, nullptr, 3}, // every name taken
+        {1, true, nullptr, 2},
+    };
+    for (const auto& c : cases) {
+        uint32_t tries = 0;
+        CString made;
+        const bool created = CreateUniquelyNamed(
+            "run-", 3, made, [&](const char*) { return ++tries > c.taken && !c.otherFailure; },
+            [&] { return tries <= c.taken; });
+        EXPECT_EQ(c.made != nullptr, created) << c.taken;
+        EXPECT_EQ(c.tries, tries) << c.taken;
+        if (created) {
+            EXPECT_STREQ(c.made, made);
+        }
     }
 }
 

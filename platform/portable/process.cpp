@@ -4,21 +4,10 @@
 #include <errno.h>
 #include <spawn.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 extern char** environ;
-
-BOOL SetCurrentDirectoryA(const char* path) { return chdir(path) == 0; }
-
-BOOL DeleteFileA(const char* path) { return unlink(path) == 0; }
-
-BOOL CreateDirectoryA(const char* path, void* /*security*/) { return mkdir(path, 0700) == 0; }
-
-BOOL RemoveDirectoryA(const char* path) { return rmdir(path) == 0; }
-
-DWORD GetLastError() { return errno == EEXIST ? ERROR_ALREADY_EXISTS : static_cast<DWORD>(errno); }
 
 BOOL SetEnvironmentVariableA(const char* name, const char* value) { return setenv(name, value, 1) == 0; }
 

@@ -37,9 +37,10 @@ class CWindowProgress : public CExtractProgress {
 // Copies the payload of an open installer file, which starts at seal.stubLength, into
 // targetDirectory, each entry under targetDirectory + its PayloadEntryTable name. Writes
 // only bytes that were read; no output exceeds its declared length. The CRC-32 of what
-// it reads is compared with the seal's digest, when it has one, at the end. With setupHold, the first entry,
-// the setup program, stays open there from its writing on (CFileStream::CloseAndHold), and only while it
-// holds exactly the entry's bytes: closed, it was changed by someone else.
+// it reads is compared with the seal's digest, when it has one, at the end. With
+// setupHold, the first entry, the setup program, stays open there from its writing on
+// (CFileStream::CloseAndHold), and only while it holds exactly the entry's bytes:
+// closed, it was changed by someone else.
 ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
                                  const CString& targetDirectory, CExtractProgress& progress,
                                  CFileStream* setupHold = nullptr);

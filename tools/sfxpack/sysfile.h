@@ -20,6 +20,8 @@ unsigned long GetProcessNumber();
 std::string GetSystemErrorText();
 // The last failure was a name that exists already.
 bool LastErrorIsExists();
+// The last failure was a name that does not exist.
+bool LastErrorIsMissing();
 
 // The command line as UTF-8 texts, without the program name. On Windows it is read
 // again as UTF-16, since argv holds the ANSI code page and would lose title characters.

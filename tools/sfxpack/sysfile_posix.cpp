@@ -27,6 +27,8 @@ std::string GetSystemErrorText() { return strerror(errno); }
 
 bool LastErrorIsExists() { return errno == EEXIST; }
 
+bool LastErrorIsMissing() { return errno == ENOENT; }
+
 Arguments GetUtf8Arguments(int argc, char** argv) { return Arguments(argv + 1, argv + argc); }
 
 bool ToSystemPath(const std::string& path, std::string& systemPath) {

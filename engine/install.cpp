@@ -28,8 +28,38 @@ constexpr int DriveRootLength = 3;
 // The run's folder in TEMP is named after the process and a number: a process id is
 // unique while the process runs, so only a folder left by an earlier process with the
 // same id, or made by someone else, takes a name.
-const char* const RunFolderPrefix = "\\KelvaneSetup-";
+const char RunFolderPrefix[] = "\\KelvaneSetup-";
 constexpr uint32_t RunFolderAttempts = 100;
+// The 8-bit functions take no directory path of MAX_PATH - 12 characters or more, the
+// terminating zero included. The run's folder adds its name to TEMP, at most the prefix,
+// ten digits of a process id, a dash and two digits of an attempt; an entry's name adds
+// fewer than those twelve.
+constexpr int LongestTemp = MAX_PATH - 12 - 1 - (sizeof RunFolderPrefix - 1 + 10 + 1 + 2);
+
+// Why the setup program did not start, by the system's error, as the user can act on it.
+// A file that is no program this Windows runs is the installer's fault; only a refusal
+// (access denied, a policy, a virus scanner, consent refused) may be the security
+// software's or the user's; anything else is told as a failure to try again.
+constexpr uint16_t ErrorVirusInfected = 225; // mingw-w64's winerror.h lacks both
+constexpr uint16_t ErrorVirusDeleted = 226;
+struct StartCause {
+    uint16_t error;
+    uint16_t exitCode;
+    uint16_t advice; // string table identifier
+};
+const StartCause StartCauseTable[] = {
+    {ERROR_BAD_FORMAT, ExitPlatformUnsupported, IDS_SETUP_UNSUPPORTED_ADVICE},
+    {ERROR_CHILD_NOT_COMPLETE, ExitPlatformUnsupported, IDS_SETUP_UNSUPPORTED_ADVICE},
+    {ERROR_INVALID_EXE_SIGNATURE, ExitPlatformUnsupported, IDS_SETUP_UNSUPPORTED_ADVICE},
+    {ERROR_EXE_MARKED_INVALID, ExitPlatformUnsupported, IDS_SETUP_UNSUPPORTED_ADVICE},
+    {ERROR_BAD_EXE_FORMAT, ExitPlatformUnsupported, IDS_SETUP_UNSUPPORTED_ADVICE},
+    {ERROR_EXE_MACHINE_TYPE_MISMATCH, ExitPlatformUnsupported, IDS_SETUP_UNSUPPORTED_ADVICE},
+    {ERROR_ACCESS_DENIED, ExitSetupNotStarted, IDS_SETUP_NOT_STARTED_ADVICE},
+    {ErrorVirusInfected, ExitSetupNotStarted, IDS_SETUP_NOT_STARTED_ADVICE},
+    {ErrorVirusDeleted, ExitSetupNotStarted, IDS_SETUP_NOT_STARTED_ADVICE},
+    {ERROR_CANCELLED, ExitSetupNotStarted, IDS_SETUP_NOT_STARTED_ADVICE},
+    {ERROR_ACCESS_DISABLED_BY_POLICY, ExitSetupNotStarted, IDS_SETUP_NOT_STARTED_ADVICE},
+};
 
 // How the run ends: the process's status, what the user is told when something went
 // wrong (string table identifiers; 0 for nothing), and whether a setup program may still
@@ -59,7 +89,9 @@ CString LoadMessage(const InstallEnd& end) {
     return message;
 }
 
-// TEMP under a name the 8-bit file functions take.
+// TEMP as a full path under a name the 8-bit file functions take. A relative TEMP means
+// a folder below the one the installer started in, and is resolved before the run
+// changes its current directory.
 bool FindTemp(CString& temp, InstallEnd& end) {
     CString value;
     if (!GetEnvironmentUtf8("TEMP", value)) {
@@ -70,6 +102,14 @@ bool FindTemp(CString& temp, InstallEnd& end) {
         end = Failure(ExitNameNotInCodePage, IDS_TEMP_UNNAMED);
         return false;
     }
+    // Static: on the stack it would push the inlined callers' locals beyond short offsets.
+    static char full[MAX_PATH];
+    // 0, a failure, wraps around to the largest value.
+    if (GetFullPathNameA(temp, MAX_PATH, full, nullptr) - 1 >= LongestTemp) {
+        end = Failure(ExitTempUnwritable, IDS_TEMP_TOO_LONG, temp, IDS_TEMP_UNSET_ADVICE);
+        return false;
+    }
+    temp = full;
     return true;
 }
 
@@ -87,6 +127,18 @@ bool MakeRunFolder(const CString& temp, CString& folder) {
         }
     }
     return false;
+}
+
+InstallEnd StartFailure(DWORD error, const CString& setupPath) {
+    UINT exitCode = ExitSetupNotStarted;
+    UINT advice = IDS_SETUP_CHANGED_ADVICE;
+    for (const StartCause& cause : StartCauseTable) {
+        if (cause.error == error) {
+            exitCode = cause.exitCode;
+            advice = cause.advice;
+        }
+    }
+    return Failure(exitCode, IDS_SETUP_NOT_STARTED, setupPath, advice);
 }
 
 // Starts the setup program from the run's folder and waits for it. It finds the other
@@ -111,11 +163,12 @@ InstallEnd StartSetupProgram(const CString& folder, CFileStream& setupHold) {
     SetEnvironmentVariableA("TMP", folder);
     ProgramProcess process = 0;
     const StartResult started = StartProgram(setupPath, folder, process);
+    const DWORD startError = GetLastError();
     // Held until its process exists, so that what runs is what was unpacked.
     setupHold.Close();
     DWORD exitCode = 0;
     if (started == StartResult::Failed) {
-        return Failure(ExitSetupNotStarted, IDS_SETUP_NOT_STARTED, setupPath, IDS_SETUP_NOT_STARTED_ADVICE);
+        return StartFailure(startError, setupPath);
     }
     if (started == StartResult::Unwatched || !WaitForProgram(process, exitCode)) {
         return {ExitOutcomeUnknown, 0, CString(), 0, true};

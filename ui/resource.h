@@ -26,6 +26,9 @@
 #define IDS_SETUP_NOT_STARTED_ADVICE 109
 #define IDS_WINDOW_FAILED 110
 #define IDS_WORKER_FAILED 111
+// The next block.
+#define IDS_TEMP_TOO_LONG 112
+#define IDS_SETUP_UNSUPPORTED_ADVICE 113
 
 // winuser.h has an IDC_SIZE cursor, which the program never uses.
 #undef IDC_SIZE

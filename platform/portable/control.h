@@ -7,6 +7,7 @@
 #include <stdint.h>
 
 #include "platform/cstring.h"
+#include "platform/wintypes.h"
 
 // What GetCommandLineUtf8 reports; empty until set.
 void PortableSetCommandLine(const char* commandLine);
@@ -30,6 +31,11 @@ void PortableSetHostPaths(bool hostPaths);
 // The host path for a Windows-style path: drive prefixes mapped, backslashes made slashes.
 // With host paths, the path itself.
 CString PortableHostPath(const char* path);
+
+// StartProgram fails with this Windows error instead of starting the program; 0, the
+// default, starts it. For causes that POSIX cannot bring about. The error goes through
+// errno, so the values of EEXIST, ENOEXEC and EACCES come back as the errors they mean.
+void PortableSetStartError(DWORD error);
 
 // Caps the bytes each CFileStream::CopyRange moves inside the kernel; the rest goes
 // through the stream's buffer, as where the kernel refuses (0) or stops short. Negative,

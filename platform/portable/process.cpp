@@ -5,6 +5,7 @@
 #include <errno.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,14 @@
 #include "platform/portable/control.h"
 
 extern char** environ;
+
+namespace {
+
+DWORD g_startError = 0;
+
+} // namespace
+
+void PortableSetStartError(DWORD error) { g_startError = error; }
 
 BOOL SetCurrentDirectoryA(const char* path) { return chdir(PortableHostPath(path)) == 0; }
 
@@ -23,7 +32,36 @@ BOOL CreateDirectoryA(const char* path, void* /*security*/) {
 
 BOOL RemoveDirectoryA(const char* path) { return rmdir(PortableHostPath(path)) == 0; }
 
-DWORD GetLastError() { return errno == EEXIST ? ERROR_ALREADY_EXISTS : static_cast<DWORD>(errno); }
+DWORD GetLastError() {
+    switch (errno) {
+    case EEXIST:
+        return ERROR_ALREADY_EXISTS;
+    case ENOEXEC:
+        return ERROR_BAD_EXE_FORMAT;
+    case EACCES:
+        return ERROR_ACCESS_DENIED;
+    }
+    return static_cast<DWORD>(errno);
+}
+
+DWORD GetFullPathNameA(const char* path, DWORD size, char* buffer, char** /*filePart*/) {
+    CString full = path;
+    // Windows paths from a drive's root, and host paths, are full already.
+    if (path[0] != '\\' && path[0] != '/' && (path[0] == '\0' || path[1] != ':')) {
+        char* directory = getcwd(nullptr, 0);
+        if (directory == nullptr) {
+            return 0;
+        }
+        full = CString(directory) + "/" + path;
+        free(directory);
+    }
+    const DWORD length = static_cast<DWORD>(full.GetLength());
+    if (length >= size) {
+        return length + 1;
+    }
+    memcpy(buffer, full.GetString(), length + 1);
+    return length;
+}
 
 BOOL SetEnvironmentVariableA(const char* name, const char* value) { return setenv(name, value, 1) == 0; }
 
@@ -33,15 +71,23 @@ void ExitProcess(UINT exitCode) { _exit(static_cast<int>(exitCode)); }
 
 StartResult StartProgram(const char* path, const char* directory, ProgramProcess& process) {
     posix_spawn_file_actions_t actions;
+    if (g_startError != 0) {
+        errno = static_cast<int>(g_startError);
+        return StartResult::Failed;
+    }
     if (posix_spawn_file_actions_init(&actions) != 0) {
         return StartResult::Failed;
     }
     char* noArguments[] = {nullptr};
     pid_t child;
-    bool started = posix_spawn_file_actions_addchdir_np(&actions, PortableHostPath(directory)) == 0 &&
-                   posix_spawn(&child, PortableHostPath(path), &actions, nullptr, noArguments, environ) == 0;
+    int error = posix_spawn_file_actions_addchdir_np(&actions, PortableHostPath(directory));
+    if (error == 0) {
+        // posix_spawn returns its error rather than setting errno.
+        error = posix_spawn(&child, PortableHostPath(path), &actions, nullptr, noArguments, environ);
+    }
     posix_spawn_file_actions_destroy(&actions);
-    if (!started) {
+    if (error != 0) {
+        errno = error;
         return StartResult::Failed;
     }
     process = child;

@@ -50,8 +50,11 @@ StartResult ShellExecuteProgram(const char* path, const char* directory, Program
     info.lpDirectory = directory;
     info.nShow = SW_SHOWNORMAL;
     bool started = shellExecuteEx != nullptr && shellExecuteEx(&info);
+    const DWORD error = GetLastError();
     FreeLibrary(shell32);
     if (!started) {
+        // The caller tells the user why, from this.
+        SetLastError(error);
         return StartResult::Failed;
     }
     // The shell hands out no process when something else ran the file for it.

@@ -9,7 +9,7 @@
 
 #ifndef _WIN32
 // Windows declares these in its own headers; the portable backend supplies them under
-// the same names, on host paths mapped as platform/portable/control.h describes.
+// the same names, on host paths.
 BOOL SetCurrentDirectoryA(const char* path);
 BOOL DeleteFileA(const char* path);
 // Makes a directory that only this user may enter; fails when the name exists, with
@@ -20,8 +20,8 @@ BOOL RemoveDirectoryA(const char* path);
 // The cause of the last failed call of this thread: ERROR_ALREADY_EXISTS when a name
 // was taken, some other nonzero value for anything else.
 DWORD GetLastError();
-// The full path of a path relative to the current directory (a host path, under host
-// paths); the length, or the size needed when size is too small, or 0 on failure.
+// The full path of a path relative to the current directory; the length, or the size
+// needed when size is too small, or 0 on failure.
 DWORD GetFullPathNameA(const char* path, DWORD size, char* buffer, char** filePart);
 // Sets a variable of the environment that started programs inherit.
 BOOL SetEnvironmentVariableA(const char* name, const char* value);

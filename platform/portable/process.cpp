@@ -1,5 +1,4 @@
-// platform/portable/process.cpp: the process services of the install run on POSIX, on
-// Windows paths mapped onto the host.
+// platform/portable/process.cpp: the process services of the install run on POSIX.
 #include "platform/process.h"
 
 #include <errno.h>
@@ -10,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/cstring.h"
 #include "platform/portable/control.h"
 
 extern char** environ;
@@ -22,15 +22,13 @@ DWORD g_startError = 0;
 
 void PortableSetStartError(DWORD error) { g_startError = error; }
 
-BOOL SetCurrentDirectoryA(const char* path) { return chdir(PortableHostPath(path)) == 0; }
+BOOL SetCurrentDirectoryA(const char* path) { return chdir(path) == 0; }
 
-BOOL DeleteFileA(const char* path) { return unlink(PortableHostPath(path)) == 0; }
+BOOL DeleteFileA(const char* path) { return unlink(path) == 0; }
 
-BOOL CreateDirectoryA(const char* path, void* /*security*/) {
-    return mkdir(PortableHostPath(path), 0700) == 0;
-}
+BOOL CreateDirectoryA(const char* path, void* /*security*/) { return mkdir(path, 0700) == 0; }
 
-BOOL RemoveDirectoryA(const char* path) { return rmdir(PortableHostPath(path)) == 0; }
+BOOL RemoveDirectoryA(const char* path) { return rmdir(path) == 0; }
 
 DWORD GetLastError() {
     switch (errno) {
@@ -46,8 +44,7 @@ DWORD GetLastError() {
 
 DWORD GetFullPathNameA(const char* path, DWORD size, char* buffer, char** /*filePart*/) {
     CString full = path;
-    // Windows paths from a drive's root, and host paths, are full already.
-    if (path[0] != '\\' && path[0] != '/' && (path[0] == '\0' || path[1] != ':')) {
+    if (path[0] != '/') {
         char* directory = getcwd(nullptr, 0);
         if (directory == nullptr) {
             return 0;
@@ -80,10 +77,10 @@ StartResult StartProgram(const char* path, const char* directory, ProgramProcess
     }
     char* noArguments[] = {nullptr};
     pid_t child;
-    int error = posix_spawn_file_actions_addchdir_np(&actions, PortableHostPath(directory));
+    int error = posix_spawn_file_actions_addchdir_np(&actions, directory);
     if (error == 0) {
         // posix_spawn returns its error rather than setting errno.
-        error = posix_spawn(&child, PortableHostPath(path), &actions, nullptr, noArguments, environ);
+        error = posix_spawn(&child, path, &actions, nullptr, noArguments, environ);
     }
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {

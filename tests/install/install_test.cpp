@@ -12,13 +12,21 @@
 #include <filesystem>
 
 #include "engine/install.h"
-#include "engine/payload.h"
+#include "engine/layout.h"
 #include "platform/portable/control.h"
 #include "platform/portable/window.h"
 #include "platform/thread.h"
 #include "tests/support.h"
+#include "ui/resource.h"
 
 namespace {
+
+// The installer's texts, handed to the portable backend as the program's resources.
+#define SFX_STRING(id, text) {id, text},
+const PortableString Strings[] = {
+#include "ui/res/strings.inc"
+};
+#undef SFX_STRING
 
 TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     ScratchDir dir;
@@ -40,7 +48,7 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
          dir / "temp"},
         {"the TEMP folder", ExitNameNotInCodePage, dir / "setup.exe", dir / CyrillicName},
         {"damaged or incomplete", ExitPackageInvalid, dir / "gone.exe", dir / "temp"},
-        {"\n" + (dir / "temp") + "\\KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
+        {"\n" + (dir / "temp") + "/KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
         {"too long:\n\n" + longest + "u\n", ExitTempUnwritable, dir / "setup.exe", longest + "u"},
         // The pattern is no program: Linux will not run it.
         {"cannot run on this computer", ExitPlatformUnsupported, dir / "setup.exe", longest},
@@ -66,6 +74,7 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         if (child == 0) {
             int box = open((dir / "box").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
             dup2(box, STDERR_FILENO);
+            PortableSetStrings(Strings, sizeof Strings / sizeof Strings[0]);
             PortableSetCommandLine(("\"" + c.installer + "\"").c_str());
             PortableSetModulePath(c.installer.c_str());
             PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);

@@ -11,9 +11,9 @@
 #include <regex>
 #include <sstream>
 
-#include "engine/payload.h"
+#include "engine/layout.h"
 #include "tests/support.h"
-#include "tests/ui/driver.h"
+#include "tools/windriver/driver.h"
 #include "ui/resource.h"
 
 // The programs under test, named by the environment (tests/ui/CMakeLists.txt).

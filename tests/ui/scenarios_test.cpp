@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "engine/install.h"
+#include "platform/file.h"
 #include "platform/process.h"
 #include "tests/ui/installer_fixture.h"
 

@@ -43,24 +43,14 @@ constexpr int LongestTemp = MAX_PATH - 12 - 1 - (sizeof RunFolderPrefix - 1 + 10
 // software's or the user's; anything else is told as a failure to try again.
 constexpr uint16_t ErrorVirusInfected = 225; // mingw-w64's winerror.h lacks both
 constexpr uint16_t ErrorVirusDeleted = 226;
-struct StartCause {
-    uint16_t error;
-    uint16_t exitCode;
-    uint16_t advice; // string table identifier
-};
-const StartCause StartCauseTable[] = {
-    {ERROR_BAD_FORMAT, ExitPlatformUnsupported, IDS_SETUP_UNSUPPORTED_ADVICE},
-    {ERROR_CHILD_NOT_COMPLETE, ExitPlatformUnsupported, IDS_SETUP_UNSUPPORTED_ADVICE},
-    {ERROR_INVALID_EXE_SIGNATURE, ExitPlatformUnsupported, IDS_SETUP_UNSUPPORTED_ADVICE},
-    {ERROR_EXE_MARKED_INVALID, ExitPlatformUnsupported, IDS_SETUP_UNSUPPORTED_ADVICE},
-    {ERROR_BAD_EXE_FORMAT, ExitPlatformUnsupported, IDS_SETUP_UNSUPPORTED_ADVICE},
-    {ERROR_EXE_MACHINE_TYPE_MISMATCH, ExitPlatformUnsupported, IDS_SETUP_UNSUPPORTED_ADVICE},
-    {ERROR_ACCESS_DENIED, ExitSetupNotStarted, IDS_SETUP_NOT_STARTED_ADVICE},
-    {ErrorVirusInfected, ExitSetupNotStarted, IDS_SETUP_NOT_STARTED_ADVICE},
-    {ErrorVirusDeleted, ExitSetupNotStarted, IDS_SETUP_NOT_STARTED_ADVICE},
-    {ERROR_CANCELLED, ExitSetupNotStarted, IDS_SETUP_NOT_STARTED_ADVICE},
-    {ERROR_ACCESS_DISABLED_BY_POLICY, ExitSetupNotStarted, IDS_SETUP_NOT_STARTED_ADVICE},
-};
+const uint16_t StartErrorTable[] = {ERROR_BAD_FORMAT, ERROR_CHILD_NOT_COMPLETE, ERROR_INVALID_EXE_SIGNATURE,
+                                    ERROR_EXE_MARKED_INVALID, ERROR_BAD_EXE_FORMAT,
+                                    ERROR_EXE_MACHINE_TYPE_MISMATCH,
+                                    // The refusals.
+                                    ERROR_ACCESS_DENIED, ErrorVirusInfected, ErrorVirusDeleted,
+                                    ERROR_CANCELLED, ERROR_ACCESS_DISABLED_BY_POLICY};
+constexpr int FirstRefusal = 6;
+constexpr int StartErrorCount = sizeof StartErrorTable / sizeof StartErrorTable[0];
 
 // How the run ends: the process's status, what the user is told when something went
 // wrong (string table identifiers, engine/messages.h; 0 for nothing), and whether a
@@ -105,12 +95,11 @@ bool FindTemp(CString& temp, InstallEnd& end) {
     }
     // Static: on the stack it would push the inlined callers' locals beyond short offsets.
     static char full[MAX_PATH];
-    // 0, a failure, wraps around to the largest value.
-    if (GetFullPathNameA(temp, MAX_PATH, full, nullptr) - 1 >= LongestTemp) {
-        end = Failure(ExitTempUnwritable, IDS_TEMP_TOO_LONG, temp, IDS_TEMP_UNSET_ADVICE);
-        return false;
+    // 0, a failure, wraps around to the largest value; a path that does not fit stays as
+    // given, too long for the run (RunInstall).
+    if (GetFullPathNameA(temp, MAX_PATH, full, nullptr) - 1 < MAX_PATH - 1) {
+        temp = full;
     }
-    temp = full;
     return true;
 }
 
@@ -131,15 +120,15 @@ bool MakeRunFolder(const CString& temp, CString& folder) {
 }
 
 InstallEnd StartFailure(DWORD error, const CString& setupPath) {
-    UINT exitCode = ExitSetupNotStarted;
-    UINT advice = IDS_SETUP_CHANGED_ADVICE;
-    for (const StartCause& cause : StartCauseTable) {
-        if (cause.error == error) {
-            exitCode = cause.exitCode;
-            advice = cause.advice;
-        }
+    int k = 0;
+    while (k < StartErrorCount && StartErrorTable[k] != error) {
+        ++k;
     }
-    return Failure(exitCode, IDS_SETUP_NOT_STARTED, setupPath, advice);
+    return Failure(k < FirstRefusal ? ExitPlatformUnsupported : ExitSetupNotStarted, IDS_SETUP_NOT_STARTED,
+                   setupPath,
+                   k < FirstRefusal      ? IDS_SETUP_UNSUPPORTED_ADVICE
+                   : k < StartErrorCount ? IDS_SETUP_NOT_STARTED_ADVICE
+                                         : IDS_SETUP_CHANGED_ADVICE);
 }
 
 // Starts the setup program from the run's folder and waits for it. It finds the other
@@ -202,8 +191,11 @@ InstallEnd RunInstall(CWnd& progress, CWnd& status) {
         return end;
     }
     CString folder;
-    if (!MakeRunFolder(temp, folder)) {
-        return Failure(ExitTempUnwritable, IDS_TEMP_UNUSABLE, temp, IDS_TEMP_ADVICE);
+    // A TEMP too long for the run's paths is told as such, and nothing is made in it.
+    const bool tooLong = temp.GetLength() > LongestTemp;
+    if (tooLong || !MakeRunFolder(temp, folder)) {
+        return Failure(ExitTempUnwritable, tooLong ? IDS_TEMP_TOO_LONG : IDS_TEMP_UNUSABLE, temp,
+                       tooLong ? IDS_TEMP_UNSET_ADVICE : IDS_TEMP_ADVICE);
     }
     CFileStream setupHold;
     const ExtractResult extracted = ExtractPayload(progress, status, folder, setupHold);

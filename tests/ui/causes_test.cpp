@@ -71,4 +71,22 @@ TEST_F(InstallerTest, SetupThatIsNoProgramIsBlamedOnTheInstaller) {
     }
 }
 
+// On 32-bit Windows, a setup program for 64-bit Windows packed into the 32-bit stub is the
+// installer's fault too. Only a 32-bit Windows can show it (a 32-bit Wine prefix:
+// tests/ui/CMakeLists.txt); 64-bit Windows runs the program.
+TEST_F(InstallerTest, SetupFor64BitWindowsOn32BitWindowsIsBlamedOnTheInstaller) {
+    SYSTEM_INFO system;
+    GetNativeSystemInfo(&system);
+    if (system.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_INTEL) {
+        GTEST_SKIP() << "a 64-bit Windows runs 64-bit setup programs";
+    }
+    Launch(Installer({ReadFileBytes(Built("SFX_SETUP_X86_64")), "jar", "", "", "", ""}));
+    const std::string text = InstallUntilMessage(process, dialog);
+    EXPECT_NE(std::string::npos, text.find("This installer's setup program cannot run on this computer."))
+        << text;
+    EXPECT_EQ(ExitPlatformUnsupported, process.WaitForExit());
+    EXPECT_TRUE(ListDirectory(temp).empty());
+    EXPECT_FALSE(FileExists(record)) << "the setup program ran";
+}
+
 } // namespace

@@ -8,6 +8,7 @@
 #include "engine/messages.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "platform/unique_name.h"
 
 namespace {
 
@@ -26,9 +27,8 @@ const char* const StrayDirectoryTable[] = {
 // "C:\" of "C:\WINDOWS".
 constexpr int DriveRootLength = 3;
 
-// The run's folder in TEMP is named after the process and a number: a process id is
-// unique while the process runs, so only a folder left by an earlier process with the
-// same id, or made by someone else, takes a name.
+// The run's folder in TEMP is named after the process and a number
+// (CreateUniquelyNamed).
 const char RunFolderPrefix[] = SFX_PATH_SEPARATOR "KelvaneSetup-";
 constexpr uint32_t RunFolderAttempts = 100;
 // The 8-bit functions take no directory path of MAX_PATH - 12 characters or more, the
@@ -103,20 +103,13 @@ bool FindTemp(CString& temp, InstallEnd& end) {
     return true;
 }
 
-// Makes a new folder directly inside temp; a name that exists is skipped, never reused,
-// so that no other run's files, and nothing planted, can be in it.
+// Makes a new folder directly inside temp, so that no other run's files, and nothing
+// planted, can be in it.
 bool MakeRunFolder(const CString& temp, CString& folder) {
-    const CString stem = temp + RunFolderPrefix + DecimalText(GetCurrentProcessId()) + "-";
-    for (uint32_t attempt = 0; attempt < RunFolderAttempts; ++attempt) {
-        folder = stem + DecimalText(attempt);
-        if (CreateDirectoryA(folder, nullptr)) {
-            return true;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS) {
-            return false;
-        }
-    }
-    return false;
+    return CreateUniquelyNamed(
+        temp + RunFolderPrefix + DecimalText(GetCurrentProcessId()) + "-", RunFolderAttempts, folder,
+        [](const char* name) { return CreateDirectoryA(name, nullptr) != FALSE; },
+        [] { return GetLastError() == ERROR_ALREADY_EXISTS; });
 }
 
 InstallEnd StartFailure(DWORD error, const CString& setupPath) {
@@ -184,7 +177,7 @@ InstallEnd RunSetupProgram(ExtractResult extracted, const CString& folder, CFile
     return StartSetupProgram(folder, setupHold);
 }
 
-InstallEnd RunInstall(CWnd& progress, CWnd& status) {
+InstallEnd RunInstall(CProgressCtrl& progress, CWnd& status) {
     CString temp;
     InstallEnd end;
     if (!FindTemp(temp, end)) {
@@ -215,7 +208,8 @@ InstallEnd RunInstall(CWnd& progress, CWnd& status) {
 UINT InstallThreadProc(void* param) {
     // The block belongs to the dialog: read it once, here.
     const InstallThreadParams params = *static_cast<const InstallThreadParams*>(param);
-    CWnd progress = CWnd::FromHandle(params.hProgress);
+    CProgressCtrl progress;
+    progress.m_hWnd = params.hProgress;
     CWnd status = CWnd::FromHandle(params.hStatus);
     const InstallEnd end = RunInstall(progress, status);
     if (end.problem != 0) {
@@ -243,10 +237,7 @@ void CleanUpTemp(const CString& temp, const CString& runFolder) {
     SetCurrentDirectoryA(temp);
     // Every name, extracted or not: the setup program may have left one behind. What
     // else it left stays, and with it the folder, as it would have stayed in TEMP.
-    for (const char* name : PayloadEntryTable) {
-        DeleteFileA(runFolder + name);
-    }
-    RemoveDirectoryA(runFolder);
+    DeleteEntryFiles(runFolder);
     CString windir;
     GetEnvironmentUtf8("windir", windir);
     const CString driveRoot = windir.Left(DriveRootLength);

@@ -8,8 +8,9 @@
 #include "platform/wintypes.h"
 
 #ifndef _WIN32
-// Windows declares these in its own headers; the portable backend supplies them under
-// the same names, on host paths.
+// Windows declares these in its own headers. Elsewhere the calls on files and
+// directories come from the POSIX layer (platform/posix/directory.cpp), the others from
+// the portable backend; all take host paths.
 BOOL SetCurrentDirectoryA(const char* path);
 BOOL DeleteFileA(const char* path);
 // Makes a directory that only this user may enter; fails when the name exists, with

@@ -1,5 +1,5 @@
 // platform/portable/wintypes.h: the Windows names the program uses, for builds without
-// Windows. Values match the system headers so that recorded messages read the same.
+// Windows. Values match the system headers.
 #pragma once
 
 #include <stdint.h>
@@ -18,7 +18,6 @@ typedef void* HMODULE;
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
 
-constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT PBM_SETRANGE = WM_USER + 1;
 constexpr UINT PBM_SETPOS = WM_USER + 2;

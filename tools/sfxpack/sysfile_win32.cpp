@@ -17,24 +17,14 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
            MoveFileExA(systemFrom.c_str(), systemTo.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
-bool RemoveFile(const std::string& path) {
-    std::string systemPath;
-    return ToSystemPath(path, systemPath) && DeleteFileA(systemPath.c_str()) != FALSE;
-}
-
 bool MakeNewDirectory(const std::string& path) {
     std::string systemPath;
     return ToSystemPath(path, systemPath) && CreateDirectoryA(systemPath.c_str(), nullptr) != FALSE;
 }
 
-bool RemoveEmptyDirectory(const std::string& path) {
-    std::string systemPath;
-    return ToSystemPath(path, systemPath) && RemoveDirectoryA(systemPath.c_str()) != FALSE;
-}
-
 bool IsTerminal(int fd) { return _isatty(fd) != 0; }
 
-unsigned long GetProcessNumber() { return GetCurrentProcessId(); }
+uint32_t GetProcessNumber() { return GetCurrentProcessId(); }
 
 std::string GetSystemErrorText() {
     char text[256];

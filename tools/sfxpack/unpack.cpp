@@ -43,11 +43,9 @@ class CStagingDirectory {
   public:
     CStagingDirectory() = default;
     ~CStagingDirectory() {
-        for (int k = 0; k < PayloadEntryCount && !m_path.empty(); ++k) {
-            RemoveFile(JoinPath(m_path, PayloadEntryTable[k] + 1));
-        }
-        if (!m_path.empty()) {
-            RemoveEmptyDirectory(m_path);
+        std::string systemPath;
+        if (!m_path.empty() && ToSystemPath(m_path, systemPath)) {
+            DeleteEntryFiles(systemPath.c_str());
         }
     }
     CStagingDirectory(const CStagingDirectory&) = delete;
@@ -93,9 +91,10 @@ class CTargetDirectory {
 
 // Writes one entry as the stub would: what the file holds of it, into a file of its own
 // name in directory. The progress counts the file up to the payload's end, stub included,
-// as the stub's does.
-bool CopyEntry(CFileStream& installer, const PayloadEntry& entry, int32_t total, const std::string& directory,
-               CExtractProgress& progress) {
+// as the stub's does. Not ExtractPayloadFrom's loop: CopyRange moves the bytes inside the
+// kernel, and the stub must not link it.
+bool WriteEntryFile(CFileStream& installer, const PayloadEntry& entry, int32_t total,
+                    const std::string& directory, CExtractProgress& progress) {
     CFileStream output;
     if (!OpenFile(output, JoinPath(directory, EntryFileName(entry.index)), CFileStream::modeWrite)) {
         return false;
@@ -122,7 +121,7 @@ bool CopyEntries(CFileStream& installer, int32_t stubLength, const std::string& 
     bool copied = true;
     PayloadEntry entry;
     while (copied && walk.Next(entry)) {
-        copied = CopyEntry(installer, entry, total, directory, progress);
+        copied = WriteEntryFile(installer, entry, total, directory, progress);
     }
     if (copied) {
         progress.OnPosition(100);

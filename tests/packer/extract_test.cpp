@@ -77,6 +77,8 @@ TEST(Extract, LeavesTheTargetAsItWasAfterAnyFailure) {
     EXPECT_EQ(ExitIoError, result.status);
     EXPECT_NE(std::string::npos, result.message.find("knxf.dat")) << result.message;
     EXPECT_EQ(before, Snapshot(out));
+    // A read-only file is replaced like any other, and leaves nothing behind.
+    ASSERT_TRUE(SetFileAttributesA((out + "/setup.aux").c_str(), FILE_ATTRIBUTE_READONLY));
 #endif
     // And once nothing stands in the way, every name gets its entry.
     ASSERT_FALSE(ExtractInstaller({dir / "kit.exe", -1, out, false}, progress, warning).Failed());

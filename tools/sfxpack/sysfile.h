@@ -12,6 +12,8 @@
 
 // Replaces to with from in one step: to never exists half-written.
 bool RenameReplacing(const std::string& from, const std::string& to);
+// Lets a file be deleted that Windows would keep as read-only; nothing elsewhere.
+bool ClearReadOnly(const std::string& path);
 bool MakeNewDirectory(const std::string& path);
 bool IsTerminal(int fd);
 uint32_t GetProcessNumber();

@@ -186,7 +186,8 @@ class CPlacement {
             }
         }
         for (int k = 0; k < count; ++k) {
-            if (m_replaced[k]) {
+            // A read-only file is replaced like any other: the name is the directory's.
+            if (m_replaced[k] && ClearReadOnly(Aside(k))) {
                 RemoveFile(Aside(k));
             }
         }

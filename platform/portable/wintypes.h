@@ -30,6 +30,17 @@ constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr int IDOK = 1;
 
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+// The causes a failed start of a program is told by (platform/process.h).
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_BAD_FORMAT = 11;
+constexpr DWORD ERROR_CHILD_NOT_COMPLETE = 129;
+constexpr DWORD ERROR_INVALID_EXE_SIGNATURE = 191;
+constexpr DWORD ERROR_EXE_MARKED_INVALID = 192;
+constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
+constexpr DWORD ERROR_EXE_MACHINE_TYPE_MISMATCH = 216;
+constexpr DWORD ERROR_CANCELLED = 1223;
+constexpr DWORD ERROR_ACCESS_DISABLED_BY_POLICY = 1260;
+constexpr DWORD MAX_PATH = 260;
 
 inline LPARAM MAKELPARAM(unsigned low, unsigned high) {
     return static_cast<LPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));

@@ -3,8 +3,12 @@
 #include "platform/process.h"
 
 #include <errno.h>
+#include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/cstring.h"
 
 BOOL SetCurrentDirectoryA(const char* path) { return chdir(path) == 0; }
 
@@ -14,4 +18,32 @@ BOOL CreateDirectoryA(const char* path, void* /*security*/) { return mkdir(path,
 
 BOOL RemoveDirectoryA(const char* path) { return rmdir(path) == 0; }
 
-DWORD GetLastError() { return errno == EEXIST ? ERROR_ALREADY_EXISTS : static_cast<DWORD>(errno); }
+DWORD GetLastError() {
+    switch (errno) {
+    case EEXIST:
+        return ERROR_ALREADY_EXISTS;
+    case ENOEXEC:
+        return ERROR_BAD_EXE_FORMAT;
+    case EACCES:
+        return ERROR_ACCESS_DENIED;
+    }
+    return static_cast<DWORD>(errno);
+}
+
+DWORD GetFullPathNameA(const char* path, DWORD size, char* buffer, char** /*filePart*/) {
+    CString full = path;
+    if (path[0] != '/') {
+        char* directory = getcwd(nullptr, 0);
+        if (directory == nullptr) {
+            return 0;
+        }
+        full = CString(directory) + "/" + path;
+        free(directory);
+    }
+    const DWORD length = static_cast<DWORD>(full.GetLength());
+    if (length >= size) {
+        return length + 1;
+    }
+    memcpy(buffer, full.GetString(), length + 1);
+    return length;
+}

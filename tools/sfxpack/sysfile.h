@@ -12,6 +12,8 @@
 
 // Replaces to with from in one step: to never exists half-written.
 bool RenameReplacing(const std::string& from, const std::string& to);
+// Lets a file be deleted that Windows would keep as read-only; nothing elsewhere.
+bool ClearReadOnly(const std::string& path);
 bool MakeNewDirectory(const std::string& path);
 bool IsTerminal(int fd);
 uint32_t GetProcessNumber();
@@ -19,6 +21,8 @@ uint32_t GetProcessNumber();
 std::string GetSystemErrorText();
 // The last failure was a name that exists already.
 bool LastErrorIsExists();
+// The last failure was a name that does not exist.
+bool LastErrorIsMissing();
 
 // The command line as UTF-8 texts, without the program name. On Windows it is read
 // again as UTF-16, since argv holds the ANSI code page and would lose title characters.

@@ -17,6 +17,12 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
            MoveFileExA(systemFrom.c_str(), systemTo.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
+bool ClearReadOnly(const std::string& path) {
+    std::string systemPath;
+    return ToSystemPath(path, systemPath) &&
+           SetFileAttributesA(systemPath.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
 bool MakeNewDirectory(const std::string& path) {
     std::string systemPath;
     return ToSystemPath(path, systemPath) && CreateDirectoryA(systemPath.c_str(), nullptr) != FALSE;
@@ -39,6 +45,11 @@ std::string GetSystemErrorText() {
 bool LastErrorIsExists() {
     DWORD error = GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+bool LastErrorIsMissing() {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 Arguments GetUtf8Arguments(int argc, char** argv) {

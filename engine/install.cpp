@@ -22,6 +22,10 @@ const char* const StrayDirectoryTable[] = {
     "%USERPROFILE%",
 };
 
+// The clean-up's pauses, doubling: 50 ms to 1.6 s, 3.15 s in all.
+constexpr DWORD FirstCleanUpPause = 50;
+constexpr DWORD LastCleanUpPause = 1600;
+
 // "C:\" of "C:\WINDOWS".
 constexpr int DriveRootLength = 3;
 
@@ -73,13 +77,14 @@ bool FindTemp(CString& temp, InstallEnd& end) {
     return true;
 }
 
-// Makes a new folder directly inside temp; a name that exists is skipped, never reused,
-// so that no other run's files, and nothing planted, can be in it.
+// Makes a new folder directly inside temp, for this user alone; a name that exists is
+// skipped, never reused, so that no other run's files, and nothing planted, can be in
+// it, and nobody else can add any while the setup program is unpacked and started.
 bool MakeRunFolder(const CString& temp, CString& folder) {
     const CString stem = temp + RunFolderPrefix + DecimalText(GetCurrentProcessId()) + "-";
     for (uint32_t attempt = 0; attempt < RunFolderAttempts; ++attempt) {
         folder = stem + DecimalText(attempt);
-        if (CreateDirectoryA(folder, nullptr)) {
+        if (CreatePrivateDirectory(folder)) {
             return true;
         }
         if (GetLastError() != ERROR_ALREADY_EXISTS) {
@@ -128,20 +133,27 @@ InstallEnd RunSetupProgram(ExtractResult extracted, const CString& folder, CFile
     switch (extracted) {
     case ExtractResult::Complete:
         break;
-    case ExtractResult::NoProgramFile:
     case ExtractResult::NoPayload:
     case ExtractResult::Truncated:
-    case ExtractResult::BadDigest:
         return Failure(ExitPackageInvalid, IDS_DAMAGED);
-    case ExtractResult::UnnamedProgramFile:
-        return Failure(ExitNameNotInCodePage, IDS_INSTALLER_UNNAMED);
     case ExtractResult::WriteFailed:
         return Failure(ExitTempUnwritable, IDS_ENTRIES_UNWRITABLE, folder, IDS_TEMP_ADVICE);
     }
     return StartSetupProgram(folder, setupHold);
 }
 
-InstallEnd RunInstall(CWnd& progress, CWnd& status) {
+InstallEnd RunInstall(CFileStream& program, CWnd& progress, CWnd& status) {
+    // Judged before anything is written: a file that claims a signature runs only as
+    // signed.
+    switch (program.IsOpen() ? CheckSignature(program) : SignatureCheck::Damaged) {
+    case SignatureCheck::Unsigned:
+    case SignatureCheck::Intact:
+        break;
+    case SignatureCheck::Damaged:
+        return Failure(ExitPackageInvalid, IDS_DAMAGED);
+    case SignatureCheck::Distrusted:
+        return Failure(ExitPublisherDistrusted, IDS_DISTRUSTED);
+    }
     CString temp;
     InstallEnd end;
     if (!FindTemp(temp, end)) {
@@ -152,7 +164,7 @@ InstallEnd RunInstall(CWnd& progress, CWnd& status) {
         return Failure(ExitTempUnwritable, IDS_TEMP_UNUSABLE, temp, IDS_TEMP_ADVICE);
     }
     CFileStream setupHold;
-    const ExtractResult extracted = ExtractPayload(progress, status, folder, setupHold);
+    const ExtractResult extracted = ExtractPayload(program, progress, status, folder, setupHold);
     end = RunSetupProgram(extracted, folder, setupHold);
     // A run that started nothing still holds the setup program, which no one, not even
     // the clean-up, could delete.
@@ -171,7 +183,7 @@ UINT InstallThreadProc(void* param) {
     const InstallThreadParams params = *static_cast<const InstallThreadParams*>(param);
     CWnd progress = CWnd::FromHandle(params.hProgress);
     CWnd status = CWnd::FromHandle(params.hStatus);
-    const InstallEnd end = RunInstall(progress, status);
+    const InstallEnd end = RunInstall(*params.program, progress, status);
     if (end.problem != 0) {
         CWnd dialog = progress.GetParent();
         ShowErrorBox(dialog, LoadMessage(end));
@@ -196,9 +208,18 @@ void CleanUpTemp(const CString& temp, const CString& runFolder) {
     // Windows removes no folder that is a current directory.
     SetCurrentDirectoryA(temp);
     // Every name, extracted or not: the setup program may have left one behind. What
-    // else it left stays, and with it the folder, as it would have stayed in TEMP.
-    for (const char* name : PayloadEntryTable) {
-        DeleteFileA(runFolder + name);
+    // else it left stays, and with it the folder, as it would have stayed in TEMP. A
+    // virus scanner or an indexer may still hold a file for a moment: tried again, after
+    // ever longer pauses, for a few seconds in all; what is held longer stays.
+    for (DWORD pause = FirstCleanUpPause;; pause *= 2) {
+        bool deleted = true;
+        for (const char* name : PayloadEntryTable) {
+            deleted = (DeleteFileA(runFolder + name) || GetLastError() == ERROR_FILE_NOT_FOUND) && deleted;
+        }
+        if (deleted || pause > LastCleanUpPause) {
+            break;
+        }
+        Sleep(pause);
     }
     RemoveDirectoryA(runFolder);
     const CString driveRoot = GetEnvironmentText("windir").Left(DriveRootLength);

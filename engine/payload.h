@@ -7,6 +7,7 @@
 
 #include "platform/cstring.h"
 #include "platform/file.h"
+#include "platform/system.h"
 #include "platform/wnd.h"
 
 // --- Layout -----------------------------------------------------------------------
@@ -38,10 +39,12 @@ int32_t IntPower(int32_t base, int32_t exponent);
 // An Authenticode signature: a certificate table at the end of the file, named by the
 // security entry of the PE header's data directories (a file offset, not an address).
 // The signing tool first pads the file with zeros to a multiple of eight.
+// A security entry of zeros (or no PE header, or no security entry) means unsigned; any
+// other claims a signature, which only a well-formed table that ends the file can keep.
 enum class Signature {
-    None,      // no PE header, no security entry, or a header that does not hold up
-    AtEnd,     // a table that ends exactly at the end of the file
-    Misplaced, // the header names a table that does not end the file: read as unsigned
+    None,      // unsigned: no PE header, no security entry, or one of zeros
+    AtEnd,     // a WIN_CERTIFICATE table of PKCS#7 signed data that ends the file exactly
+    Misplaced, // a signature claimed, but no such table ends the file: damage
 };
 
 struct PayloadBounds {
@@ -65,7 +68,8 @@ static inline uint32_t ReadLittleEndian(const unsigned char* bytes, int count) {
     return value;
 }
 
-// Reads the PE header of an open file, each field checked against the file's length.
+// Reads the PE header of an open file, each field checked against the file's length,
+// and the header of the certificate table it names.
 PayloadBounds FindPayloadBounds(CFileStream& file);
 
 // Fewer than eight zero bytes from position right up to a certificate table: the signing
@@ -121,22 +125,17 @@ class CPayloadWalk {
 
 // --- Reading the program file ------------------------------------------------------
 
-// The program's path as the first token of a command line: inside leading double quotes,
-// or up to the first blank.
-CString ParseProgramPath(const char* commandLine);
-// The path of the program's command line, in UTF-8 (platform/system.h).
-CString GetProgramPath();
-
 enum class ProgramFileResult {
     Opened,
-    NotOpened, // neither path opens
-    Unnamed,   // neither opens, and one of them has no name the 8-bit file functions take
+    NotOpened, // gone, or unreadable
+    Unnamed,   // its name has no form the 8-bit file functions take
+    InUse,     // another program holds it, and still did after a wait of about two seconds
 };
 
-// Opens the program file for reading: the path of the command line, or, when that cannot
-// be opened (started without ".exe", or with an argument zero that is not its file), the
-// module file the loader ran; each under its ANSI name (GetAnsiPath), so that a folder
-// named in any language is found.
+// Opens the program file for reading: the module file the loader ran, never what the
+// command line names, under its ANSI name (GetAnsiPath), so that a folder named in any
+// language is found. Shared for reading only: while the stream is open, nobody can
+// write, replace or delete the file, so what was checked is what is read.
 ProgramFileResult OpenProgramFile(CFileStream& stream);
 
 // Length of an open file; the stream's position is kept.
@@ -149,8 +148,8 @@ CString ReadTitleField(CFileStream& stream);
 // The title of an open installer file, or "NO INSTALL DATA FOUND" when the file is
 // exactly as long as its stub.
 CString ReadInstallTitle(CFileStream& stream, int32_t stubLength);
-// The title for the main dialog; "UNKNOWN" when the program file cannot be opened.
-CString GetInstallTitle();
+// The title for the main dialog; "UNKNOWN" when the program file is not open.
+CString GetInstallTitle(CFileStream& program);
 
 // The value of an environment variable such as "TEMP"; empty when it is not set.
 CString GetEnvironmentText(const char* name);
@@ -158,13 +157,10 @@ CString GetEnvironmentText(const char* name);
 // --- Extraction --------------------------------------------------------------------
 
 enum class ExtractResult {
-    Complete,           // every declared entry was read and written whole
-    NoProgramFile,      // the program file could not be opened
-    UnnamedProgramFile, // the program file's name has no form the 8-bit file functions take
-    NoPayload,          // the file is too short to hold a payload
-    Truncated,          // the file ends inside the payload
-    BadDigest,          // the file is signed, and changed since: nothing was extracted
-    WriteFailed,        // an entry could not be created or written completely
+    Complete,    // every declared entry was read and written whole
+    NoPayload,   // the file is too short to hold a payload
+    Truncated,   // the file ends inside the payload, or a read of it fell short
+    WriteFailed, // an entry could not be created new (its name taken) or written completely
 };
 
 // Where the extraction reports its progress: the installer's progress bar, or a tool's.
@@ -196,17 +192,20 @@ class CWindowProgress : public CExtractProgress {
 // is first rounded to single precision, the quotient taken in double precision.
 int ProgressPercent(int32_t position, int32_t fileLength);
 
-// Copies the payload of an open installer file into targetDirectory, each entry under
-// targetDirectory + its PayloadEntryTable name. Writes only bytes that were read; no
-// output exceeds its declared length. With setupHold, the first entry, the setup
-// program, stays open there from its writing on (CFileStream::CloseAndHold), and only
+// Copies the payload of an open installer file into targetDirectory, each entry created
+// new under targetDirectory + its PayloadEntryTable name. Writes only bytes that were
+// read; no output exceeds its declared length; a read that falls short ends the copy. With setupHold, the
+// first entry, the setup program, stays open there from its writing on (CFileStream::CloseAndHold), and only
 // while it holds exactly the entry's bytes: closed, it was changed by someone else.
 ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const CString& targetDirectory,
                                  CExtractProgress& progress, CFileStream* setupHold = nullptr);
 
 // The installer's own extraction: the program file into targetDirectory, progress on
 // the dialog's bar, which is hidden at the end in favour of the status text; the setup
-// program held in setupHold. A signed program file is first checked against its
-// signature's digest.
-ExtractResult ExtractPayload(CWnd& progress, CWnd& status, const CString& targetDirectory,
-                             CFileStream& setupHold);
+// program held in setupHold.
+ExtractResult ExtractPayload(CFileStream& program, CWnd& progress, CWnd& status,
+                             const CString& targetDirectory, CFileStream& setupHold);
+
+// Judges a signed program file before anything is written: first its structure (a
+// well-formed table that ends the file), then the system, on the same open handle.
+SignatureCheck CheckSignature(CFileStream& program);

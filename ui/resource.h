@@ -26,6 +26,9 @@
 #define IDS_SETUP_NOT_STARTED_ADVICE 109
 #define IDS_WINDOW_FAILED 110
 #define IDS_WORKER_FAILED 111
+// The next block.
+#define IDS_INSTALLER_IN_USE 112
+#define IDS_DISTRUSTED 113
 
 // winuser.h has an IDC_SIZE cursor, which the program never uses.
 #undef IDC_SIZE

@@ -8,7 +8,8 @@ class CSelfExtractApp : public CWinApp {
   public:
     CSelfExtractApp();
 
-    // Runs the main dialog; always FALSE, so the program ends when the dialog does.
+    // Opens the program file and runs the main dialog; always FALSE, so the program ends
+    // when the dialog does.
     BOOL InitInstance() override;
     // The application's command table: the standard Help command.
     bool OnCmdMsg(UINT nID) override;

@@ -7,12 +7,17 @@
 #include <stdint.h>
 
 #include "platform/cstring.h"
+#include "platform/system.h"
 
 // What GetCommandLineUtf8 reports; empty until set.
 void PortableSetCommandLine(const char* commandLine);
 
 // What GetModulePath reports; by default the running executable.
 void PortableSetModulePath(const char* path);
+
+// What CheckSignatureDigest answers for a file that claims a signature; Intact by
+// default.
+void PortableSetTrustAnswer(SignatureCheck answer);
 
 // The host directory that stands for the root of the current drive: "\x" and "C:\x" map
 // below it. Empty (the default) means the host's own root.

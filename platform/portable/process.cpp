@@ -21,6 +21,8 @@ BOOL CreateDirectoryA(const char* path, void* /*security*/) {
     return mkdir(PortableHostPath(path), 0700) == 0;
 }
 
+BOOL CreatePrivateDirectory(const char* path) { return CreateDirectoryA(path, nullptr); }
+
 BOOL RemoveDirectoryA(const char* path) { return rmdir(PortableHostPath(path)) == 0; }
 
 DWORD GetLastError() { return errno == EEXIST ? ERROR_ALREADY_EXISTS : static_cast<DWORD>(errno); }
@@ -28,6 +30,8 @@ DWORD GetLastError() { return errno == EEXIST ? ERROR_ALREADY_EXISTS : static_ca
 BOOL SetEnvironmentVariableA(const char* name, const char* value) { return setenv(name, value, 1) == 0; }
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
+
+void Sleep(DWORD milliseconds) { usleep(milliseconds * 1000); }
 
 void ExitProcess(UINT exitCode) { _exit(static_cast<int>(exitCode)); }
 

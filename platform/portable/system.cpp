@@ -17,6 +17,8 @@ bool g_modulePathSet = false;
 CString g_driveRoot;
 bool g_asciiCodePage = false;
 bool g_hostPaths = false;
+// Only Windows checks Authenticode signatures: a test says what it would answer.
+SignatureCheck g_trustAnswer = SignatureCheck::Intact;
 
 bool IsDriveLetter(char ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'); }
 
@@ -35,8 +37,9 @@ void PortableSetDriveRoot(const char* hostDirectory) { g_driveRoot = hostDirecto
 
 void PortableSetHostPaths(bool hostPaths) { g_hostPaths = hostPaths; }
 
-// Only Windows checks Authenticode signatures.
-DigestCheck CheckSignatureDigest(CFileStream&) { return DigestCheck::NotChecked; }
+SignatureCheck CheckSignatureDigest(CFileStream&) { return g_trustAnswer; }
+
+void PortableSetTrustAnswer(SignatureCheck answer) { g_trustAnswer = answer; }
 
 void PortableSetAsciiCodePage(bool ascii) { g_asciiCodePage = ascii; }
 

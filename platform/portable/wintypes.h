@@ -30,6 +30,8 @@ constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr int IDOK = 1;
 
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2; // ENOENT, which GetLastError passes on
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 
 inline LPARAM MAKELPARAM(unsigned low, unsigned high) {

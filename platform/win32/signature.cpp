@@ -14,8 +14,7 @@ namespace {
 using WinVerifyTrustFunction = LONG(WINAPI*)(HWND window, GUID* action, void* data);
 
 // WinVerifyTrust reads the file through its handle, and wants a path beside it: the
-// program's own, which names that file unless the program was started with another
-// argument zero. Longest Windows path; the caller frees it.
+// program's own, the file the handle has open. Longest Windows path; the caller frees it.
 constexpr DWORD LongestPath = 32768;
 
 WCHAR* GetProgramPathW() {
@@ -30,22 +29,20 @@ WCHAR* GetProgramPathW() {
 
 } // namespace
 
-DigestCheck CheckSignatureDigest(CFileStream& file) {
+SignatureCheck CheckSignatureDigest(CFileStream& file) {
     HMODULE wintrust = LoadSystemLibrary("wintrust.dll");
-    if (wintrust == nullptr) {
-        return DigestCheck::NotChecked;
-    }
-    auto winVerifyTrust = reinterpret_cast<WinVerifyTrustFunction>(
-        reinterpret_cast<void*>(GetProcAddress(wintrust, "WinVerifyTrust")));
-    HANDLE handle = reinterpret_cast<HANDLE>(file.GetOsHandle());
+    auto winVerifyTrust = wintrust != nullptr
+                              ? reinterpret_cast<WinVerifyTrustFunction>(
+                                    reinterpret_cast<void*>(GetProcAddress(wintrust, "WinVerifyTrust")))
+                              : nullptr;
     WCHAR* path = GetProgramPathW();
-    LONG status = TRUST_E_NOSIGNATURE;
+    DWORD status = static_cast<DWORD>(TRUST_E_NOSIGNATURE);
     if (winVerifyTrust != nullptr && path != nullptr) {
         const int64_t position = file.GetPosition();
         WINTRUST_FILE_INFO fileInfo = {};
         fileInfo.cbStruct = sizeof fileInfo;
         fileInfo.pcwszFilePath = path;
-        fileInfo.hFile = handle;
+        fileInfo.hFile = reinterpret_cast<HANDLE>(file.GetOsHandle());
         WINTRUST_DATA data = {};
         data.cbStruct = sizeof data;
         data.dwUIChoice = WTD_UI_NONE;
@@ -57,19 +54,27 @@ DigestCheck CheckSignatureDigest(CFileStream& file) {
         GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
         // INVALID_HANDLE_VALUE as window: there is no interactive user to ask.
         HWND noUser = static_cast<HWND>(INVALID_HANDLE_VALUE);
-        status = winVerifyTrust(noUser, &action, &data);
+        status = static_cast<DWORD>(winVerifyTrust(noUser, &action, &data));
         data.dwStateAction = WTD_STATEACTION_CLOSE;
         winVerifyTrust(noUser, &action, &data);
         // The check read through the handle: put the stream back where it was.
         file.Seek(position);
     }
     free(path);
-    FreeLibrary(wintrust);
-    switch (status) {
-    case ERROR_SUCCESS:
-        return DigestCheck::Matches;
-    case TRUST_E_BAD_DIGEST:
-        return DigestCheck::Mismatch;
+    if (wintrust != nullptr) {
+        FreeLibrary(wintrust);
     }
-    return DigestCheck::NotChecked;
+    // The CERT_E_ answers follow TRUST_E_NOSIGNATURE, one apart: each says the signature
+    // was read and the digest held, and names a doubt about the signer's chain, which
+    // Windows raises itself when the setup program starts. TRUST_E_FAIL among them
+    // names no cause, so it counts as damage.
+    if (status == static_cast<DWORD>(TRUST_E_EXPLICIT_DISTRUST) ||
+        status == static_cast<DWORD>(CERT_E_REVOKED)) {
+        return SignatureCheck::Distrusted;
+    }
+    return status == ERROR_SUCCESS || (status > static_cast<DWORD>(TRUST_E_NOSIGNATURE) &&
+                                       status <= static_cast<DWORD>(CERT_E_INVALID_NAME) &&
+                                       status != static_cast<DWORD>(TRUST_E_FAIL))
+               ? SignatureCheck::Intact
+               : SignatureCheck::Damaged;
 }

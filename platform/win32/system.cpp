@@ -60,7 +60,9 @@ HMODULE LoadSystemLibrary(const char* name) {
     if (length == 0 || length >= sizeof directory) {
         return nullptr;
     }
-    return LoadLibraryA(CString(directory) + "\\" + name);
+    // Where the search cannot be restricted, the library's own dependencies are then
+    // looked for beside it, in the system directory, before beside the program.
+    return LoadLibraryExA(CString(directory) + "\\" + name, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 CString GetModulePath() {

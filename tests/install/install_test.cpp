@@ -24,16 +24,22 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     ScratchDir dir;
     // A setup program too large for the limit below; started, it would end the run with
     // another status.
-    const std::string image = PatternBytes(StubLength, 3) +
-                              BuildInstaller(0, "Kelvane", {PatternBytes(8192, 1), "", "", "", "", ""});
+    const std::vector<std::string> entries = {PatternBytes(8192, 1), "", "", "", "", ""};
+    const std::string image = PatternBytes(StubLength, 3) + BuildInstaller(0, "Kelvane", entries);
+    // A signed one, judged before anything is written, by the system's answer the test sets.
+    std::string signedImage = BuildInstaller(PeStub(StubLength, false), "Kelvane", entries);
+    AppendCertificateTable(signedImage, 800);
     struct Case {
         std::string reason; // in the message
         int status;
         std::string installer; // gone.exe is never written
         std::string temp;
+        SignatureCheck trust = SignatureCheck::Intact; // of signed.exe
     } cases[] = {
-        {"this installer or of its folder", ExitNameNotInCodePage, dir / GreekName + "/setup.exe",
-         dir / "temp"},
+        {"damaged or incomplete", ExitPackageInvalid, dir / "signed.exe", dir / "temp",
+         SignatureCheck::Damaged},
+        {"publisher is not trusted", ExitPublisherDistrusted, dir / "signed.exe", dir / "temp",
+         SignatureCheck::Distrusted},
         {"the TEMP folder", ExitNameNotInCodePage, dir / "setup.exe", dir / CyrillicName},
         {"damaged or incomplete", ExitPackageInvalid, dir / "gone.exe", dir / "temp"},
         {"\n" + (dir / "temp") + "\\KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
@@ -43,11 +49,12 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         std::filesystem::create_directories(std::filesystem::u8path(c.installer).parent_path());
         MakeDirectory(c.temp);
         if (c.installer != dir / "gone.exe") {
-            WriteFileBytes(c.installer, image);
+            WriteFileBytes(c.installer, c.installer == dir / "signed.exe" ? signedImage : image);
         }
         SetEnv("TEMP", c.temp.c_str());
         PortableWindow progress, status;
-        InstallThreadParams params = {&progress, &status};
+        CFileStream program;
+        InstallThreadParams params = {&progress, &status, &program};
         fflush(nullptr);
         pid_t child = fork();
         if (child == 0) {
@@ -56,6 +63,8 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
             PortableSetCommandLine(("\"" + c.installer + "\"").c_str());
             PortableSetModulePath(c.installer.c_str());
             PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);
+            OpenProgramFile(program);
+            PortableSetTrustAnswer(c.trust);
             // A limit on the size of files makes the setup program's writing fail; the
             // message box stays below it.
             if (c.status == ExitTempUnwritable) {

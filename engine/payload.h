@@ -125,6 +125,7 @@ class CPayloadWalk {
 
 // --- Reading the program file ------------------------------------------------------
 
+// The installer cannot go on after the last two.
 enum class ProgramFileResult {
     Opened,
     NotOpened, // gone, or unreadable

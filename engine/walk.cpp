@@ -71,11 +71,14 @@ PayloadBounds FindPayloadBounds(CFileStream& file) {
     // Both are 32-bit values: their sum cannot overflow here.
     const bool atEnd = bounds.tableOffset + bounds.tableSize == bounds.fileLength &&
                        ReadAt(file, bounds.fileLength, bounds.tableOffset, header, CertificateHeaderLength) &&
-                       ReadLittleEndian(header, 4) > CertificateHeaderLength &&
-                       ReadLittleEndian(header, 4) <= bounds.tableSize &&
                        ReadLittleEndian(header + 4, 4) == CertificateRevisionType;
-    bounds.signature = atEnd ? Signature::AtEnd : Signature::Misplaced;
-    bounds.end = atEnd ? bounds.tableOffset : bounds.fileLength;
+    const int64_t certificateLength = ReadLittleEndian(header, 4);
+    if (!atEnd || certificateLength <= CertificateHeaderLength || certificateLength > bounds.tableSize) {
+        bounds.signature = Signature::Misplaced;
+        return bounds;
+    }
+    bounds.signature = Signature::AtEnd;
+    bounds.end = bounds.tableOffset;
     return bounds;
 }
 

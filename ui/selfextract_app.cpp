@@ -19,7 +19,7 @@ BOOL CSelfExtractApp::InitInstance() {
     CFileStream program;
     CWnd desktop = CWnd::FromHandle(nullptr);
     const ProgramFileResult opened = OpenProgramFile(program);
-    if (opened == ProgramFileResult::InUse || opened == ProgramFileResult::Unnamed) {
+    if (opened > ProgramFileResult::NotOpened) {
         const bool inUse = opened == ProgramFileResult::InUse;
         ShowErrorBox(desktop, inUse ? IDS_INSTALLER_IN_USE : IDS_INSTALLER_UNNAMED);
         m_nExitCode = inUse ? ExitInstallerInUse : ExitNameNotInCodePage;

@@ -30,6 +30,10 @@ WCHAR* GetProgramPathW() {
 } // namespace
 
 SignatureCheck CheckSignatureDigest(CFileStream& file) {
+    // Wine's wintrust loads imagehlp late, by its bare name, and Wine then looks beside the
+    // program first, whatever the DLL search was restricted to. Loaded from the system
+    // directory now, it is the one found then; it stays until the process ends.
+    LoadSystemLibrary("imagehlp.dll");
     HMODULE wintrust = LoadSystemLibrary("wintrust.dll");
     auto winVerifyTrust = wintrust != nullptr
                               ? reinterpret_cast<WinVerifyTrustFunction>(
@@ -61,15 +65,13 @@ SignatureCheck CheckSignatureDigest(CFileStream& file) {
         file.Seek(position);
     }
     free(path);
-    if (wintrust != nullptr) {
-        FreeLibrary(wintrust);
-    }
+    FreeLibrary(wintrust); // nothing, when it did not load
     // The CERT_E_ answers follow TRUST_E_NOSIGNATURE, one apart: each says the signature
     // was read and the digest held, and names a doubt about the signer's chain, which
     // Windows raises itself when the setup program starts. TRUST_E_FAIL among them
-    // names no cause, so it counts as damage.
-    if (status == static_cast<DWORD>(TRUST_E_EXPLICIT_DISTRUST) ||
-        status == static_cast<DWORD>(CERT_E_REVOKED)) {
+    // names no cause, so it counts as damage. (CERT_E_REVOKED needs the revocation check
+    // that is not asked for.)
+    if (status == static_cast<DWORD>(TRUST_E_EXPLICIT_DISTRUST)) {
         return SignatureCheck::Distrusted;
     }
     return status == ERROR_SUCCESS || (status > static_cast<DWORD>(TRUST_E_NOSIGNATURE) &&

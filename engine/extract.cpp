@@ -1,9 +1,11 @@
 // engine/extract.cpp: copying the payload entries out of the installer file.
-#include "engine/payload.h"
+#include "engine/extract.h"
 
 #include <stdint.h>
 #include <string.h>
 
+#include "engine/program_file.h"
+#include "engine/walk.h"
 #include "platform/system.h"
 
 namespace {
@@ -11,8 +13,8 @@ namespace {
 // Copies the data of one entry, as far as the payload holds it, from the program file to
 // its output, block by block, with one progress position per block. False when a read
 // delivers less than the layout promised: a network share that drops, a drive pulled.
-bool CopyEntry(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
-               CExtractProgress& progress) {
+bool CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
+                   CExtractProgress& progress) {
     unsigned char buffer[CopyBlockSize];
     program.Seek(entry.offset);
     int64_t remaining = entry.available;
@@ -57,19 +59,13 @@ bool HoldsEntry(CFileStream& held, CFileStream& program, const PayloadEntry& ent
 
 } // namespace
 
-void CWindowProgress::OnBegin() { m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, 100)); }
+void CWindowProgress::OnBegin() { m_progress.SetRange(0, 100); }
 
-void CWindowProgress::OnPosition(int percent) { m_progress.SendMessage(PBM_SETPOS, percent, 0); }
+void CWindowProgress::OnPosition(int percent) { m_progress.SetPos(percent); }
 
 void CWindowProgress::OnEnd() {
     m_progress.ShowWindow(SW_HIDE);
     m_status.ShowWindow(SW_SHOWNORMAL);
-}
-
-int ProgressPercent(int32_t position, int32_t fileLength) {
-    float total = static_cast<float>(fileLength);
-    double quotient = static_cast<double>(position) / static_cast<double>(total);
-    return static_cast<int>(quotient * 100.0);
 }
 
 ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const CString& targetDirectory,
@@ -90,7 +86,7 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
         // someone else, and is not written through.
         bool written =
             output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeCreateNew);
-        if (!CopyEntry(program, entry, total, output, progress)) {
+        if (!CopyEntryData(program, entry, total, output, progress)) {
             result = ExtractResult::Truncated;
         }
         CFileStream* hold = entry.index == 0 ? setupHold : nullptr;
@@ -110,7 +106,7 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     return result;
 }
 
-ExtractResult ExtractPayload(CFileStream& program, CWnd& progress, CWnd& status,
+ExtractResult ExtractPayload(CFileStream& program, CProgressCtrl& progress, CWnd& status,
                              const CString& targetDirectory, CFileStream& setupHold) {
     CWindowProgress windows(progress, status);
     return ExtractPayloadFrom(program, StubLength, targetDirectory, windows, &setupHold);

@@ -34,20 +34,24 @@ constexpr int ExitCancelled = 1602; // the user pressed Cancel
 constexpr int ExitInstallerFailed = 1603;
 // The setup program was extracted but would not start, or was changed by someone else.
 constexpr int ExitSetupNotStarted = 1619;
+// ERROR_INSTALL_PLATFORM_UNSUPPORTED: the setup program is no program this Windows can
+// start: no program at all, or one made for another machine.
+constexpr int ExitPlatformUnsupported = 1633;
 // The installer file is unreadable, empty, cut short, or not as signed.
 constexpr int ExitPackageInvalid = 1620;
 // ERROR_INSTALL_PACKAGE_REJECTED: signed by a publisher this system explicitly distrusts.
 constexpr int ExitPublisherDistrusted = 1625;
-// TEMP is unset or unusable, or an entry could not be written to the run's folder.
+// TEMP is unset, unusable or too long, or an entry could not be written to the run's folder.
 constexpr int ExitTempUnwritable = 1632;
 
 // The installer's message box for what went wrong, under the installer's caption (both
-// texts from the string table, ui/res/strings.inc), owned by owner so that it stays in
+// texts from the string table, engine/messages.h), owned by owner so that it stays in
 // front of it.
 void ShowErrorBox(CWnd& owner, UINT messageId);
 void ShowErrorBox(CWnd& owner, const CString& message);
 
-// Runs the whole install and ends the process; never returns. param points to an
+// Runs the whole install, tells the user what went wrong (engine/messages.h) and ends
+// the process with the run's status; never returns. param points to an
 // InstallThreadParams, read once at the start.
 UINT InstallThreadProc(void* param);
 

@@ -10,10 +10,9 @@ fail() {
 }
 
 # Only DLLs Windows ships (msvcrt.dll, never a mingw DLL); the stub only those it always
-# loads from its system directory (Known DLLs), never one planted beside a downloaded
-# installer.
-allowed=" kernel32.dll user32.dll gdi32.dll msvcrt.dll advapi32.dll "
-[ -n "$stub" ] || allowed+="shell32.dll comctl32.dll "
+# loads from its system directory, never one planted beside a downloaded installer.
+allowed=" kernel32.dll user32.dll gdi32.dll msvcrt.dll "
+[ -n "$stub" ] || allowed+="advapi32.dll shell32.dll comctl32.dll "
 headers=$("$objdump" -p "$file")
 grep -q "^Magic.*$([ "$format" = pe32 ] && echo 010b || echo 020b)" <<<"$headers" || fail "not $format"
 for dll in $(awk '/DLL Name:/ {print tolower($3)}' <<<"$headers"); do

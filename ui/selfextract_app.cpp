@@ -3,7 +3,7 @@
 #include "ui/selfextract_app.h"
 
 #include "engine/install.h"
-#include "engine/payload.h"
+#include "engine/program_file.h"
 #include "ui/selfextract_dlg.h"
 
 CSelfExtractApp theApp;
@@ -38,13 +38,4 @@ BOOL CSelfExtractApp::InitInstance() {
     }
     m_nExitCode = result == IDCANCEL ? ExitCancelled : ExitInstallerFailed;
     return FALSE;
-}
-
-bool CSelfExtractApp::OnCmdMsg(UINT nID) {
-    switch (nID) {
-    case ID_HELP:
-        OnHelp();
-        return true;
-    }
-    return CWinApp::OnCmdMsg(nID);
 }

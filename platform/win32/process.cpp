@@ -15,6 +15,9 @@ namespace {
 constexpr DWORD ErrorElevationRequired = 740;
 
 using ShellExecuteExAFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOA* info);
+using OpenProcessTokenFunction = BOOL(WINAPI*)(HANDLE process, DWORD access, HANDLE* token);
+using GetTokenInformationFunction = BOOL(WINAPI*)(HANDLE token, TOKEN_INFORMATION_CLASS kind,
+                                                  void* information, DWORD size, DWORD* length);
 
 // GetCurrentProcess() without the import: the pseudo handle it always returns.
 const HANDLE CurrentProcess = reinterpret_cast<HANDLE>(-1);
@@ -80,10 +83,12 @@ StartResult ShellExecuteProgram(const char* path, const char* directory, Program
     info.lpDirectory = directory;
     info.nShow = SW_SHOWNORMAL;
     bool started = shellExecuteEx != nullptr && shellExecuteEx(&info);
-    FreeLibrary(shell32);
     if (!started) {
+        // shell32 stays loaded, for the little time the process has left: freeing it could
+        // overwrite the error the caller tells the user.
         return StartResult::Failed;
     }
+    FreeLibrary(shell32);
     // The shell hands out no process when something else ran the file for it.
     if (info.hProcess == nullptr) {
         return StartResult::Unwatched;
@@ -95,15 +100,24 @@ StartResult ShellExecuteProgram(const char* path, const char* directory, Program
 BOOL CreatePrivateDirectory(const char* path) {
     // The user from the process token: the owner-rights alias is not understood alike by
     // every Windows version.
+    // advapi32 is loaded from the system directory, like every DLL beyond the three the
+    // stub imports.
+    HMODULE advapi32 = LoadSystemLibrary("advapi32.dll");
+    auto openProcessToken = reinterpret_cast<OpenProcessTokenFunction>(
+        reinterpret_cast<void*>(GetProcAddress(advapi32, "OpenProcessToken")));
+    auto getTokenInformation = reinterpret_cast<GetTokenInformationFunction>(
+        reinterpret_cast<void*>(GetProcAddress(advapi32, "GetTokenInformation")));
     HANDLE token = nullptr;
     union {
         TOKEN_USER user;
         unsigned char bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     } owner;
     DWORD length = 0;
-    bool found = OpenProcessToken(CurrentProcess, TOKEN_QUERY, &token) &&
-                 GetTokenInformation(token, TokenUser, &owner, sizeof owner, &length);
+    bool found = openProcessToken != nullptr && getTokenInformation != nullptr &&
+                 openProcessToken(CurrentProcess, TOKEN_QUERY, &token) &&
+                 getTokenInformation(token, TokenUser, &owner, sizeof owner, &length);
     CloseHandle(token);
+    FreeLibrary(advapi32);
     if (!found) {
         return FALSE;
     }

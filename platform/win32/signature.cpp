@@ -1,6 +1,6 @@
-// platform/win32/signature.cpp: asking Windows whether a signed file still matches the
-// digest of its Authenticode signature. wintrust.dll is loaded from the system directory
-// for the call, so the program carries no import of it.
+// platform/win32/signature.cpp: asking Windows whether a signed file is as it was
+// signed. wintrust.dll is loaded from the system directory for the call, so the program
+// carries no import of it.
 #include <stdlib.h>
 
 #include "platform/system.h"
@@ -12,20 +12,6 @@
 namespace {
 
 using WinVerifyTrustFunction = LONG(WINAPI*)(HWND window, GUID* action, void* data);
-
-// WinVerifyTrust reads the file through its handle, and wants a path beside it: the
-// program's own, the file the handle has open. Longest Windows path; the caller frees it.
-constexpr DWORD LongestPath = 32768;
-
-WCHAR* GetProgramPathW() {
-    WCHAR* path = static_cast<WCHAR*>(malloc(LongestPath * sizeof(WCHAR)));
-    // A path cut short, or none, leaves the handle alone to name the file.
-    DWORD length = path != nullptr ? GetModuleFileNameW(nullptr, path, LongestPath) : 0;
-    if (path != nullptr && (length == 0 || length == LongestPath)) {
-        path[0] = L'\0';
-    }
-    return path;
-}
 
 } // namespace
 
@@ -39,7 +25,10 @@ SignatureCheck CheckSignatureDigest(CFileStream& file) {
                               ? reinterpret_cast<WinVerifyTrustFunction>(
                                     reinterpret_cast<void*>(GetProcAddress(wintrust, "WinVerifyTrust")))
                               : nullptr;
-    WCHAR* path = GetProgramPathW();
+    // WinVerifyTrust reads the file through its handle, and wants a path beside it: the
+    // program's own, the file the handle has open. An empty one leaves the handle alone
+    // to name the file.
+    wchar_t* path = GetModulePathW();
     DWORD status = static_cast<DWORD>(TRUST_E_NOSIGNATURE);
     if (winVerifyTrust != nullptr && path != nullptr) {
         const int64_t position = file.GetPosition();

@@ -12,13 +12,22 @@
 #include <filesystem>
 
 #include "engine/install.h"
-#include "engine/payload.h"
+#include "engine/layout.h"
+#include "engine/program_file.h"
 #include "platform/portable/control.h"
 #include "platform/portable/window.h"
 #include "platform/thread.h"
 #include "tests/support.h"
+#include "ui/resource.h"
 
 namespace {
+
+// The installer's texts, handed to the portable backend as the program's resources.
+#define SFX_STRING(id, text) {id, text},
+const PortableString Strings[] = {
+#include "ui/res/strings.inc"
+};
+#undef SFX_STRING
 
 TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     ScratchDir dir;
@@ -29,20 +38,33 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     // A signed one, judged before anything is written, by the system's answer the test sets.
     std::string signedImage = BuildInstaller(PeStub(StubLength, false), "Kelvane", entries);
     AppendCertificateTable(signedImage, 800);
+    // TEMP at the longest the run's paths allow, and one character longer.
+    const std::string longest = dir / std::string(220 - dir.path().size() - 1, 't');
+    const std::string security = "Security software may have blocked it";
     struct Case {
         std::string reason; // in the message
         int status;
         std::string installer; // gone.exe is never written
         std::string temp;
+        DWORD startError = 0; // what starting the setup program fails with, when not its own
         SignatureCheck trust = SignatureCheck::Intact; // of signed.exe
     } cases[] = {
-        {"damaged or incomplete", ExitPackageInvalid, dir / "signed.exe", dir / "temp",
+        {"damaged or incomplete", ExitPackageInvalid, dir / "signed.exe", dir / "temp", 0,
          SignatureCheck::Damaged},
-        {"publisher is not trusted", ExitPublisherDistrusted, dir / "signed.exe", dir / "temp",
+        {"publisher is not trusted", ExitPublisherDistrusted, dir / "signed.exe", dir / "temp", 0,
          SignatureCheck::Distrusted},
         {"the TEMP folder", ExitNameNotInCodePage, dir / "setup.exe", dir / CyrillicName},
         {"damaged or incomplete", ExitPackageInvalid, dir / "gone.exe", dir / "temp"},
-        {"\n" + (dir / "temp") + "\\KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
+        {"\n" + (dir / "temp") + "/KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
+        {"too long:\n\n" + longest + "u\n", ExitTempUnwritable, dir / "setup.exe", longest + "u"},
+        // The pattern is no program: Linux will not run it.
+        {"cannot run on this computer", ExitPlatformUnsupported, dir / "setup.exe", longest},
+        {"cannot run on this computer", ExitPlatformUnsupported, dir / "setup.exe", dir / "temp", 216},
+        {security, ExitSetupNotStarted, dir / "setup.exe", dir / "temp", 5},
+        {security, ExitSetupNotStarted, dir / "setup.exe", dir / "temp", 1260},
+        {security, ExitSetupNotStarted, dir / "setup.exe", dir / "temp", 225},
+        {"\n\nNothing was installed. Please run the installer again.", ExitSetupNotStarted, dir / "setup.exe",
+         dir / "temp", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -60,11 +82,13 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         if (child == 0) {
             int box = open((dir / "box").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
             dup2(box, STDERR_FILENO);
+            PortableSetStrings(Strings, sizeof Strings / sizeof Strings[0]);
             PortableSetCommandLine(("\"" + c.installer + "\"").c_str());
             PortableSetModulePath(c.installer.c_str());
             PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);
-            OpenProgramFile(program);
+            PortableSetStartError(c.startError);
             PortableSetTrustAnswer(c.trust);
+            OpenProgramFile(program);
             // A limit on the size of files makes the setup program's writing fail; the
             // message box stays below it.
             if (c.status == ExitTempUnwritable) {
@@ -83,6 +107,8 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         EXPECT_EQ(c.status & 0xFF, WIFEXITED(ended) ? WEXITSTATUS(ended) : -1) << "POSIX keeps eight bits";
         const std::string box = ReadFileBytes(dir / "box");
         EXPECT_NE(std::string::npos, box.find(c.reason)) << box;
+        EXPECT_EQ(c.reason == security, box.find("Security") != std::string::npos)
+            << "only a refusal blames it";
         EXPECT_TRUE(ListDirectory(c.temp).empty());
     }
 }

@@ -1,29 +1,29 @@
-// tests/ui/installer_fixture.h: what the window tests share: the programs under test, the
-// setup stand-in's record, and a fixture that writes an installer into a scratch
-// directory, starts it there and reads its main window.
+// tests/ui/installer_fixture.h: what the window tests under Wine share: the programs
+// under test, a scratch directory with TEMP and the setup stand-in's settings, the
+// installer started and its window found, and what the stand-in wrote down.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
+#include <regex>
 #include <sstream>
-#include <string>
-#include <vector>
 
-#include "engine/payload.h"
+#include "engine/layout.h"
 #include "tests/support.h"
-#include "tests/ui/driver.h"
+#include "tools/windriver/driver.h"
 #include "ui/resource.h"
 
 // The programs under test, named by the environment (tests/ui/CMakeLists.txt).
 inline std::string Built(const char* name) { return getenv(name) != nullptr ? getenv(name) : ""; }
 
-constexpr char Caption[] = "Kelvane Pro Self-Extractor";
-constexpr char AboutCaption[] = "About Kelvane Pro Self-Extractor";
-constexpr int MessageTextId = 0xFFFF; // a message box's text
+inline const char Caption[] = "Kelvane Pro Self-Extractor";
+inline const char AboutCaption[] = "About Kelvane Pro Self-Extractor";
+inline const int MessageTextId = 0xFFFF; // a message box's text
 // Wine takes DLL overrides for a program from the registry, not from its environment.
-constexpr char OverridesKey[] = "Software\\Wine\\AppDefaults\\installer.exe";
+inline const char OverridesKey[] = "Software\\Wine\\AppDefaults\\installer.exe";
 
 inline void OverrideDlls(const std::vector<std::string>& dlls, const char* how) {
     for (const std::string& dll : dlls) {
@@ -46,6 +46,27 @@ inline StandinRecord ReadStandinRecord(const std::string& path) {
         record[line.substr(0, line.find('='))].push_back(line.substr(line.find('=') + 1));
     }
     return record;
+}
+
+// Checks, while the stand-in still runs, that it runs once, without arguments, in a new
+// folder directly inside temp that TEMP and TMP name for it, beside exactly these entries.
+inline void ExpectRunsInOwnFolder(StandinRecord setup, const std::string& temp,
+                                  const std::vector<std::string>& entries) {
+    ASSERT_EQ(1u, setup["directory"].size()) << "the setup program should run once";
+    const std::string folder = setup["directory"][0];
+    EXPECT_TRUE(SamePath(temp, folder.substr(0, folder.rfind('\\')))) << folder;
+    EXPECT_TRUE(SamePath(folder, setup["temp"][0]) && SamePath(folder, setup["tmp"][0]));
+    // Windows passes the empty text; Wine passes the program's path in quotes.
+    const std::string commandLine = setup["commandline"][0];
+    EXPECT_TRUE(std::regex_match(commandLine, std::regex(R"(("[^"]*\\Setup\.exe")?)", std::regex::icase)))
+        << commandLine;
+    std::vector<std::string> names;
+    for (size_t k = 0; k < entries.size(); ++k) {
+        names.push_back(PayloadEntryTable[k] + 1);
+        EXPECT_TRUE(entries[k] == ReadFileBytes(folder + PayloadEntryTable[k])) << names.back() << " differs";
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, ListDirectory(folder));
 }
 
 class InstallerTest : public ::testing::Test {

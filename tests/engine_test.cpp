@@ -61,6 +61,14 @@ TEST(CreateUniquelyNamed, SkipsTakenNamesAndStopsAtAnyOtherFailure) {
     }
 }
 
+// What the system answers for a well-formed table: Windows reads the stand-in bytes as
+// PKCS#7 and finds no signature there; the portable backend answers what it is told.
+#ifdef _WIN32
+constexpr SignatureCheck WellFormedTableAnswer = SignatureCheck::Damaged;
+#else
+constexpr SignatureCheck WellFormedTableAnswer = SignatureCheck::Intact;
+#endif
+
 // A well-formed table that ends the file ends the payload. A security entry of zeros,
 // or no header to hold one, is unsigned; any other entry claims a signature, and a
 // claim without such a table is damage (Misplaced).
@@ -102,10 +110,10 @@ TEST(PayloadBounds, EndAtAWellFormedCertificateTableThatEndsTheFile) {
             const int64_t table = signature == Signature::AtEnd ? 600 : 0;
             EXPECT_EQ(static_cast<int64_t>(changed.size()) - table, bounds.end) << at << ": " << bytes;
             EXPECT_EQ(signature == Signature::None    ? SignatureCheck::Unsigned
-                      : signature == Signature::AtEnd ? SignatureCheck::Intact
+                      : signature == Signature::AtEnd ? WellFormedTableAnswer
                                                       : SignatureCheck::Damaged,
                       CheckSignature(file.stream))
-                << "the system, asked only of a well-formed table, answers Intact";
+                << at << ": " << bytes;
         }
     }
 }

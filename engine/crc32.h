@@ -14,9 +14,9 @@ class CCrc32 {
     uint32_t GetValue() const { return ~m_value; }
 
   private:
-    friend class CCrc32x8; // which starts from the same table
-    uint32_t m_table[256]; // [b]: the remainder of byte b
-    uint32_t m_value = 0xFFFFFFFF;
+    friend class CCrc32x8;         // which starts from the same table
+    uint32_t m_value = 0xFFFFFFFF; // first: the stub reaches it in fewer bytes
+    uint32_t m_table[256];         // [b]: the remainder of byte b
 };
 
 // The same CRC eight bytes at a time ("slicing by 8"), for sfxpack, which digests whole

@@ -14,8 +14,9 @@ namespace {
 
 // Copies the data of one entry, as far as the payload holds it, from the program file to
 // its output, block by block, with one progress position per block; the digest takes in
-// every byte read.
-void CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
+// every byte read. False when a read delivers less than the layout promised: a network
+// share that drops, a drive pulled.
+bool CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
                    CExtractProgress& progress, CCrc32& digest) {
     unsigned char buffer[CopyBlockSize];
     program.Seek(entry.offset);
@@ -32,9 +33,10 @@ void CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t tota
         }
         progress.OnPosition(ProgressPercent(static_cast<int32_t>(program.GetPosition()), total));
         if (got < block) {
-            return;
+            return false;
         }
     }
+    return true;
 }
 
 // Closes an entry's output; the setup program's into its hold.
@@ -89,9 +91,14 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
     PayloadEntry entry;
     while (walk.Next(entry)) {
         CFileStream output;
-        bool written = output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeWrite);
+        // Created new: a name already taken in a folder of the run's own was put there by
+        // someone else, and is not written through.
+        bool written =
+            output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeCreateNew);
         digest.Update(entry.field, LengthFieldDigits);
-        CopyEntryData(program, entry, total, output, progress, digest);
+        if (!CopyEntryData(program, entry, total, output, progress, digest)) {
+            result = ExtractResult::Truncated;
+        }
         CFileStream* hold = entry.index == 0 ? setupHold : nullptr;
         written = written && CloseOutput(output, hold);
         if (!written && result == ExtractResult::Complete) {
@@ -101,10 +108,10 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
             hold->Close();
         }
     }
-    if (walk.GetEnd() != WalkEnd::Complete && result == ExtractResult::Complete) {
+    if (walk.GetEnd() != WalkEnd::Complete) {
         result = ExtractResult::Truncated;
     }
-    if (seal.hasDigest && digest.GetValue() != seal.digest && result == ExtractResult::Complete) {
+    if (result == ExtractResult::Complete && seal.hasDigest && digest.GetValue() != seal.digest) {
         result = ExtractResult::BadDigest;
     }
     progress.OnPosition(100);
@@ -112,24 +119,21 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
     return result;
 }
 
-ExtractResult ExtractPayload(CProgressCtrl& progress, CWnd& status, const CString& targetDirectory,
-                             CFileStream& setupHold) {
-    CFileStream program;
-    switch (OpenProgramFile(program)) {
-    case ProgramFileResult::Opened:
-        break;
-    case ProgramFileResult::NotOpened:
-        return ExtractResult::NoProgramFile;
-    case ProgramFileResult::Unnamed:
-        return ExtractResult::UnnamedProgramFile;
-    }
-    // Only a changed file counts: whether its signer is trusted is for Windows to judge
-    // when it starts the setup program, and a system that cannot check lets it pass.
-    if (FindPayloadBounds(program).signature == Signature::AtEnd &&
-        CheckSignatureDigest(program) == DigestCheck::Mismatch) {
-        return ExtractResult::BadDigest;
-    }
+ExtractResult ExtractPayload(CFileStream& program, CProgressCtrl& progress, CWnd& status,
+                             const CString& targetDirectory, CFileStream& setupHold) {
     CWindowProgress windows(progress, status);
     const PayloadSeal seal = {OwnSeal.length, OwnSeal.digestState == SealHasCrc32, OwnSeal.digest};
     return ExtractPayloadFrom(program, seal, targetDirectory, windows, &setupHold);
+}
+
+SignatureCheck CheckSignature(CFileStream& program) {
+    switch (FindPayloadBounds(program).signature) {
+    case Signature::None:
+        return SignatureCheck::Unsigned;
+    case Signature::Misplaced:
+        return SignatureCheck::Damaged;
+    case Signature::AtEnd:
+        break;
+    }
+    return CheckSignatureDigest(program);
 }

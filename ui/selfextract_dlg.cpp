@@ -9,9 +9,9 @@
 #include "platform/thread.h"
 #include "ui/about_dlg.h"
 
-CSelfExtractDlg::CSelfExtractDlg(CWnd* pParent)
-    : CDialog(IDD_SELFEXTRACT_DIALOG, pParent), m_threadParams{nullptr, nullptr} {
-    m_strTitle = GetInstallTitle();
+CSelfExtractDlg::CSelfExtractDlg(CFileStream& program, CWnd* pParent)
+    : CDialog(IDD_SELFEXTRACT_DIALOG, pParent), m_threadParams{nullptr, nullptr, &program} {
+    m_strTitle = GetInstallTitle(program);
     m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
 }
 
@@ -118,7 +118,7 @@ void CSelfExtractDlg::OnOK() {
 
 void CSelfExtractDlg::OnSysCommand(UINT nID, LPARAM) {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg dlgAbout;
+        CAboutDlg dlgAbout(*m_threadParams.program);
         dlgAbout.DoModal();
     } else {
         Default();
@@ -126,6 +126,6 @@ void CSelfExtractDlg::OnSysCommand(UINT nID, LPARAM) {
 }
 
 void CSelfExtractDlg::OnAbout() {
-    CAboutDlg dlgAbout;
+    CAboutDlg dlgAbout(*m_threadParams.program);
     dlgAbout.DoModal();
 }

@@ -36,7 +36,9 @@ const char VerifyUsage[] =
     "and certificate table, which must end the file, and the payload's CRC-32 the one\n"
     "the stub's seal records, when it records one. Prints nothing and exits 0\n"
     "when it is; otherwise prints one line naming the entry and what is wrong, and\n"
-    "exits 2.\n"
+    "exits 2. A signature is judged by its form only (a WIN_CERTIFICATE of PKCS#7\n"
+    "signed data that ends the file), as the stub judges it before asking Windows:\n"
+    "its digest is not checked.\n"
     "\n"
     "Options:\n"
     "      --stub-length N   the payload starts at byte N (for stubs without a seal)\n"
@@ -77,7 +79,8 @@ std::string DescribeSignature(const PayloadBounds& bounds) {
     }
     return FormatText("certificate table at %lld, %lld bytes%s", static_cast<long long>(bounds.tableOffset),
                       static_cast<long long>(bounds.tableSize),
-                      bounds.signature == Signature::AtEnd ? "" : ", not at the end of the file");
+                      bounds.signature == Signature::AtEnd ? " (its digest is not checked here)"
+                                                           : ", not a well-formed table ending the file");
 }
 
 std::string SignatureAsJson(const PayloadBounds& bounds) {

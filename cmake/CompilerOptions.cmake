@@ -24,11 +24,13 @@ endif()
 
 # Code that ships in the stub: no exceptions, no run-time type information, and on
 # Windows built for size, each function in its own section so that the linker drops
-# what the stub does not call.
+# what the stub does not call. Data keeps the usual sections: given sections of their own,
+# zero-initialised objects land in the writable data, which then costs the file a
+# 512-byte section.
 function(sfx_stub_code target)
     target_compile_options(${target} PRIVATE -fno-exceptions -fno-rtti)
     if(WIN32)
-        target_compile_options(${target} PRIVATE -Os -ffunction-sections -fdata-sections
+        target_compile_options(${target} PRIVATE -Os -ffunction-sections
                                -fno-asynchronous-unwind-tables -fno-threadsafe-statics)
     endif()
 endfunction()

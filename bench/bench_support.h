@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "engine/payload.h"
+#include "engine/layout.h"
 
 // Entry sizes of the benchmark installer: 256 MiB in all.
 extern const size_t BenchEntrySizes[PayloadEntryCount];

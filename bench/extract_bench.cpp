@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/bench_support.h"
+#include "engine/extract.h"
 #include "platform/portable/window.h"
 
 namespace {

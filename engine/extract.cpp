@@ -1,9 +1,11 @@
 // engine/extract.cpp: copying the payload entries out of the installer file.
-#include "engine/payload.h"
+#include "engine/extract.h"
 
 #include <stdint.h>
 #include <string.h>
 
+#include "engine/program_file.h"
+#include "engine/walk.h"
 #include "platform/system.h"
 
 namespace {
@@ -62,12 +64,6 @@ void CWindowProgress::OnPosition(int percent) { m_progress.SendMessage(PBM_SETPO
 void CWindowProgress::OnEnd() {
     m_progress.ShowWindow(SW_HIDE);
     m_status.ShowWindow(SW_SHOWNORMAL);
-}
-
-int ProgressPercent(int32_t position, int32_t fileLength) {
-    float total = static_cast<float>(fileLength);
-    double quotient = static_cast<double>(position) / static_cast<double>(total);
-    return static_cast<int>(quotient * 100.0);
 }
 
 ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const CString& targetDirectory,

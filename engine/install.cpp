@@ -3,10 +3,11 @@
 // status callers can act on.
 #include "engine/install.h"
 
-#include "engine/payload.h"
+#include "engine/extract.h"
+#include "engine/layout.h"
+#include "engine/messages.h"
 #include "platform/process.h"
 #include "platform/system.h"
-#include "ui/resource.h"
 
 namespace {
 
@@ -28,13 +29,13 @@ constexpr int DriveRootLength = 3;
 // The run's folder in TEMP is named after the process and a number: a process id is
 // unique while the process runs, so only a folder left by an earlier process with the
 // same id, or made by someone else, takes a name.
-const char* const RunFolderPrefix = "\\KelvaneSetup-";
+const char* const RunFolderPrefix = SFX_PATH_SEPARATOR "KelvaneSetup-";
 constexpr uint32_t RunFolderAttempts = 100;
 
 // How the run ends: the process's status, what the user is told when something went
-// wrong (string table identifiers; 0 for nothing), and whether a setup program may still
-// be using the unpacked files. A message that names a file or folder gives it between
-// the problem and the advice.
+// wrong (string table identifiers, engine/messages.h; 0 for nothing), and whether a
+// setup program may still be using the unpacked files. A message that names a file or
+// folder gives it between the problem and the advice.
 struct InstallEnd {
     UINT exitCode;
     UINT problem;
@@ -201,7 +202,9 @@ void CleanUpTemp(const CString& temp, const CString& runFolder) {
         DeleteFileA(runFolder + name);
     }
     RemoveDirectoryA(runFolder);
-    const CString driveRoot = GetEnvironmentText("windir").Left(DriveRootLength);
+    CString windir;
+    GetEnvironmentUtf8("windir", windir);
+    const CString driveRoot = windir.Left(DriveRootLength);
     for (const char* directory : StrayDirectoryTable) {
         RemoveDirectoryA(driveRoot + directory);
     }

@@ -33,12 +33,13 @@ constexpr int ExitPackageInvalid = 1620; // the installer file is unreadable, em
 constexpr int ExitTempUnwritable = 1632;
 
 // The installer's message box for what went wrong, under the installer's caption (both
-// texts from the string table, ui/res/strings.inc), owned by owner so that it stays in
+// texts from the string table, engine/messages.h), owned by owner so that it stays in
 // front of it.
 void ShowErrorBox(CWnd& owner, UINT messageId);
 void ShowErrorBox(CWnd& owner, const CString& message);
 
-// Runs the whole install and ends the process; never returns. param points to an
+// Runs the whole install, tells the user what went wrong (engine/messages.h) and ends
+// the process with the run's status; never returns. param points to an
 // InstallThreadParams, read once at the start.
 UINT InstallThreadProc(void* param);
 

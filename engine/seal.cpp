@@ -1,6 +1,6 @@
 // engine/seal.cpp: the one definition of StubLength, inside the seal block.
 #include "engine/seal.h"
-#include "engine/payload.h"
+#include "engine/layout.h"
 
 // Read-only data: the build writes the length into the file after linking, nothing writes
 // it at run time. Not volatile itself (that would move it to the writable data, which would

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/program_file.h"
 #include "tools/sfxpack/unpack.h"
 
 namespace fs = std::filesystem;

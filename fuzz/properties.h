@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "engine/extract.h"
 #include "tools/sfxpack/layout.h"
 
 // The layout list and verify read: entries one after the other inside the payload, none

@@ -44,8 +44,7 @@ class CFileStream {
     static bool GetInfo(const char* path, FileInfo& info);
 
     // Operations
-    // Paths are Windows paths; the portable backend maps them onto the host (see
-    // platform/portable/control.h).
+    // Paths are the system's own: in the code page on Windows, as they are on POSIX.
     bool Open(const char* path, OpenMode mode);
     // Returns the bytes delivered: fewer than asked only at the end of the file or on error.
     size_t Read(void* buffer, size_t count);

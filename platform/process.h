@@ -9,7 +9,7 @@
 
 #ifndef _WIN32
 // Windows declares these in its own headers; the portable backend supplies them under
-// the same names, on host paths mapped as platform/portable/control.h describes.
+// the same names, on host paths.
 BOOL SetCurrentDirectoryA(const char* path);
 BOOL DeleteFileA(const char* path);
 // Makes a directory that only this user may enter; fails when the name exists, with

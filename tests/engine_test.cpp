@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/payload.h"
+#include "engine/bounds.h"
+#include "engine/extract.h"
+#include "engine/layout.h"
+#include "engine/program_file.h"
+#include "engine/progress.h"
 #include "tests/support.h"
 
 #ifndef _WIN32

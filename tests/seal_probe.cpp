@@ -2,7 +2,8 @@
 // StubLength it reads at run time equals its own file's length.
 #include <stdio.h>
 
-#include "engine/payload.h"
+#include "engine/layout.h"
+#include "engine/program_file.h"
 #include "platform/system.h"
 
 int main() {

@@ -11,7 +11,7 @@
 #include <iterator>
 #include <random>
 
-#include "engine/payload.h"
+#include "engine/layout.h"
 #include "engine/seal.h"
 
 namespace fs = std::filesystem;

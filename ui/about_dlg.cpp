@@ -1,7 +1,7 @@
 // ui/about_dlg.cpp: the About box and its size line.
 #include "ui/about_dlg.h"
 
-#include "engine/payload.h"
+#include "engine/program_file.h"
 #include "ui/resource.h"
 
 CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {

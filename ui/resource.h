@@ -2,6 +2,8 @@
 // resource script and the code. Plain #defines, because the resource compiler reads them.
 #pragma once
 
+#include "engine/messages.h"
+
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101
 #define IDD_SELFEXTRACT_DIALOG 102
@@ -9,21 +11,8 @@
 #define IDB_ABOUTLOGO 132
 #define IDB_LOGO 133
 
-// The string table's texts (ui/res/strings.inc), in the one block of sixteen that holds
-// IDS_ABOUTBOX: the table stores its strings in such blocks.
-#define IDS_CAPTION 96
-#define IDS_DAMAGED 97
-#define IDS_INSTALLER_UNNAMED 98
-#define IDS_TEMP_UNNAMED 99
-#define IDS_TEMP_UNSET 100
-#define IDS_TEMP_UNSET_ADVICE 102
-#define IDS_TEMP_UNUSABLE 103
-#define IDS_ENTRIES_UNWRITABLE 104
-#define IDS_TEMP_ADVICE 105
-#define IDS_SETUP_CHANGED 106
-#define IDS_SETUP_CHANGED_ADVICE 107
-#define IDS_SETUP_NOT_STARTED 108
-#define IDS_SETUP_NOT_STARTED_ADVICE 109
+// The dialogs' texts in the string table (ui/res/strings.inc), in the block of sixteen
+// that holds the install run's (engine/messages.h).
 #define IDS_WINDOW_FAILED 110
 #define IDS_WORKER_FAILED 111
 

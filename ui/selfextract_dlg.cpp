@@ -2,7 +2,7 @@
 // Install, the progress of the extraction and the status text while setup runs.
 #include "ui/selfextract_dlg.h"
 
-#include "engine/payload.h"
+#include "engine/program_file.h"
 #include "platform/app.h"
 #include "platform/gdi.h"
 #include "platform/menu.h"

@@ -1,5 +1,4 @@
-// platform/portable/process.cpp: the process services of the install run on POSIX, on
-// Windows paths mapped onto the host.
+// platform/portable/process.cpp: the process services of the install run on POSIX.
 #include "platform/process.h"
 
 #include <errno.h>
@@ -9,19 +8,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/portable/control.h"
-
 extern char** environ;
 
-BOOL SetCurrentDirectoryA(const char* path) { return chdir(PortableHostPath(path)) == 0; }
+BOOL SetCurrentDirectoryA(const char* path) { return chdir(path) == 0; }
 
-BOOL DeleteFileA(const char* path) { return unlink(PortableHostPath(path)) == 0; }
+BOOL DeleteFileA(const char* path) { return unlink(path) == 0; }
 
-BOOL CreateDirectoryA(const char* path, void* /*security*/) {
-    return mkdir(PortableHostPath(path), 0700) == 0;
-}
+BOOL CreateDirectoryA(const char* path, void* /*security*/) { return mkdir(path, 0700) == 0; }
 
-BOOL RemoveDirectoryA(const char* path) { return rmdir(PortableHostPath(path)) == 0; }
+BOOL RemoveDirectoryA(const char* path) { return rmdir(path) == 0; }
 
 DWORD GetLastError() { return errno == EEXIST ? ERROR_ALREADY_EXISTS : static_cast<DWORD>(errno); }
 
@@ -38,8 +33,8 @@ StartResult StartProgram(const char* path, const char* directory, ProgramProcess
     }
     char* noArguments[] = {nullptr};
     pid_t child;
-    bool started = posix_spawn_file_actions_addchdir_np(&actions, PortableHostPath(directory)) == 0 &&
-                   posix_spawn(&child, PortableHostPath(path), &actions, nullptr, noArguments, environ) == 0;
+    bool started = posix_spawn_file_actions_addchdir_np(&actions, directory) == 0 &&
+                   posix_spawn(&child, path, &actions, nullptr, noArguments, environ) == 0;
     posix_spawn_file_actions_destroy(&actions);
     if (!started) {
         return StartResult::Failed;

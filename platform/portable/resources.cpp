@@ -1,28 +1,24 @@
 // platform/portable/resources.cpp: the program's string resources, where there are no
-// resources: the installer's string table, compiled in from the list the resource
-// script reads (ui/res/strings.inc).
+// resources: the table the program hands over (control.h).
 #include "platform/cstring.h"
-#include "ui/resource.h"
+#include "platform/portable/control.h"
 
 namespace {
 
-struct StringResource {
-    unsigned id;
-    const char* text;
-};
-
-#define SFX_STRING(id, text) {id, text},
-const StringResource StringTable[] = {
-#include "ui/res/strings.inc"
-};
-#undef SFX_STRING
+const PortableString* g_strings = nullptr; // borrowed
+size_t g_stringCount = 0;
 
 } // namespace
 
+void PortableSetStrings(const PortableString* table, size_t count) {
+    g_strings = table;
+    g_stringCount = count;
+}
+
 bool CString::LoadString(unsigned nID) {
-    for (const StringResource& string : StringTable) {
-        if (string.id == nID) {
-            *this = string.text;
+    for (size_t i = 0; i < g_stringCount; ++i) {
+        if (g_strings[i].id == nID) {
+            *this = g_strings[i].text;
             return true;
         }
     }

@@ -1,6 +1,5 @@
 // platform/portable/system.cpp: the outside view of the portable process: the command
-// line, the module path, the environment, the host directory standing for a drive root
-// and the 8-bit names of paths.
+// line, the module path, the environment and the 8-bit names of paths.
 #include "platform/system.h"
 
 #include <limits.h>
@@ -14,11 +13,7 @@ namespace {
 CString g_commandLine;
 CString g_modulePath;
 bool g_modulePathSet = false;
-CString g_driveRoot;
 bool g_asciiCodePage = false;
-bool g_hostPaths = false;
-
-bool IsDriveLetter(char ch) { return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z'); }
 
 } // namespace
 
@@ -30,10 +25,6 @@ void PortableSetModulePath(const char* path) {
     g_modulePath = path;
     g_modulePathSet = true;
 }
-
-void PortableSetDriveRoot(const char* hostDirectory) { g_driveRoot = hostDirectory; }
-
-void PortableSetHostPaths(bool hostPaths) { g_hostPaths = hostPaths; }
 
 // Only Windows checks Authenticode signatures.
 DigestCheck CheckSignatureDigest(CFileStream&) { return DigestCheck::NotChecked; }
@@ -68,29 +59,5 @@ bool GetAnsiPath(const char* utf8Path, CString& ansiPath) {
         }
     }
     // As on Windows: a path that names nothing keeps its '?', an existing one has no name.
-    return !outsideCodePage || access(PortableHostPath(utf8Path), F_OK) != 0;
-}
-
-CString PortableHostPath(const char* path) {
-    if (g_hostPaths) {
-        return CString(path);
-    }
-    CString windowsPath(path);
-    const char* rest = windowsPath;
-    CString host;
-    bool driveRelative = false;
-    if (IsDriveLetter(rest[0]) && rest[1] == ':') {
-        rest += 2;
-        driveRelative = true;
-    }
-    if (rest[0] == '\\' || driveRelative) {
-        host = g_driveRoot.IsEmpty() ? CString("/") : g_driveRoot + "/";
-    }
-    CString mapped(rest);
-    for (int i = 0; i < mapped.GetLength(); ++i) {
-        if (mapped.GetAt(i) == '\\') {
-            mapped.SetAt(i, '/');
-        }
-    }
-    return host + mapped;
+    return !outsideCodePage || access(utf8Path, F_OK) != 0;
 }

@@ -12,13 +12,21 @@
 #include <filesystem>
 
 #include "engine/install.h"
-#include "engine/payload.h"
+#include "engine/layout.h"
 #include "platform/portable/control.h"
 #include "platform/portable/window.h"
 #include "platform/thread.h"
 #include "tests/support.h"
+#include "ui/resource.h"
 
 namespace {
+
+// The installer's texts, handed to the portable backend as the program's resources.
+#define SFX_STRING(id, text) {id, text},
+const PortableString Strings[] = {
+#include "ui/res/strings.inc"
+};
+#undef SFX_STRING
 
 TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     ScratchDir dir;
@@ -36,7 +44,7 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
          dir / "temp"},
         {"the TEMP folder", ExitNameNotInCodePage, dir / "setup.exe", dir / CyrillicName},
         {"damaged or incomplete", ExitPackageInvalid, dir / "gone.exe", dir / "temp"},
-        {"\n" + (dir / "temp") + "\\KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
+        {"\n" + (dir / "temp") + "/KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -53,6 +61,7 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         if (child == 0) {
             int box = open((dir / "box").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
             dup2(box, STDERR_FILENO);
+            PortableSetStrings(Strings, sizeof Strings / sizeof Strings[0]);
             PortableSetCommandLine(("\"" + c.installer + "\"").c_str());
             PortableSetModulePath(c.installer.c_str());
             PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);

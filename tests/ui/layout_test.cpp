@@ -5,7 +5,7 @@
 
 #include "engine/install.h"
 #include "tests/support.h"
-#include "tests/ui/driver.h"
+#include "tools/windriver/driver.h"
 #include "ui/resource.h"
 
 namespace {

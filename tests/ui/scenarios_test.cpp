@@ -11,10 +11,11 @@
 #include <sstream>
 
 #include "engine/install.h"
-#include "engine/payload.h"
+#include "engine/layout.h"
+#include "platform/file.h"
 #include "platform/process.h"
 #include "tests/support.h"
-#include "tests/ui/driver.h"
+#include "tools/windriver/driver.h"
 #include "ui/resource.h"
 
 namespace {

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "tests/ui/driver.h"
+#include "tools/windriver/driver.h"
 #include "ui/resource.h"
 
 namespace {

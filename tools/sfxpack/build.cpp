@@ -5,7 +5,8 @@
 
 #include <stdio.h>
 
-#include "engine/payload.h"
+#include "engine/bounds.h"
+#include "engine/layout.h"
 #include "tools/sfxpack/seal.h"
 #include "tools/sfxpack/sysfile.h"
 #include "tools/sfxpack/title.h"

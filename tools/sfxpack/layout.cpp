@@ -4,6 +4,7 @@
 #include <inttypes.h>
 #include <string.h>
 
+#include "engine/program_file.h"
 #include "engine/seal.h"
 #include "tools/sfxpack/seal.h"
 #include "tools/sfxpack/sysfile.h"

@@ -7,7 +7,8 @@
 
 #include <string>
 
-#include "engine/payload.h"
+#include "engine/bounds.h"
+#include "engine/walk.h"
 #include "tools/sfxpack/cli.h"
 
 enum class LayoutProblem {

@@ -122,7 +122,6 @@ CommandResult RunCommand(const Arguments& args) {
 } // namespace
 
 int main(int argc, char** argv) {
-    UseHostPaths();
     CommandResult result = RunCommand(GetUtf8Arguments(argc, argv));
     if (result.Failed()) {
         fprintf(stderr, "sfxpack: %s\n", result.message.c_str());

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "engine/payload.h"
+#include "engine/bounds.h"
 #include "engine/seal.h"
 
 namespace {

@@ -27,9 +27,6 @@ Arguments GetUtf8Arguments(int argc, char** argv);
 // A UTF-8 path as the system's 8-bit functions take it (CFileStream); false when the
 // path holds a character the system code page lacks.
 bool ToSystemPath(const std::string& path, std::string& systemPath);
-// From now on CFileStream takes paths as the host writes them, backslashes and all,
-// where its portable backend would read them as Windows paths. main calls it first.
-void UseHostPaths();
 
 // --- Built from the above (sysfile.cpp) ----------------------------------------------
 

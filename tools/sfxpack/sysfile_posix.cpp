@@ -7,8 +7,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/portable/control.h"
-
 bool RenameReplacing(const std::string& from, const std::string& to) {
     return rename(from.c_str(), to.c_str()) == 0;
 }
@@ -33,5 +31,3 @@ bool ToSystemPath(const std::string& path, std::string& systemPath) {
     systemPath = path;
     return true;
 }
-
-void UseHostPaths() { PortableSetHostPaths(true); }

@@ -76,6 +76,3 @@ bool ToSystemPath(const std::string& path, std::string& systemPath) {
     systemPath.assign(name.GetString(), static_cast<size_t>(name.GetLength()));
     return true;
 }
-
-// Windows paths are the system's own.
-void UseHostPaths() {}

@@ -1,7 +1,7 @@
 // tools/sfxpack/title.cpp: checking, encoding and padding the installer title.
 #include "tools/sfxpack/title.h"
 
-#include "engine/payload.h"
+#include "engine/layout.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "engine/payload.h"
+#include "engine/progress.h"
 #include "tools/sfxpack/cli.h"
 
 struct ExtractRequest {

@@ -1,6 +1,6 @@
-// tests/ui/driver.h: drives an installer from outside, the way a user meets it: starts it,
+// tools/windriver/driver.h: drives an installer from outside, the way a user meets it: starts it,
 // finds its windows, reads controls, clicks and types with real input, and collects the
-// exit status. The window tests and the demo (tools/demo) use it.
+// exit status. The demo (tools/demo) and the window tests (tests/ui) use it.
 #pragma once
 
 #include <windows.h>

@@ -1,5 +1,5 @@
-// tests/ui/driver.cpp: starting installers and acting on their windows from outside.
-#include "tests/ui/driver.h"
+// tools/windriver/driver.cpp: starting installers and acting on their windows from outside.
+#include "tools/windriver/driver.h"
 
 #include <filesystem>
 

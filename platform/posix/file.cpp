@@ -1,6 +1,5 @@
-// platform/portable/file.cpp: the system calls under CFileStream, on POSIX descriptors.
-// Paths arrive in Windows form and are mapped onto the host first, unless the program
-// works with host paths (control.h).
+// platform/posix/file.cpp: the system calls under CFileStream, on POSIX descriptors.
+// Paths are the host's own, taken as they are.
 #include "platform/file.h"
 
 #include <errno.h>
@@ -8,8 +7,6 @@
 #include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include "platform/portable/control.h"
 
 namespace {
 
@@ -21,10 +18,9 @@ const int OpenFlags[] = {O_RDONLY, O_WRONLY | O_CREAT | O_TRUNC, O_WRONLY | O_CR
 } // namespace
 
 intptr_t CFileStream::OsOpen(const char* path, OpenMode mode) {
-    CString hostPath = PortableHostPath(path);
     // Windows runs any file that holds a program; here the file needs the right to run,
     // so that an extracted setup program can be started.
-    int fd = open(hostPath, OpenFlags[mode] | O_CLOEXEC, 0777);
+    int fd = open(path, OpenFlags[mode] | O_CLOEXEC, 0777);
     if (fd < 0) {
         return InvalidHandle;
     }

@@ -1,4 +1,4 @@
-// platform/portable/file_tools.cpp: the system calls under the part of CFileStream that
+// platform/posix/file_tools.cpp: the system calls under the part of CFileStream that
 // only the tools use, on POSIX descriptors and Linux's splice (see
 // platform/file_tools.cpp).
 #include "platform/file.h"
@@ -8,7 +8,7 @@
 #include <sys/types.h>
 #include <unistd.h>
 
-#include "platform/portable/control.h"
+#include "platform/posix/copy_limit.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ int64_t SpliceRange(int from, loff_t in, int to, const loff_t toOffset, int64_t 
 
 } // namespace
 
-void PortableLimitKernelCopy(int64_t bytes) { g_kernelCopyLimit = bytes; }
+void PosixLimitKernelCopy(int64_t bytes) { g_kernelCopyLimit = bytes; }
 
 int64_t CFileStream::OsCopy(intptr_t from, int64_t fromOffset, intptr_t to, int64_t toOffset, int64_t count) {
     if (g_kernelCopyLimit >= 0 && count > g_kernelCopyLimit) {
@@ -88,7 +88,7 @@ bool CFileStream::GetInfo(FileInfo& info) const {
 
 bool CFileStream::GetInfo(const char* path, FileInfo& info) {
     struct stat status;
-    if (stat(PortableHostPath(path), &status) != 0) {
+    if (stat(path, &status) != 0) {
         return false;
     }
     FillInfo(status, info);

@@ -1,49 +1,9 @@
-// engine/payload.cpp: finding the program file and reading the payload's fixed parts.
-#include "engine/payload.h"
+// engine/program_file.cpp: finding the program file and reading its title.
+#include "engine/program_file.h"
 
-#include <stdlib.h>
-
+#include "engine/bounds.h"
+#include "engine/layout.h"
 #include "platform/system.h"
-
-const char* const PayloadEntryTable[PayloadEntryCount] = {
-    "\\Setup.exe", "\\Setup.jar", "\\setup.aux", "\\setup.cls", "\\knxf.dat", "\\knxr.dat", "\\knxl.dat",
-};
-
-namespace {
-
-constexpr unsigned char DigitBias = 10;
-
-} // namespace
-
-// --- Layout -----------------------------------------------------------------------
-
-int32_t IntPower(int32_t base, int32_t exponent) {
-    // Unsigned arithmetic wraps the way the 32-bit product does, without overflow.
-    uint32_t result = 1;
-    for (int32_t i = 0; i < exponent; ++i) {
-        result *= static_cast<uint32_t>(base);
-    }
-    return static_cast<int32_t>(result);
-}
-
-int32_t DecodeEntryLength(const unsigned char field[LengthFieldDigits]) {
-    uint32_t sum = 0;
-    for (int k = 0; k < LengthFieldDigits; ++k) {
-        uint32_t digit = static_cast<uint32_t>(field[k]) - DigitBias;
-        sum += digit * static_cast<uint32_t>(IntPower(10, LengthFieldDigits - 1 - k));
-    }
-    return static_cast<int32_t>(sum);
-}
-
-void EncodeEntryLength(int32_t length, unsigned char field[LengthFieldDigits]) {
-    uint32_t rest = static_cast<uint32_t>(length);
-    for (int k = LengthFieldDigits - 1; k >= 0; --k) {
-        field[k] = static_cast<unsigned char>(rest % 10 + DigitBias);
-        rest /= 10;
-    }
-}
-
-// --- Reading the program file ------------------------------------------------------
 
 CString ParseProgramPath(const char* commandLine) {
     const char* start = commandLine;
@@ -116,9 +76,4 @@ CString GetInstallTitle() {
         return "UNKNOWN";
     }
     return ReadInstallTitle(stream, StubLength);
-}
-
-CString GetEnvironmentText(const char* name) {
-    const char* value = getenv(name);
-    return value != nullptr ? value : "";
 }

@@ -1,0 +1,86 @@
+// engine/bounds.cpp: where an installer's payload ends, from the PE header's security
+// entry.
+#include "engine/bounds.h"
+
+namespace {
+
+// The PE header, as far as the signature is concerned; every number is little-endian.
+constexpr int64_t DosPeHeaderOffset = 0x3C; // where the DOS header keeps the PE header's offset
+// From the start of the PE header: the signature, the COFF header and the optional
+// header, whose data directories follow a count of them.
+constexpr int CoffOptionalLength = 4 + 16;
+constexpr int OptionalHeader = 4 + 20;
+constexpr uint32_t PeSignature = 0x00004550; // "PE\0\0"
+constexpr uint32_t Pe32Magic = 0x10B;
+constexpr uint32_t Pe32PlusMagic = 0x20B;
+constexpr int Pe32Directories = 96;
+constexpr int Pe32PlusDirectories = 112;
+constexpr uint32_t SecurityDirectory = 4;
+constexpr int DirectoryEntryLength = 8;
+// Enough of the header to reach the security entry of either kind of optional header.
+constexpr int PeHeaderLength =
+    OptionalHeader + Pe32PlusDirectories + (SecurityDirectory + 1) * DirectoryEntryLength;
+// A certificate table holds at least one WIN_CERTIFICATE header.
+constexpr int64_t CertificateHeaderLength = 8;
+constexpr int64_t SigningAlignment = 8;
+
+} // namespace
+
+bool ReadAt(CFileStream& file, int64_t limit, int64_t offset, unsigned char* bytes, int64_t count) {
+    return offset >= 0 && offset <= limit - count && file.Seek(offset) &&
+           file.Read(bytes, static_cast<size_t>(count)) == static_cast<size_t>(count);
+}
+
+PayloadBounds FindPayloadBounds(CFileStream& file) {
+    PayloadBounds bounds;
+    file.SeekToEnd();
+    bounds.fileLength = bounds.end = file.GetPosition();
+    unsigned char header[PeHeaderLength];
+    if (!ReadAt(file, bounds.fileLength, 0, header, 2) || header[0] != 'M' || header[1] != 'Z' ||
+        !ReadAt(file, bounds.fileLength, DosPeHeaderOffset, header, 4)) {
+        return bounds;
+    }
+    const int64_t peHeader = ReadLittleEndian(header, 4);
+    if (!ReadAt(file, bounds.fileLength, peHeader, header, PeHeaderLength) ||
+        ReadLittleEndian(header, 4) != PeSignature) {
+        return bounds;
+    }
+    const uint32_t magic = ReadLittleEndian(header + OptionalHeader, 2);
+    const int directories = magic == Pe32Magic ? Pe32Directories : Pe32PlusDirectories;
+    const int entry = directories + static_cast<int>(SecurityDirectory) * DirectoryEntryLength;
+    // The optional header must hold the entry, and its count of directories include it.
+    if ((magic != Pe32Magic && magic != Pe32PlusMagic) ||
+        ReadLittleEndian(header + CoffOptionalLength, 2) <
+            static_cast<uint32_t>(entry + DirectoryEntryLength) ||
+        ReadLittleEndian(header + OptionalHeader + directories - 4, 4) <= SecurityDirectory) {
+        return bounds;
+    }
+    const unsigned char* table = header + OptionalHeader + entry;
+    bounds.tableOffset = ReadLittleEndian(table, 4);
+    bounds.tableSize = ReadLittleEndian(table + 4, 4);
+    if (bounds.tableOffset == 0 && bounds.tableSize == 0) {
+        return bounds;
+    }
+    bounds.directoryOffset = peHeader + OptionalHeader + entry;
+    // Both are 32-bit values: their sum cannot overflow here.
+    const bool atEnd = bounds.tableSize >= CertificateHeaderLength &&
+                       bounds.tableOffset + bounds.tableSize == bounds.fileLength;
+    bounds.signature = atEnd ? Signature::AtEnd : Signature::Misplaced;
+    bounds.end = atEnd ? bounds.tableOffset : bounds.fileLength;
+    return bounds;
+}
+
+bool IsSigningPadding(CFileStream& file, const PayloadBounds& bounds, int64_t position) {
+    const int64_t count = bounds.end - position;
+    unsigned char bytes[SigningAlignment];
+    if (bounds.signature != Signature::AtEnd || count <= 0 || count >= SigningAlignment ||
+        !ReadAt(file, bounds.fileLength, position, bytes, count)) {
+        return false;
+    }
+    for (int64_t i = 0; i < count; ++i) {
+        if (bytes[i] != 0) {
+            return false;
+        }
+    }
+    return true;
+}

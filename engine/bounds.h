@@ -1,0 +1,47 @@
+// engine/bounds.h: where an installer's payload ends: at the end of the file, or at the
+// Authenticode signature's certificate table that a signing tool appended.
+#pragma once
+
+#include <stdint.h>
+
+#include "platform/file.h"
+
+// An Authenticode signature: a certificate table at the end of the file, named by the
+// security entry of the PE header's data directories (a file offset, not an address).
+// The signing tool first pads the file with zeros to a multiple of eight.
+enum class Signature {
+    None,      // no PE header, no security entry, or a header that does not hold up
+    AtEnd,     // a table that ends exactly at the end of the file
+    Misplaced, // the header names a table that does not end the file: read as unsigned
+};
+
+struct PayloadBounds {
+    int64_t fileLength = 0;
+    // Where the payload ends: the certificate table's offset when the file is signed,
+    // else the file's length.
+    int64_t end = 0;
+    Signature signature = Signature::None;
+    int64_t tableOffset = 0; // the table the header names (AtEnd or Misplaced)
+    int64_t tableSize = 0;
+    int64_t directoryOffset = 0; // of the header's security entry, for tools that remove it
+};
+
+// A little-endian number of one to four bytes, as PE headers and the seal store them.
+// Each file gets a copy of its own, fitted to its calls: 60 bytes less in the stub.
+static inline uint32_t ReadLittleEndian(const unsigned char* bytes, int count) {
+    uint32_t value = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        value = value << 8 | bytes[i];
+    }
+    return value;
+}
+
+// Reads the PE header of an open file, each field checked against the file's length.
+PayloadBounds FindPayloadBounds(CFileStream& file);
+
+// Fewer than eight zero bytes from position right up to a certificate table: the signing
+// tool's alignment, not payload.
+bool IsSigningPadding(CFileStream& file, const PayloadBounds& bounds, int64_t position);
+
+// Reads count bytes at offset, only when they lie before limit.
+bool ReadAt(CFileStream& file, int64_t limit, int64_t offset, unsigned char* bytes, int64_t count);

@@ -1,6 +1,6 @@
 // tests/ui/layout_test.cpp: the installer's two dialogs at the session's resolution (96
-// dots per inch in the scenarios' run, 144 in a run of its own): every control lies
-// within its dialog and has room for its whole text in the font the dialog gives it.
+// dots per inch in the scenarios' run, 144 and 192 in runs of their own): every control
+// lies within its dialog and has room for its whole text in the font the dialog gives it.
 #include <gtest/gtest.h>
 
 #include "engine/install.h"

@@ -45,6 +45,8 @@ if [ -n "$stub" ]; then
     ((flags & 0x100)) || fail "not NX compatible: no DEP"
     [ "$format" = pe32 ] || ((flags & 0x20)) || fail "no high-entropy virtual addresses"
     grep -qaF 'level="asInvoker"' "$file" || fail "its manifest does not ask for the user's own rights"
+    grep -qaE '>true</dpiAware>.*>PerMonitorV2</dpiAwareness>' "$file" ||
+        fail "its manifest does not declare per-monitor DPI awareness with the system-aware fallback"
     # Exactly the resources the script makes, both read back by windres: load flags, which a
     # program file does not keep, and -1 written as 65535 are differences of form only.
     normalise() { sed -E 's/ (MOVEABLE|PURE|DISCARDABLE|PRELOAD|LOADONCALL|FIXED|IMPURE)//g; s/, -1, /, 65535, /'; }

@@ -45,8 +45,8 @@ int main() {
 
     PortableWindow progressBar;
     PortableWindow statusText;
-    progressBar.recording = statusText.recording = false;
-    CWnd progress = CWnd::FromHandle(&progressBar);
+    CProgressCtrl progress;
+    progress.m_hWnd = &progressBar;
     CWnd status = CWnd::FromHandle(&statusText);
 
     Best cp, ours;

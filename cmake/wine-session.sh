@@ -23,6 +23,10 @@ action=$2
 shift 2
 
 export WINEPREFIX="$state/prefix"
+# SFX_WINEARCH=win32 makes the prefix a 32-bit Windows, where 64-bit programs cannot run.
+if [ -n "${SFX_WINEARCH:-}" ]; then
+    export WINEARCH="$SFX_WINEARCH"
+fi
 export WINEDEBUG=-all
 # A crash must end the program with a status, not wait in a debugger dialog.
 export WINEDLLOVERRIDES="winedbg.exe=d;mscoree,mshtml="

@@ -11,6 +11,10 @@ constexpr int64_t DosPeHeaderOffset = 0x3C; // where the DOS header keeps the PE
 constexpr int CoffOptionalLength = 4 + 16;
 constexpr int OptionalHeader = 4 + 20;
 constexpr uint32_t PeSignature = 0x00004550; // "PE\0\0"
+// In the COFF header: the machine and the characteristics, of which one marks a DLL.
+constexpr int CoffMachine = 4;
+constexpr int CoffCharacteristics = 4 + 18;
+constexpr uint32_t ImageFileDll = 0x2000;
 constexpr uint32_t Pe32Magic = 0x10B;
 constexpr uint32_t Pe32PlusMagic = 0x20B;
 constexpr int Pe32Directories = 96;
@@ -68,6 +72,20 @@ PayloadBounds FindPayloadBounds(CFileStream& file) {
     bounds.signature = atEnd ? Signature::AtEnd : Signature::Misplaced;
     bounds.end = atEnd ? bounds.tableOffset : bounds.fileLength;
     return bounds;
+}
+
+uint32_t ReadProgramMachine(CFileStream& file) {
+    file.SeekToEnd();
+    const int64_t length = file.GetPosition();
+    unsigned char header[OptionalHeader];
+    if (!ReadAt(file, length, 0, header, 2) || header[0] != 'M' || header[1] != 'Z' ||
+        !ReadAt(file, length, DosPeHeaderOffset, header, 4) ||
+        !ReadAt(file, length, ReadLittleEndian(header, 4), header, OptionalHeader) ||
+        ReadLittleEndian(header, 4) != PeSignature ||
+        (ReadLittleEndian(header + CoffCharacteristics, 2) & ImageFileDll) != 0) {
+        return 0;
+    }
+    return ReadLittleEndian(header + CoffMachine, 2);
 }
 
 bool IsSigningPadding(CFileStream& file, const PayloadBounds& bounds, int64_t position) {

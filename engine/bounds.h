@@ -39,6 +39,11 @@ static inline uint32_t ReadLittleEndian(const unsigned char* bytes, int count) {
 // Reads the PE header of an open file, each field checked against the file's length.
 PayloadBounds FindPayloadBounds(CFileStream& file);
 
+// The machine a Windows program is made for (IMAGE_FILE_MACHINE_*, 0x14C for 32-bit x86);
+// 0 when the file is no program Windows starts: no PE header, or a DLL.
+constexpr uint32_t MachineI386 = 0x14C;
+uint32_t ReadProgramMachine(CFileStream& file);
+
 // Fewer than eight zero bytes from position right up to a certificate table: the signing
 // tool's alignment, not payload.
 bool IsSigningPadding(CFileStream& file, const PayloadBounds& bounds, int64_t position);

@@ -12,7 +12,7 @@ namespace {
 
 // Copies the data of one entry, as far as the payload holds it, from the program file to
 // its output, block by block, with one progress position per block.
-void CopyEntry(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
+void CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
                CExtractProgress& progress) {
     unsigned char buffer[CopyBlockSize];
     program.Seek(entry.offset);
@@ -57,9 +57,9 @@ bool HoldsEntry(CFileStream& held, CFileStream& program, const PayloadEntry& ent
 
 } // namespace
 
-void CWindowProgress::OnBegin() { m_progress.SendMessage(PBM_SETRANGE, 0, MAKELPARAM(0, 100)); }
+void CWindowProgress::OnBegin() { m_progress.SetRange(0, 100); }
 
-void CWindowProgress::OnPosition(int percent) { m_progress.SendMessage(PBM_SETPOS, percent, 0); }
+void CWindowProgress::OnPosition(int percent) { m_progress.SetPos(percent); }
 
 void CWindowProgress::OnEnd() {
     m_progress.ShowWindow(SW_HIDE);
@@ -81,7 +81,7 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     while (walk.Next(entry)) {
         CFileStream output;
         bool written = output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeWrite);
-        CopyEntry(program, entry, total, output, progress);
+        CopyEntryData(program, entry, total, output, progress);
         CFileStream* hold = entry.index == 0 ? setupHold : nullptr;
         written = written && CloseOutput(output, hold);
         if (!written && result == ExtractResult::Complete) {
@@ -99,7 +99,7 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     return result;
 }
 
-ExtractResult ExtractPayload(CWnd& progress, CWnd& status, const CString& targetDirectory,
+ExtractResult ExtractPayload(CProgressCtrl& progress, CWnd& status, const CString& targetDirectory,
                              CFileStream& setupHold) {
     CFileStream program;
     switch (OpenProgramFile(program)) {

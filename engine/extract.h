@@ -4,9 +4,9 @@
 #include <stdint.h>
 
 #include "engine/progress.h"
+#include "platform/controls.h"
 #include "platform/cstring.h"
 #include "platform/file.h"
-#include "platform/wnd.h"
 
 enum class ExtractResult {
     Complete,           // every declared entry was read and written whole
@@ -21,14 +21,14 @@ enum class ExtractResult {
 // Drives the installer dialog's progress bar, and swaps it for the status text at the end.
 class CWindowProgress : public CExtractProgress {
   public:
-    CWindowProgress(CWnd& progress, CWnd& status) : m_progress(progress), m_status(status) {}
+    CWindowProgress(CProgressCtrl& progress, CWnd& status) : m_progress(progress), m_status(status) {}
     void OnBegin() override;
     void OnPosition(int percent) override;
     void OnEnd() override;
 
   private:
-    CWnd& m_progress; // borrowed
-    CWnd& m_status;   // borrowed
+    CProgressCtrl& m_progress; // borrowed
+    CWnd& m_status;            // borrowed
 };
 
 // Copies the payload of an open installer file into targetDirectory, each entry under
@@ -43,5 +43,5 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
 // the dialog's bar, which is hidden at the end in favour of the status text; the setup
 // program held in setupHold. A signed program file is first checked against its
 // signature's digest.
-ExtractResult ExtractPayload(CWnd& progress, CWnd& status, const CString& targetDirectory,
+ExtractResult ExtractPayload(CProgressCtrl& progress, CWnd& status, const CString& targetDirectory,
                              CFileStream& setupHold);

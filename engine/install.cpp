@@ -8,6 +8,7 @@
 #include "engine/messages.h"
 #include "platform/process.h"
 #include "platform/system.h"
+#include "platform/unique_name.h"
 
 namespace {
 
@@ -26,11 +27,30 @@ const char* const StrayDirectoryTable[] = {
 // "C:\" of "C:\WINDOWS".
 constexpr int DriveRootLength = 3;
 
-// The run's folder in TEMP is named after the process and a number: a process id is
-// unique while the process runs, so only a folder left by an earlier process with the
-// same id, or made by someone else, takes a name.
-const char* const RunFolderPrefix = SFX_PATH_SEPARATOR "KelvaneSetup-";
+// The run's folder in TEMP is named after the process and a number
+// (CreateUniquelyNamed).
+const char RunFolderPrefix[] = SFX_PATH_SEPARATOR "KelvaneSetup-";
 constexpr uint32_t RunFolderAttempts = 100;
+// The 8-bit functions take no directory path of MAX_PATH - 12 characters or more, the
+// terminating zero included. The run's folder adds its name to TEMP, at most the prefix,
+// ten digits of a process id, a dash and two digits of an attempt; an entry's name adds
+// fewer than those twelve.
+constexpr int LongestTemp = MAX_PATH - 12 - 1 - (sizeof RunFolderPrefix - 1 + 10 + 1 + 2);
+
+// Why the setup program did not start, by the system's error, as the user can act on it.
+// A file that is no program this Windows runs is the installer's fault; only a refusal
+// (access denied, a policy, a virus scanner, consent refused) may be the security
+// software's or the user's; anything else is told as a failure to try again.
+constexpr uint16_t ErrorVirusInfected = 225; // mingw-w64's winerror.h lacks both
+constexpr uint16_t ErrorVirusDeleted = 226;
+const uint16_t StartErrorTable[] = {ERROR_BAD_FORMAT, ERROR_CHILD_NOT_COMPLETE, ERROR_INVALID_EXE_SIGNATURE,
+                                    ERROR_EXE_MARKED_INVALID, ERROR_BAD_EXE_FORMAT,
+                                    ERROR_EXE_MACHINE_TYPE_MISMATCH,
+                                    // The refusals.
+                                    ERROR_ACCESS_DENIED, ErrorVirusInfected, ErrorVirusDeleted,
+                                    ERROR_CANCELLED, ERROR_ACCESS_DISABLED_BY_POLICY};
+constexpr int FirstRefusal = 6;
+constexpr int StartErrorCount = sizeof StartErrorTable / sizeof StartErrorTable[0];
 
 // How the run ends: the process's status, what the user is told when something went
 // wrong (string table identifiers, engine/messages.h; 0 for nothing), and whether a
@@ -60,7 +80,9 @@ CString LoadMessage(const InstallEnd& end) {
     return message;
 }
 
-// TEMP under a name the 8-bit file functions take.
+// TEMP as a full path under a name the 8-bit file functions take. A relative TEMP means
+// a folder below the one the installer started in, and is resolved before the run
+// changes its current directory.
 bool FindTemp(CString& temp, InstallEnd& end) {
     CString value;
     if (!GetEnvironmentUtf8("TEMP", value)) {
@@ -71,23 +93,35 @@ bool FindTemp(CString& temp, InstallEnd& end) {
         end = Failure(ExitNameNotInCodePage, IDS_TEMP_UNNAMED);
         return false;
     }
+    // Static: on the stack it would push the inlined callers' locals beyond short offsets.
+    static char full[MAX_PATH];
+    // 0, a failure, wraps around to the largest value; a path that does not fit stays as
+    // given, too long for the run (RunInstall).
+    if (GetFullPathNameA(temp, MAX_PATH, full, nullptr) - 1 < MAX_PATH - 1) {
+        temp = full;
+    }
     return true;
 }
 
-// Makes a new folder directly inside temp; a name that exists is skipped, never reused,
-// so that no other run's files, and nothing planted, can be in it.
+// Makes a new folder directly inside temp, so that no other run's files, and nothing
+// planted, can be in it.
 bool MakeRunFolder(const CString& temp, CString& folder) {
-    const CString stem = temp + RunFolderPrefix + DecimalText(GetCurrentProcessId()) + "-";
-    for (uint32_t attempt = 0; attempt < RunFolderAttempts; ++attempt) {
-        folder = stem + DecimalText(attempt);
-        if (CreateDirectoryA(folder, nullptr)) {
-            return true;
-        }
-        if (GetLastError() != ERROR_ALREADY_EXISTS) {
-            return false;
-        }
+    return CreateUniquelyNamed(
+        temp + RunFolderPrefix + DecimalText(GetCurrentProcessId()) + "-", RunFolderAttempts, folder,
+        [](const char* name) { return CreateDirectoryA(name, nullptr) != FALSE; },
+        [] { return GetLastError() == ERROR_ALREADY_EXISTS; });
+}
+
+InstallEnd StartFailure(DWORD error, const CString& setupPath) {
+    int k = 0;
+    while (k < StartErrorCount && StartErrorTable[k] != error) {
+        ++k;
     }
-    return false;
+    return Failure(k < FirstRefusal ? ExitPlatformUnsupported : ExitSetupNotStarted, IDS_SETUP_NOT_STARTED,
+                   setupPath,
+                   k < FirstRefusal      ? IDS_SETUP_UNSUPPORTED_ADVICE
+                   : k < StartErrorCount ? IDS_SETUP_NOT_STARTED_ADVICE
+                                         : IDS_SETUP_CHANGED_ADVICE);
 }
 
 // Starts the setup program from the run's folder and waits for it. It finds the other
@@ -112,11 +146,12 @@ InstallEnd StartSetupProgram(const CString& folder, CFileStream& setupHold) {
     SetEnvironmentVariableA("TMP", folder);
     ProgramProcess process = 0;
     const StartResult started = StartProgram(setupPath, folder, process);
+    const DWORD startError = GetLastError();
     // Held until its process exists, so that what runs is what was unpacked.
     setupHold.Close();
     DWORD exitCode = 0;
     if (started == StartResult::Failed) {
-        return Failure(ExitSetupNotStarted, IDS_SETUP_NOT_STARTED, setupPath, IDS_SETUP_NOT_STARTED_ADVICE);
+        return StartFailure(startError, setupPath);
     }
     if (started == StartResult::Unwatched || !WaitForProgram(process, exitCode)) {
         return {ExitOutcomeUnknown, 0, CString(), 0, true};
@@ -142,15 +177,18 @@ InstallEnd RunSetupProgram(ExtractResult extracted, const CString& folder, CFile
     return StartSetupProgram(folder, setupHold);
 }
 
-InstallEnd RunInstall(CWnd& progress, CWnd& status) {
+InstallEnd RunInstall(CProgressCtrl& progress, CWnd& status) {
     CString temp;
     InstallEnd end;
     if (!FindTemp(temp, end)) {
         return end;
     }
     CString folder;
-    if (!MakeRunFolder(temp, folder)) {
-        return Failure(ExitTempUnwritable, IDS_TEMP_UNUSABLE, temp, IDS_TEMP_ADVICE);
+    // A TEMP too long for the run's paths is told as such, and nothing is made in it.
+    const bool tooLong = temp.GetLength() > LongestTemp;
+    if (tooLong || !MakeRunFolder(temp, folder)) {
+        return Failure(ExitTempUnwritable, tooLong ? IDS_TEMP_TOO_LONG : IDS_TEMP_UNUSABLE, temp,
+                       tooLong ? IDS_TEMP_UNSET_ADVICE : IDS_TEMP_ADVICE);
     }
     CFileStream setupHold;
     const ExtractResult extracted = ExtractPayload(progress, status, folder, setupHold);
@@ -170,7 +208,8 @@ InstallEnd RunInstall(CWnd& progress, CWnd& status) {
 UINT InstallThreadProc(void* param) {
     // The block belongs to the dialog: read it once, here.
     const InstallThreadParams params = *static_cast<const InstallThreadParams*>(param);
-    CWnd progress = CWnd::FromHandle(params.hProgress);
+    CProgressCtrl progress;
+    progress.m_hWnd = params.hProgress;
     CWnd status = CWnd::FromHandle(params.hStatus);
     const InstallEnd end = RunInstall(progress, status);
     if (end.problem != 0) {
@@ -198,10 +237,7 @@ void CleanUpTemp(const CString& temp, const CString& runFolder) {
     SetCurrentDirectoryA(temp);
     // Every name, extracted or not: the setup program may have left one behind. What
     // else it left stays, and with it the folder, as it would have stayed in TEMP.
-    for (const char* name : PayloadEntryTable) {
-        DeleteFileA(runFolder + name);
-    }
-    RemoveDirectoryA(runFolder);
+    DeleteEntryFiles(runFolder);
     CString windir;
     GetEnvironmentUtf8("windir", windir);
     const CString driveRoot = windir.Left(DriveRootLength);

@@ -28,8 +28,11 @@ constexpr int ExitCancelled = 1602; // the user pressed Cancel
 constexpr int ExitInstallerFailed = 1603;
 // The setup program was extracted but would not start, or was changed by someone else.
 constexpr int ExitSetupNotStarted = 1619;
+// ERROR_INSTALL_PLATFORM_UNSUPPORTED: the setup program is no program this Windows can
+// start: no program at all, or one made for another machine.
+constexpr int ExitPlatformUnsupported = 1633;
 constexpr int ExitPackageInvalid = 1620; // the installer file is unreadable, empty or cut short
-// TEMP is unset or unusable, or an entry could not be written to the run's folder.
+// TEMP is unset, unusable or too long, or an entry could not be written to the run's folder.
 constexpr int ExitTempUnwritable = 1632;
 
 // The installer's message box for what went wrong, under the installer's caption (both

@@ -1,6 +1,9 @@
 // engine/layout.cpp: the entries' names and the length fields.
 #include "engine/layout.h"
 
+#include "platform/cstring.h"
+#include "platform/process.h"
+
 const char* const PayloadEntryTable[PayloadEntryCount] = {
     SFX_PATH_SEPARATOR "Setup.exe", SFX_PATH_SEPARATOR "Setup.jar", SFX_PATH_SEPARATOR "setup.aux",
     SFX_PATH_SEPARATOR "setup.cls", SFX_PATH_SEPARATOR "knxf.dat",  SFX_PATH_SEPARATOR "knxr.dat",
@@ -21,6 +24,13 @@ int32_t IntPower(int32_t base, int32_t exponent) {
 }
 
 } // namespace
+
+void DeleteEntryFiles(const char* folder) {
+    for (const char* name : PayloadEntryTable) {
+        DeleteFileA(CString(folder) + name);
+    }
+    RemoveDirectoryA(folder);
+}
 
 int32_t DecodeEntryLength(const unsigned char field[LengthFieldDigits]) {
     uint32_t sum = 0;

@@ -27,6 +27,11 @@ constexpr int CopyBlockSize = 1024;
 // The names the entries are written under, in payload order, each with its separator.
 extern const char* const PayloadEntryTable[PayloadEntryCount];
 
+// Deletes every entry's file from folder, written or not, and then folder when that left
+// it empty: what the stub and sfxpack extracted goes, anything else stays, and with it
+// the folder. folder is a name the 8-bit file functions take.
+void DeleteEntryFiles(const char* folder);
+
 // A length field stores each decimal digit d as the byte d + 10, most significant first.
 // Decoding accepts any byte and wraps like 32-bit arithmetic, as the stub always has;
 // encoding takes 0 to 2^31 - 1.

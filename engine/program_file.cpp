@@ -23,11 +23,9 @@ CString ParseProgramPath(const char* commandLine) {
     return CString(start, static_cast<int>(stop - start));
 }
 
-CString GetProgramPath() { return ParseProgramPath(GetCommandLineUtf8()); }
-
 ProgramFileResult OpenProgramFile(CFileStream& stream) {
     ProgramFileResult result = ProgramFileResult::NotOpened;
-    const CString paths[] = {GetProgramPath(), GetModulePath()};
+    const CString paths[] = {ParseProgramPath(GetCommandLineUtf8()), GetModulePath()};
     for (const CString& path : paths) {
         CString ansiPath;
         if (!GetAnsiPath(path, ansiPath)) {

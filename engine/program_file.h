@@ -10,8 +10,6 @@
 // The program's path as the first token of a command line: inside leading double quotes,
 // or up to the first blank.
 CString ParseProgramPath(const char* commandLine);
-// The path of the program's command line, in UTF-8 (platform/system.h).
-CString GetProgramPath();
 
 enum class ProgramFileResult {
     Opened,

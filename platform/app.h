@@ -23,10 +23,11 @@ class CWinApp {
     // only message loops, so there is no loop of the application's own. When it returns,
     // whatever it returns, the program ends with m_nExitCode.
     virtual BOOL InitInstance();
-    // A command that no window handled; true = handled.
-    virtual bool OnCmdMsg(UINT nID);
 
     // Operations
+    // A command that no window handled: the standard Help command goes to OnHelp; true =
+    // handled.
+    bool OnCmdMsg(UINT nID);
     // Gives dialog controls the system's current look: registers the common controls.
     void Enable3dControls();
     // The icon at size × size pixels, drawn from the group's nearest picture; 0 means the
@@ -45,5 +46,6 @@ CWinApp* AfxGetApp();
 HINSTANCE AfxGetInstanceHandle();
 
 // The program's start (platform/win32/entry.cpp calls it): starts the application
-// object and returns the process exit status.
-int AfxWinMain(HINSTANCE hInstance, HINSTANCE hPrevInstance, LPSTR lpCmdLine, int nCmdShow);
+// object and returns the process exit status. The program reads its command line where
+// it needs it (platform/system.h), and its dialogs show as their templates say.
+int AfxWinMain(HINSTANCE hInstance);

@@ -8,8 +8,9 @@
 #include "platform/wintypes.h"
 
 #ifndef _WIN32
-// Windows declares these in its own headers; the portable backend supplies them under
-// the same names, on host paths.
+// Windows declares these in its own headers. Elsewhere the calls on files and
+// directories come from the POSIX layer (platform/posix/directory.cpp), the others from
+// the portable backend; all take host paths.
 BOOL SetCurrentDirectoryA(const char* path);
 BOOL DeleteFileA(const char* path);
 // Makes a directory that only this user may enter; fails when the name exists, with
@@ -20,6 +21,9 @@ BOOL RemoveDirectoryA(const char* path);
 // The cause of the last failed call of this thread: ERROR_ALREADY_EXISTS when a name
 // was taken, some other nonzero value for anything else.
 DWORD GetLastError();
+// The full path of a path relative to the current directory; the length, or the size
+// needed when size is too small, or 0 on failure.
+DWORD GetFullPathNameA(const char* path, DWORD size, char* buffer, char** filePart);
 // Sets a variable of the environment that started programs inherit.
 BOOL SetEnvironmentVariableA(const char* name, const char* value);
 DWORD GetCurrentProcessId();
@@ -40,7 +44,9 @@ using ProgramProcess = intptr_t;
 // Starts the program at path with an empty command line and directory as its current
 // directory. On Windows a program whose manifest asks for administrator rights is
 // started through the shell instead (ShellExecuteProgram). POSIX has no empty argument
-// list: since Linux 5.18 the program sees one empty argument.
+// list: since Linux 5.18 the program sees one empty argument. On failure GetLastError()
+// tells why: on POSIX, ERROR_BAD_EXE_FORMAT for a file the system cannot run and
+// ERROR_ACCESS_DENIED for one it may not.
 StartResult StartProgram(const char* path, const char* directory, ProgramProcess& process);
 
 // Waits until a started program ends, takes its status and lets go of the process.

@@ -13,7 +13,8 @@
 // The program's command line, read in UTF-16 (GetCommandLineW).
 CString GetCommandLineUtf8();
 
-// The running program's own file, as the loader found it.
+// The running program's own file, as the loader found it; the one reader of it on
+// Windows is GetModulePathW.
 CString GetModulePath();
 
 // The value of an environment variable, read in UTF-16; false when it is unset or empty.
@@ -46,6 +47,10 @@ void RestrictDllSearchToSystem();
 
 // Loads a DLL by its full path in the system directory; nullptr when that fails.
 HMODULE LoadSystemLibrary(const char* name);
+
+// The running program's own file, as the loader found it, in a buffer the caller frees:
+// empty when the path does not fit the longest Windows path; nullptr without memory.
+wchar_t* GetModulePathW();
 
 // UTF-16 text as UTF-8.
 CString Utf8FromWide(const wchar_t* wide);

@@ -19,15 +19,11 @@ class CWnd {
 
     // Attributes
     HWND GetSafeHwnd() const { return m_hWnd; }
-    BOOL IsWindowVisible() const;
-    BOOL IsWindowEnabled() const;
     // The parent of a child window; the owner of a pop-up.
     CWnd GetParent() const;
 
     // Operations
     BOOL ShowWindow(int nCmdShow);
-    BOOL EnableWindow(BOOL bEnable = TRUE);
-    void SetWindowText(const char* text);
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     // A modal message box owned by this window; returns the button that closed it. Any
     // thread may call it. The portable backend has no screen and writes the box to
@@ -37,6 +33,8 @@ class CWnd {
 #ifdef _WIN32
     // Window-system only: used by the dialogs, never by the engine.
     HWND GetDlgItem(int nID) const { return ::GetDlgItem(m_hWnd, nID); }
+    BOOL IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
+    BOOL EnableWindow(BOOL bEnable = TRUE) { return ::EnableWindow(m_hWnd, bEnable); }
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     void GetClientRect(RECT* rect) const { ::GetClientRect(m_hWnd, rect); }
     HICON SetIcon(HICON hIcon, BOOL bBigIcon) {

@@ -11,6 +11,7 @@
 #include "engine/layout.h"
 #include "engine/program_file.h"
 #include "engine/progress.h"
+#include "platform/unique_name.h"
 #include "tests/support.h"
 
 #ifndef _WIN32
@@ -43,6 +44,34 @@ TEST(ParseProgramPath, TakesTheQuotedTextOrTheTextUpToTheFirstBlank) {
     };
     for (const auto& c : cases) {
         EXPECT_STREQ(c[1], ParseProgramPath(c[0])) << c[0];
+    }
+}
+
+// The first names are taken by someone else; then either a name is made or the system
+// fails for another cause, which ends the search at once.
+TEST(CreateUniquelyNamed, SkipsTakenNamesAndStopsAtAnyOtherFailure) {
+    const struct {
+        uint32_t taken;
+        bool otherFailure;
+        const char* made; // nullptr: none
+        uint32_t tries;
+    } cases[] = {
+        {0, false, "run-0", 1},
+        {2, false, "run-2", 3},
+        {3, false, nullptr, 3}, // every name taken
+        {1, true, nullptr, 2},
+    };
+    for (const auto& c : cases) {
+        uint32_t tries = 0;
+        CString made;
+        const bool created = CreateUniquelyNamed(
+            "run-", 3, made, [&](const char*) { return ++tries > c.taken && !c.otherFailure; },
+            [&] { return tries <= c.taken; });
+        EXPECT_EQ(c.made != nullptr, created) << c.taken;
+        EXPECT_EQ(c.tries, tries) << c.taken;
+        if (created) {
+            EXPECT_STREQ(c.made, made);
+        }
     }
 }
 

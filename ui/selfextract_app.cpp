@@ -27,12 +27,3 @@ BOOL CSelfExtractApp::InitInstance() {
     m_nExitCode = result == IDCANCEL ? ExitCancelled : ExitInstallerFailed;
     return FALSE;
 }
-
-bool CSelfExtractApp::OnCmdMsg(UINT nID) {
-    switch (nID) {
-    case ID_HELP:
-        OnHelp();
-        return true;
-    }
-    return CWinApp::OnCmdMsg(nID);
-}

@@ -10,6 +10,4 @@ class CSelfExtractApp : public CWinApp {
 
     // Runs the main dialog; always FALSE, so the program ends when the dialog does.
     BOOL InitInstance() override;
-    // The application's command table: the standard Help command.
-    bool OnCmdMsg(UINT nID) override;
 };

@@ -5,6 +5,8 @@
 
 #include <stddef.h>
 
+#include "platform/wintypes.h"
+
 // What GetCommandLineUtf8 reports; empty until set.
 void PortableSetCommandLine(const char* commandLine);
 
@@ -15,6 +17,11 @@ void PortableSetModulePath(const char* path);
 // volume without short names, so that GetAnsiPath finds no 8-bit name for an existing
 // file whose path has other letters. false (the default): every name can be written.
 void PortableSetAsciiCodePage(bool ascii);
+
+// StartProgram fails with this Windows error instead of starting the program; 0, the
+// default, starts it. For causes that POSIX cannot bring about. The error goes through
+// errno, so the values of EEXIST, ENOEXEC and EACCES come back as the errors they mean.
+void PortableSetStartError(DWORD error);
 
 // One text of the program's string table.
 struct PortableString {

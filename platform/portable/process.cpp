@@ -4,21 +4,20 @@
 #include <errno.h>
 #include <spawn.h>
 #include <stdlib.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/portable/control.h"
+
 extern char** environ;
 
-BOOL SetCurrentDirectoryA(const char* path) { return chdir(path) == 0; }
+namespace {
 
-BOOL DeleteFileA(const char* path) { return unlink(path) == 0; }
+DWORD g_startError = 0;
 
-BOOL CreateDirectoryA(const char* path, void* /*security*/) { return mkdir(path, 0700) == 0; }
+} // namespace
 
-BOOL RemoveDirectoryA(const char* path) { return rmdir(path) == 0; }
-
-DWORD GetLastError() { return errno == EEXIST ? ERROR_ALREADY_EXISTS : static_cast<DWORD>(errno); }
+void PortableSetStartError(DWORD error) { g_startError = error; }
 
 BOOL SetEnvironmentVariableA(const char* name, const char* value) { return setenv(name, value, 1) == 0; }
 
@@ -28,15 +27,23 @@ void ExitProcess(UINT exitCode) { _exit(static_cast<int>(exitCode)); }
 
 StartResult StartProgram(const char* path, const char* directory, ProgramProcess& process) {
     posix_spawn_file_actions_t actions;
+    if (g_startError != 0) {
+        errno = static_cast<int>(g_startError);
+        return StartResult::Failed;
+    }
     if (posix_spawn_file_actions_init(&actions) != 0) {
         return StartResult::Failed;
     }
     char* noArguments[] = {nullptr};
     pid_t child;
-    bool started = posix_spawn_file_actions_addchdir_np(&actions, directory) == 0 &&
-                   posix_spawn(&child, path, &actions, nullptr, noArguments, environ) == 0;
+    int error = posix_spawn_file_actions_addchdir_np(&actions, directory);
+    if (error == 0) {
+        // posix_spawn returns its error rather than setting errno.
+        error = posix_spawn(&child, path, &actions, nullptr, noArguments, environ);
+    }
     posix_spawn_file_actions_destroy(&actions);
-    if (!started) {
+    if (error != 0) {
+        errno = error;
         return StartResult::Failed;
     }
     process = child;

@@ -1,5 +1,5 @@
 // platform/portable/wintypes.h: the Windows names the program uses, for builds without
-// Windows. Values match the system headers so that recorded messages read the same.
+// Windows. Values match the system headers.
 #pragma once
 
 #include <stdint.h>
@@ -18,7 +18,6 @@ typedef void* HMODULE;
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
 
-constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_USER = 0x0400;
 constexpr UINT PBM_SETRANGE = WM_USER + 1;
 constexpr UINT PBM_SETPOS = WM_USER + 2;
@@ -31,6 +30,17 @@ constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr int IDOK = 1;
 
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+// The causes a failed start of a program is told by (platform/process.h).
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_BAD_FORMAT = 11;
+constexpr DWORD ERROR_CHILD_NOT_COMPLETE = 129;
+constexpr DWORD ERROR_INVALID_EXE_SIGNATURE = 191;
+constexpr DWORD ERROR_EXE_MARKED_INVALID = 192;
+constexpr DWORD ERROR_BAD_EXE_FORMAT = 193;
+constexpr DWORD ERROR_EXE_MACHINE_TYPE_MISMATCH = 216;
+constexpr DWORD ERROR_CANCELLED = 1223;
+constexpr DWORD ERROR_ACCESS_DISABLED_BY_POLICY = 1260;
+constexpr DWORD MAX_PATH = 260;
 
 inline LPARAM MAKELPARAM(unsigned low, unsigned high) {
     return static_cast<LPARAM>((low & 0xFFFFu) | ((high & 0xFFFFu) << 16));

@@ -7,13 +7,11 @@ namespace {
 
 CWinApp* g_app = nullptr; // the one application object; it lives for the whole program
 
-// The program file's base name without its extension.
-CString DefaultAppName(HINSTANCE hInstance) {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(hInstance, path, sizeof path);
-    if (length == 0 || length == sizeof path) {
-        return CString();
-    }
+// The program file's base name without its extension, as the 8-bit functions name it.
+CString DefaultAppName() {
+    CString ansiPath;
+    GetAnsiPath(GetModulePath(), ansiPath);
+    const char* path = ansiPath;
     const char* name = path;
     for (const char* ch = path; *ch != '\0'; ++ch) {
         if (*ch == '\\' || *ch == '/') {
@@ -26,7 +24,7 @@ CString DefaultAppName(HINSTANCE hInstance) {
             dot = ch;
         }
     }
-    return CString(name, static_cast<int>((dot != nullptr ? dot : path + length) - name));
+    return CString(name, static_cast<int>((dot != nullptr ? dot : path + ansiPath.GetLength()) - name));
 }
 
 } // namespace
@@ -83,7 +81,7 @@ CWinApp* AfxGetApp() { return g_app; }
 
 HINSTANCE AfxGetInstanceHandle() { return g_app != nullptr ? g_app->m_hInstance : GetModuleHandleA(nullptr); }
 
-int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
+int AfxWinMain(HINSTANCE hInstance) {
     RestrictDllSearchToSystem();
     CWinApp* app = AfxGetApp();
     if (app == nullptr) {
@@ -91,7 +89,7 @@ int AfxWinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int) {
     }
     app->m_hInstance = hInstance;
     if (app->m_strAppName.IsEmpty()) {
-        app->m_strAppName = DefaultAppName(hInstance);
+        app->m_strAppName = DefaultAppName();
     }
     app->InitInstance();
     return app->m_nExitCode;

@@ -37,20 +37,6 @@ void RunStaticConstructors() {
     }
 }
 
-// WinMain's command line: what follows the program's own name.
-LPSTR SkipProgramName(LPSTR commandLine) {
-    char* next = commandLine;
-    char end = *next == '"' ? '"' : ' ';
-    next += *next == '"' ? 1 : 0;
-    while (*next != '\0' && *next != end) {
-        ++next;
-    }
-    while (*next == '"' || *next == ' ') {
-        ++next;
-    }
-    return next;
-}
-
 } // namespace
 
 // 32-bit Windows may enter here, as in every callback, with the stack on a 4-byte
@@ -59,8 +45,5 @@ LPSTR SkipProgramName(LPSTR commandLine) {
 // attribute keeps the entry point safe in any build.
 extern "C" __attribute__((force_align_arg_pointer)) void WinMainCRTStartup() {
     RunStaticConstructors();
-    STARTUPINFOA startup;
-    GetStartupInfoA(&startup);
-    int nCmdShow = (startup.dwFlags & STARTF_USESHOWWINDOW) != 0 ? startup.wShowWindow : SW_SHOWDEFAULT;
-    exit(AfxWinMain(GetModuleHandleA(nullptr), nullptr, SkipProgramName(GetCommandLineA()), nCmdShow));
+    exit(AfxWinMain(GetModuleHandleA(nullptr)));
 }

@@ -7,6 +7,11 @@
 namespace {
 
 bool FillInfo(HANDLE handle, FileInfo& info) {
+    // Devices and pipes have no file information to give.
+    info.isSpecial = GetFileType(handle) != FILE_TYPE_DISK;
+    if (info.isSpecial) {
+        return true;
+    }
     BY_HANDLE_FILE_INFORMATION details;
     if (!GetFileInformationByHandle(handle, &details)) {
         return false;

@@ -50,10 +50,12 @@ StartResult ShellExecuteProgram(const char* path, const char* directory, Program
     info.lpDirectory = directory;
     info.nShow = SW_SHOWNORMAL;
     bool started = shellExecuteEx != nullptr && shellExecuteEx(&info);
-    FreeLibrary(shell32);
     if (!started) {
+        // shell32 stays loaded, for the little time the process has left: freeing it could
+        // overwrite the error the caller tells the user.
         return StartResult::Failed;
     }
+    FreeLibrary(shell32);
     // The shell hands out no process when something else ran the file for it.
     if (info.hProcess == nullptr) {
         return StartResult::Unwatched;

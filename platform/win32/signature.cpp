@@ -13,21 +13,6 @@ namespace {
 
 using WinVerifyTrustFunction = LONG(WINAPI*)(HWND window, GUID* action, void* data);
 
-// WinVerifyTrust reads the file through its handle, and wants a path beside it: the
-// program's own, which names that file unless the program was started with another
-// argument zero. Longest Windows path; the caller frees it.
-constexpr DWORD LongestPath = 32768;
-
-WCHAR* GetProgramPathW() {
-    WCHAR* path = static_cast<WCHAR*>(malloc(LongestPath * sizeof(WCHAR)));
-    // A path cut short, or none, leaves the handle alone to name the file.
-    DWORD length = path != nullptr ? GetModuleFileNameW(nullptr, path, LongestPath) : 0;
-    if (path != nullptr && (length == 0 || length == LongestPath)) {
-        path[0] = L'\0';
-    }
-    return path;
-}
-
 } // namespace
 
 DigestCheck CheckSignatureDigest(CFileStream& file) {
@@ -38,7 +23,10 @@ DigestCheck CheckSignatureDigest(CFileStream& file) {
     auto winVerifyTrust = reinterpret_cast<WinVerifyTrustFunction>(
         reinterpret_cast<void*>(GetProcAddress(wintrust, "WinVerifyTrust")));
     HANDLE handle = reinterpret_cast<HANDLE>(file.GetOsHandle());
-    WCHAR* path = GetProgramPathW();
+    // WinVerifyTrust reads the file through its handle, and wants a path beside it: the
+    // program's own, which names that file unless the program was started with another
+    // argument zero. An empty one leaves the handle alone to name the file.
+    wchar_t* path = GetModulePathW();
     LONG status = TRUST_E_NOSIGNATURE;
     if (winVerifyTrust != nullptr && path != nullptr) {
         const int64_t position = file.GetPosition();

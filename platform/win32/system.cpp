@@ -6,6 +6,9 @@
 
 namespace {
 
+// The longest path Windows knows, in UTF-16 units with the terminating zero.
+constexpr DWORD LongestPath = 32768;
+
 // UTF-16 text in a code page. False when it cannot be converted, or, in the system code
 // page, when a character had to be replaced ('?'): no best-fit look-alike is allowed,
 // since 'a' for 'α' would name another file.
@@ -63,25 +66,20 @@ HMODULE LoadSystemLibrary(const char* name) {
     return LoadLibraryA(CString(directory) + "\\" + name);
 }
 
-CString GetModulePath() {
-    // GetModuleFileNameW fills the buffer completely when the path is cut short, so grow
-    // it until the path fits.
-    for (DWORD size = MAX_PATH;; size *= 2) {
-        wchar_t* buffer = static_cast<wchar_t*>(malloc(size * sizeof(wchar_t)));
-        if (buffer == nullptr) {
-            return CString();
-        }
-        DWORD length = GetModuleFileNameW(nullptr, buffer, size);
-        if (length < size) {
-            CString path = Utf8FromWide(buffer);
-            free(buffer);
-            return path;
-        }
-        free(buffer);
-        if (size >= 32768) {
-            return CString();
-        }
+wchar_t* GetModulePathW() {
+    wchar_t* path = static_cast<wchar_t*>(malloc(LongestPath * sizeof(wchar_t)));
+    DWORD length = path != nullptr ? GetModuleFileNameW(nullptr, path, LongestPath) : 0;
+    if (path != nullptr && (length == 0 || length == LongestPath)) {
+        path[0] = L'\0';
     }
+    return path;
+}
+
+CString GetModulePath() {
+    wchar_t* path = GetModulePathW();
+    CString text = path != nullptr ? Utf8FromWide(path) : CString();
+    free(path);
+    return text;
 }
 
 CString GetCommandLineUtf8() { return Utf8FromWide(GetCommandLineW()); }

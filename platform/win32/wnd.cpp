@@ -1,17 +1,9 @@
 // platform/win32/wnd.cpp: CWnd on the Win32 window functions.
 #include "platform/wnd.h"
 
-BOOL CWnd::IsWindowVisible() const { return ::IsWindowVisible(m_hWnd); }
-
-BOOL CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
-
 CWnd CWnd::GetParent() const { return FromHandle(::GetParent(m_hWnd)); }
 
 BOOL CWnd::ShowWindow(int nCmdShow) { return ::ShowWindow(m_hWnd, nCmdShow); }
-
-BOOL CWnd::EnableWindow(BOOL bEnable) { return ::EnableWindow(m_hWnd, bEnable); }
-
-void CWnd::SetWindowText(const char* text) { ::SetWindowTextA(m_hWnd, text); }
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::SendMessageA(m_hWnd, message, wParam, lParam);

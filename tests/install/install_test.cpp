@@ -34,17 +34,30 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     // another status.
     const std::string image = PatternBytes(StubLength, 3) +
                               BuildInstaller(0, "Kelvane", {PatternBytes(8192, 1), "", "", "", "", ""});
+    // TEMP at the longest the run's paths allow, and one character longer.
+    const std::string longest = dir / std::string(220 - dir.path().size() - 1, 't');
+    const std::string security = "Security software may have blocked it";
     struct Case {
         std::string reason; // in the message
         int status;
         std::string installer; // gone.exe is never written
         std::string temp;
+        DWORD startError = 0; // what starting the setup program fails with, when not its own
     } cases[] = {
         {"this installer or of its folder", ExitNameNotInCodePage, dir / GreekName + "/setup.exe",
          dir / "temp"},
         {"the TEMP folder", ExitNameNotInCodePage, dir / "setup.exe", dir / CyrillicName},
         {"damaged or incomplete", ExitPackageInvalid, dir / "gone.exe", dir / "temp"},
         {"\n" + (dir / "temp") + "/KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
+        {"too long:\n\n" + longest + "u\n", ExitTempUnwritable, dir / "setup.exe", longest + "u"},
+        // The pattern is no program: Linux will not run it.
+        {"cannot run on this computer", ExitPlatformUnsupported, dir / "setup.exe", longest},
+        {"cannot run on this computer", ExitPlatformUnsupported, dir / "setup.exe", dir / "temp", 216},
+        {security, ExitSetupNotStarted, dir / "setup.exe", dir / "temp", 5},
+        {security, ExitSetupNotStarted, dir / "setup.exe", dir / "temp", 1260},
+        {security, ExitSetupNotStarted, dir / "setup.exe", dir / "temp", 225},
+        {"\n\nNothing was installed. Please run the installer again.", ExitSetupNotStarted, dir / "setup.exe",
+         dir / "temp", 2},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
@@ -65,6 +78,7 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
             PortableSetCommandLine(("\"" + c.installer + "\"").c_str());
             PortableSetModulePath(c.installer.c_str());
             PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);
+            PortableSetStartError(c.startError);
             // A limit on the size of files makes the setup program's writing fail; the
             // message box stays below it.
             if (c.status == ExitTempUnwritable) {
@@ -83,6 +97,8 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         EXPECT_EQ(c.status & 0xFF, WIFEXITED(ended) ? WEXITSTATUS(ended) : -1) << "POSIX keeps eight bits";
         const std::string box = ReadFileBytes(dir / "box");
         EXPECT_NE(std::string::npos, box.find(c.reason)) << box;
+        EXPECT_EQ(c.reason == security, box.find("Security") != std::string::npos)
+            << "only a refusal blames it";
         EXPECT_TRUE(ListDirectory(c.temp).empty());
     }
 }

@@ -19,9 +19,15 @@ expect() {
     [[ $got == "$status" && $stdout == $out && $stderr == $err ]] && (((status == 1) == help)) ||
         fail "sfxpack $* -> $got, '$stdout', '$stderr'"
 }
-# A stub of 1000 bytes around a seal block, sealed; entries of 300, 200 and 5000 bytes.
-{ head -c 600 /dev/zero && printf '#SFX-SEAL#\177\001\0\0\0\0' && head -c 384 /dev/zero; } >stub.exe
-head -c 300 /dev/urandom >setup && head -c 200 /dev/urandom >jar && head -c 5000 /dev/urandom >aux
+# pe MACHINE CHARACTERISTICS: the 88 bytes of a DOS and a COFF header, little-endian.
+pe() {
+    printf 'MZ%58s\x40\0\0\0PE\0\0%b%16s%b' "" "\\x${1:2:2}\\x${1:0:2}" "" "\\x${2:2:2}\\x${2:0:2}" | tr ' ' '\0'
+}
+# A 32-bit stub of 1000 bytes around a seal block, sealed; entries of 300 (a 32-bit
+# program), 200 and 5000 bytes.
+{ pe 014c 0102 && head -c 512 /dev/zero && printf '#SFX-SEAL#\177\001\0\0\0\0' && head -c 384 /dev/zero; } >stub.exe
+{ pe 014c 0102 && head -c 212 /dev/urandom; } >setup
+head -c 200 /dev/urandom >jar && head -c 5000 /dev/urandom >aux
 head -c 35328 /dev/zero >raw.exe && mkfifo pipe
 # A host file name may hold a backslash; it must not be taken for a Windows separator.
 kit='kit\installer.exe'
@@ -47,7 +53,7 @@ expect 2 "" "sfxpack: cut.exe: entry 3 (setup.aux) declares 5000 bytes but the f
 expect 2 "*5000  (only 1200 present)" "sfxpack: cut.exe: entry 3*" list cut.exe
 expect 2 "" "sfxpack: cut.exe: entry 3*" extract cut.exe -C refused
 expect 0 "" "sfxpack: warning: cut.exe: entry 3*" extract --force cut.exe -C forced
-expect 0 "" "" build --raw-stub -s raw.exe -t T -o raw-kit.exe jar
+expect 0 "" "sfxpack: warning: jar: *" build --raw-stub -s raw.exe -t T -o raw-kit.exe jar
 expect 2 "" "sfxpack: raw-kit.exe: no seal found*--stub-length N (35328 for the classic stub)" verify raw-kit.exe
 expect 0 "" "" verify --stub-length=35328 raw-kit.exe
 expect 1 "" "sfxpack: no command given*"
@@ -79,4 +85,30 @@ limit=4 expect 3 "" "sfxpack: new: cannot write the entries*" extract "$kit" -C 
 cmp -s aux out/setup.aux || fail "extract wrote another setup.aux"
 cmp -s -n 1200 aux forced/setup.aux && [ "$(stat -c %s forced/setup.aux)" = 1200 ] || fail "extract --force"
 [ ! -e refused ] && [ -p pipe ] || fail "a refused command left something behind"
+# A first file the stub could not start is packed with a warning.
+{ pe 014c 2102 && cat jar; } >library.dll && { pe 8664 0022 && cat jar; } >setup64.exe
+expect 0 "" "sfxpack: warning: jar: not a Windows program (no PE header, or a DLL)*" build -s stub.exe -t T -o w.exe jar
+expect 0 "" "sfxpack: warning: library.dll: not a Windows program*" build -s stub.exe -t T -o w.exe library.dll
+expect 0 "" "sfxpack: warning: setup64.exe: a program for machine 0x8664 packed into a 32-bit stub*" build \
+    -s stub.exe -t T -o w.exe setup64.exe
+# Inputs that are no regular file, or whose size is not what they hold, are refused by name.
+expect 2 "" "sfxpack: pipe: is not a regular file; an entry is made of a regular file" build -s stub.exe -t T -o w.exe setup pipe
+expect 2 "" "sfxpack: /proc/version: does not hold the 0 bytes its size says*" build -s stub.exe -t T -o w.exe /proc/version
+if [ -r /sys/kernel/uevent_seqnum ]; then
+    expect 2 "" "sfxpack: /sys/kernel/uevent_seqnum: does not hold the 4096 bytes*" build -s stub.exe -t T -o w.exe \
+        setup /sys/kernel/uevent_seqnum
+fi
+# Extract checks every name before it writes: the installer itself, under any name, and
+# a directory or a pipe under an entry's name stop it with the folder as it was.
+mkdir -p self clash && cp "$kit" self/Setup.exe && ln "$kit" clash/setup.aux
+mkfifo clash/knxr.dat && echo mine >clash/Setup.exe
+(cd self && expect 2 "" "sfxpack: ./Setup.exe is the installer Setup.exe itself; refusing*" extract Setup.exe)
+expect 2 "" "sfxpack: clash/setup.aux is the installer kit?installer.exe itself*" extract "$kit" -C clash
+rm clash/setup.aux && mkdir clash/setup.cls
+expect 3 "" "sfxpack: clash/setup.cls: is a directory; nothing extracted" extract "$kit" -C clash
+rmdir clash/setup.cls
+expect 3 "" "sfxpack: clash/knxr.dat: is not a regular file; nothing extracted" extract "$kit" -C clash
+cmp -s "$kit" self/Setup.exe && [ "$(ls -A self | grep -v std)" = Setup.exe ] || fail "extract wrote over its installer"
+[ "$(ls -A clash | tr '\n' ' ')" = "Setup.exe knxr.dat " ] && [ "$(cat clash/Setup.exe)" = mine ] ||
+    fail "a refused extract changed its folder"
 [ "$failures" -eq 0 ]

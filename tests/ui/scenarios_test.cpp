@@ -3,145 +3,14 @@
 // installers two at a time, the runs that must start nothing, the hold on Setup.exe.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
-#include <functional>
-#include <map>
-#include <regex>
-#include <sstream>
 
 #include "engine/install.h"
-#include "engine/layout.h"
 #include "platform/file.h"
 #include "platform/process.h"
-#include "tests/support.h"
-#include "tools/windriver/driver.h"
-#include "ui/resource.h"
+#include "tests/ui/installer_fixture.h"
 
 namespace {
-
-// The programs under test, named by the environment (tests/ui/CMakeLists.txt).
-std::string Built(const char* name) { return getenv(name) != nullptr ? getenv(name) : ""; }
-
-const char Caption[] = "Kelvane Pro Self-Extractor";
-const char AboutCaption[] = "About Kelvane Pro Self-Extractor";
-const int MessageTextId = 0xFFFF; // a message box's text
-// Wine takes DLL overrides for a program from the registry, not from its environment.
-const char OverridesKey[] = "Software\\Wine\\AppDefaults\\installer.exe";
-
-void OverrideDlls(const std::vector<std::string>& dlls, const char* how) {
-    for (const std::string& dll : dlls) {
-        RegSetKeyValueA(HKEY_CURRENT_USER, (OverridesKey + std::string("\\DllOverrides")).c_str(),
-                        dll.c_str(), REG_SZ, how, static_cast<DWORD>(strlen(how) + 1));
-    }
-}
-
-bool SamePath(const std::string& left, const std::string& right) {
-    return lstrcmpiA(left.c_str(), right.c_str()) == 0;
-}
-
-// What the setup stand-in (setup_standin.cpp) wrote down, by key: a "directory" per run.
-using StandinRecord = std::map<std::string, std::vector<std::string>>;
-
-StandinRecord ReadStandinRecord(const std::string& path) {
-    StandinRecord record;
-    std::istringstream lines(ReadFileBytes(path));
-    for (std::string line; std::getline(lines, line);) {
-        record[line.substr(0, line.find('='))].push_back(line.substr(line.find('=') + 1));
-    }
-    return record;
-}
-
-// Checks, while the stand-in still runs, that it runs once, without arguments, in a new
-// folder directly inside temp that TEMP and TMP name for it, beside exactly these entries.
-void ExpectRunsInOwnFolder(StandinRecord setup, const std::string& temp,
-                           const std::vector<std::string>& entries) {
-    ASSERT_EQ(1u, setup["directory"].size()) << "the setup program should run once";
-    const std::string folder = setup["directory"][0];
-    EXPECT_TRUE(SamePath(temp, folder.substr(0, folder.rfind('\\')))) << folder;
-    EXPECT_TRUE(SamePath(folder, setup["temp"][0]) && SamePath(folder, setup["tmp"][0]));
-    // Windows passes the empty text; Wine passes the program's path in quotes.
-    const std::string commandLine = setup["commandline"][0];
-    EXPECT_TRUE(std::regex_match(commandLine, std::regex(R"(("[^"]*\\Setup\.exe")?)", std::regex::icase)))
-        << commandLine;
-    std::vector<std::string> names;
-    for (size_t k = 0; k < entries.size(); ++k) {
-        names.push_back(PayloadEntryTable[k] + 1);
-        EXPECT_TRUE(entries[k] == ReadFileBytes(folder + PayloadEntryTable[k])) << names.back() << " differs";
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, ListDirectory(folder));
-}
-
-class InstallerTest : public ::testing::Test {
-  protected:
-    // The stand-in writes down its runs and ends with status 42 once the release file exists.
-    void SetUp() override {
-        ASSERT_TRUE(MakeDirectory(temp));
-        static const std::string windir = getenv("windir");
-        SetVariable("windir", windir);
-        SetVariable("TEMP", temp);
-        SetVariable("SFX_STANDIN_RECORD", record);
-        SetVariable("SFX_STANDIN_WAIT", release);
-        SetVariable("SFX_STANDIN_STATUS", "42");
-        SetVariable("SFX_STANDIN_LOAD", "");
-        SetVariable("SFX_STANDIN_LEAVE", "");
-    }
-    void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, OverridesKey); }
-
-    // Writes the installer, starts it in the scratch directory and waits for its window;
-    // beforeRun sees the process before it runs.
-    void Launch(
-        const std::string& image, const std::function<void()>& beforeRun = [] {}) {
-        WriteFileBytes(installer, image);
-        ASSERT_TRUE(process.Start("\"" + installer + "\"", dir.path(), true));
-        beforeRun();
-        process.Resume();
-        dialog = process.WaitForWindow(Caption);
-        ASSERT_NE(nullptr, dialog);
-    }
-
-    std::string Installer(const std::vector<std::string>& entries) const {
-        return BuildInstaller(stub, "Kelvane Studio", entries);
-    }
-    // Quick to unpack.
-    std::vector<std::string> Payload() const { return {setup, "jar", "aux", "", "f", "r"}; }
-
-    // The main window's state as a user sees it: which buttons are enabled, and which of
-    // the web address, the bar and the status text is visible.
-    std::string Looks() const {
-        std::string looks;
-        for (int id : {IDOK, IDCANCEL, IDC_ABOUT}) {
-            looks += IsWindowEnabled(GetDlgItem(dialog, id)) ? "E" : "-";
-        }
-        for (int id : {IDC_HOMEPAGE, IDC_PROGRESS, IDC_STATUS}) {
-            looks += IsWindowVisible(GetDlgItem(dialog, id)) ? "V" : "-";
-        }
-        return looks;
-    }
-
-    // Waits for About and closes it with a click on its button or with the Escape key; the
-    // size it showed.
-    std::string CloseAbout(int closeBy) {
-        HWND about = process.WaitForWindow(AboutCaption);
-        std::string size = about != nullptr ? ControlText(about, IDC_SIZE) : "no About box";
-        closeBy == VK_ESCAPE ? PressKey(about, VK_ESCAPE) : ClickControl(about, closeBy);
-        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
-        return size;
-    }
-
-    std::string Signed(const std::string& name) const { return Built("SFX_SIGNED") + "\\" + name; }
-
-    ScratchDir dir;
-    std::string temp = dir / "temp";
-    std::string installer = dir / "installer.exe";
-    std::string record = dir / "setup.txt";
-    std::string release = dir / "release-setup";
-    std::string stub = ReadFileBytes(Built("SFX_STUB"));
-    std::string setup = ReadFileBytes(Built("SFX_SETUP"));
-    CInstallerProcess process;
-    HWND dialog = nullptr;
-};
 
 // Each payload's window in Ready, with DLLs planted beside the installer under the names
 // of those it loads at run time. About opens by its button or by the system command
@@ -158,7 +27,8 @@ TEST_F(InstallerTest, ShowsTheStoredTitleAndFileSizeLoadsNoPlantedDllAndCancelWr
     // Wine prefers its own built-in DLLs; ask it to take files first, as Windows does
     // for DLLs that are not among its known ones.
     OverrideDlls(planted, "native,builtin");
-    const std::string padded = "Kelvane Studio" + std::string(26, ' ');
+    // Drawn as written: an ampersand marks no shortcut.
+    const std::string padded = "Procter & Gamble R&D" + std::string(20, ' ');
     const std::string forty = "Forty Characters Without Any Blanks 1234";
     struct Case {
         std::string image;
@@ -168,7 +38,7 @@ TEST_F(InstallerTest, ShowsTheStoredTitleAndFileSizeLoadsNoPlantedDllAndCancelWr
         int closeAboutBy;  // its button or the Escape key
         int closeBy;       // Cancel or the Escape key
     } cases[] = {
-        {Installer(Payload()), padded, "", false, IDOK, IDCANCEL},
+        {BuildInstaller(stub, padded, Payload()), padded, "", false, IDOK, IDCANCEL},
         {BuildInstaller(stub, forty, {"x"}), forty, "", true, VK_ESCAPE, VK_ESCAPE},
         {stub, "NO INSTALL DATA FOUND", "", false, VK_ESCAPE, VK_ESCAPE},
         // Moved away before it runs: neither its command line nor its module path opens.
@@ -183,6 +53,7 @@ TEST_F(InstallerTest, ShowsTheStoredTitleAndFileSizeLoadsNoPlantedDllAndCancelWr
         });
         EXPECT_EQ("EEEV--", Looks());
         EXPECT_EQ(c.title, ControlText(dialog, IDC_PRODUCT));
+        EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDC_PRODUCT), GWL_STYLE) & SS_NOPREFIX);
         if (c.bySystemMenu) {
             PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3, 0);
         } else {
@@ -334,8 +205,8 @@ TEST_F(InstallerTest, RunsThatMustStartNothingSayWhyEndWithTheirStatusAndWriteNo
         {"TEMP a file", Installer(Payload()), file, ExitTempUnwritable, "\n" + file + "\n"},
         {"TEMP missing", Installer(Payload()), dir / "missing", ExitTempUnwritable,
          "\n" + (dir / "missing") + "\n"},
-        {"no setup program", Installer({"no program", "", "", "", "", ""}), temp, ExitSetupNotStarted,
-         "\\Setup.exe\n"},
+        {"no setup program", Installer({"no program", "", "", "", "", ""}), temp, ExitPlatformUnsupported,
+         "\\Setup.exe\n\nThis installer's setup program cannot run"},
         // Without comctl32 there is no progress bar class, so the dialog cannot be made.
         {"no window", Installer(Payload()), temp, ExitInstallerFailed, "could not be opened", {"comctl32"}},
     };

@@ -32,6 +32,9 @@ const char BuildUsage[] =
     "      --raw-stub        take the stub as it is: its length is its size, sealed or not\n"
     "  -h, --help            show this help and exit\n"
     "\n"
+    "Each file must be a regular file that holds the bytes its size says. A warning\n"
+    "says when the first file is no program the stub can start: no Windows program,\n"
+    "or one for another machine than a 32-bit stub's.\n"
     "No file, and no installer as a whole, may reach 2 GiB (2147483648 bytes). The\n"
     "output is written beside OUTPUT under a temporary name and renamed when complete,\n"
     "so it is never left half-written; the same inputs always give the same bytes.\n"
@@ -95,10 +98,20 @@ CommandResult MeasureStub(const BuildRequest& request, CFileStream& stub, StubPa
     return request.rawStub ? Succeed() : CheckSealed(request.stub, stub, bounds, part);
 }
 
-// Opens an input and takes its size; refuses directories and files too large for an entry.
+// The file reads exactly as many bytes as its size says. Files that the system makes up
+// as they are read do not: /proc's say 0 and hold text, /sys's say 4096 and hold less.
+bool HoldsItsSize(CFileStream& file, int64_t size) {
+    unsigned char probe[2];
+    return size == 0 ? file.Read(probe, 1) == 0 : file.Seek(size - 1) && file.Read(probe, 2) == 1;
+}
+
+// Opens an input and takes its size; refuses what is no regular file, files too large
+// for an entry, and files whose size is not what they hold.
 CommandResult OpenInput(const std::string& path, CFileStream& file, FileInfo& info) {
-    if (GetPathInfo(path, info) && info.isDirectory) {
-        return Fail(ExitBadInput, "%s: is a directory", path.c_str());
+    // Checked before opening: a pipe would keep the open waiting for a writer.
+    if (GetPathInfo(path, info) && (info.isDirectory || info.isSpecial)) {
+        return Fail(ExitBadInput, "%s: is %s; an entry is made of a regular file", path.c_str(),
+                    info.isDirectory ? "a directory" : "not a regular file");
     }
     if (!OpenFile(file, path, CFileStream::modeRead) || !file.GetInfo(info)) {
         return Fail(ExitIoError, "%s: %s", path.c_str(), GetSystemErrorText().c_str());
@@ -106,6 +119,10 @@ CommandResult OpenInput(const std::string& path, CFileStream& file, FileInfo& in
     if (info.size > INT32_MAX) {
         return Fail(ExitBadInput, "%s: the file is %lld bytes; an entry holds at most %ld", path.c_str(),
                     static_cast<long long>(info.size), static_cast<long>(INT32_MAX));
+    }
+    if (!HoldsItsSize(file, info.size)) {
+        return Fail(ExitBadInput, "%s: does not hold the %lld bytes its size says; copy it to a file first",
+                    path.c_str(), static_cast<long long>(info.size));
     }
     return Succeed();
 }
@@ -171,6 +188,23 @@ CommandResult CheckOutput(const BuildRequest& request, const BuildInputs& inputs
     return Succeed();
 }
 
+// What the stub would meet when it starts the first file: something Windows cannot start,
+// or a program that 32-bit Windows cannot start packed into the 32-bit stub. Packed all
+// the same, since a test build may want that; empty when there is nothing to say.
+std::string CheckSetupProgram(const BuildRequest& request, BuildInputs& inputs) {
+    const uint32_t machine = ReadProgramMachine(inputs.files[0]);
+    if (machine == 0) {
+        return request.files[0] + ": not a Windows program (no PE header, or a DLL), yet the installer will "
+                                  "try to start it as Setup.exe";
+    }
+    if (machine != MachineI386 && ReadProgramMachine(inputs.stub) == MachineI386) {
+        return FormatText(
+            "%s: a program for machine 0x%X packed into a 32-bit stub: 32-bit Windows cannot start it",
+            request.files[0].c_str(), static_cast<unsigned>(machine));
+    }
+    return std::string();
+}
+
 // The stub, its security entry cleared when it had one.
 bool WriteStub(BuildInputs& inputs, CFileStream& output) {
     const StubPart& part = inputs.stubPart;
@@ -183,9 +217,16 @@ bool WriteStub(BuildInputs& inputs, CFileStream& output) {
            output.CopyRange(inputs.stub, rest, part.length - rest);
 }
 
+// Writes the whole installer; on failure, failedInput names the input that no longer
+// reads as it was measured, if one does not, since it rather than the output is then
+// to blame.
 bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std::string& titleField,
-                    CFileStream& output) {
-    if (!WriteStub(inputs, output) || !output.Write(titleField.data(), titleField.size())) {
+                    CFileStream& output, std::string& failedInput) {
+    if (!WriteStub(inputs, output)) {
+        failedInput = HoldsItsSize(inputs.stub, inputs.stubInfo.size) ? "" : request.stub;
+        return false;
+    }
+    if (!output.Write(titleField.data(), titleField.size())) {
         return false;
     }
     for (int k = 0; k < inputs.entryCount; ++k) {
@@ -193,7 +234,11 @@ bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std:
         int32_t length = given ? static_cast<int32_t>(inputs.fileInfo[k].size) : 0;
         unsigned char field[LengthFieldDigits];
         EncodeEntryLength(length, field);
-        if (!output.Write(field, sizeof field) || (given && !output.CopyRange(inputs.files[k], 0, length))) {
+        if (!output.Write(field, sizeof field)) {
+            return false;
+        }
+        if (given && !output.CopyRange(inputs.files[k], 0, length)) {
+            failedInput = HoldsItsSize(inputs.files[k], length) ? "" : request.files[k];
             return false;
         }
     }
@@ -202,7 +247,7 @@ bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std:
 
 } // namespace
 
-CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note) {
+CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note, std::string* warning) {
     std::string titleField;
     CommandResult result = EncodeTitle(request.title, request.codePage, titleField);
     BuildInputs inputs;
@@ -219,6 +264,9 @@ CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note)
     if (result.Failed()) {
         return result;
     }
+    if (warning != nullptr) {
+        *warning = CheckSetupProgram(request, inputs);
+    }
 
     CFileStream output;
     std::string temporary;
@@ -228,7 +276,8 @@ CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note)
         return Fail(ExitIoError, "%s: cannot create a file beside it: %s", request.output.c_str(),
                     GetSystemErrorText().c_str());
     }
-    bool written = WriteInstaller(request, inputs, titleField, output);
+    std::string failedInput;
+    bool written = WriteInstaller(request, inputs, titleField, output, failedInput);
     std::string error = GetSystemErrorText();
     bool closed = output.Close();
     if (written && closed && RenameReplacing(temporary, request.output)) {
@@ -238,6 +287,10 @@ CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note)
         error = GetSystemErrorText();
     }
     RemoveFile(temporary);
+    if (!failedInput.empty()) {
+        return Fail(ExitIoError, "%s: could not be read to its end; was it changed while it was packed?",
+                    failedInput.c_str());
+    }
     return Fail(ExitIoError, "%s: cannot write the installer: %s", request.output.c_str(), error.c_str());
 }
 
@@ -273,9 +326,13 @@ CommandResult RunBuild(const Arguments& args) {
     }
     request.codePage = static_cast<unsigned>(codePage);
     std::string note;
-    CommandResult result = BuildInstallerFile(request, &note);
+    std::string warning;
+    CommandResult result = BuildInstallerFile(request, &note, &warning);
     if (!result.Failed() && !note.empty()) {
         fprintf(stderr, "sfxpack: note: %s\n", note.c_str());
+    }
+    if (!result.Failed() && !warning.empty()) {
+        fprintf(stderr, "sfxpack: warning: %s\n", warning.c_str());
     }
     return result;
 }

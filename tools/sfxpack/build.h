@@ -19,7 +19,9 @@ struct BuildRequest {
 
 // Writes the installer to a file beside request.output and renames it into place when it
 // is complete; on any failure nothing is left behind. note, when given, receives what the
-// user should know of a success: that a signed stub's signature was left out.
-CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note = nullptr);
+// user should know of a success: that a signed stub's signature was left out; warning,
+// that the first file is no program the stub can start on every Windows it runs on.
+CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note = nullptr,
+                                 std::string* warning = nullptr);
 
 CommandResult RunBuild(const Arguments& args);

@@ -131,8 +131,3 @@ bool ParseNumber(const std::string& text, long long minimum, long long maximum, 
     value = strtoll(text.c_str(), nullptr, 10);
     return value >= minimum && value <= maximum;
 }
-
-std::string BaseName(const std::string& path) {
-    size_t slash = path.find_last_of("/\\");
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}

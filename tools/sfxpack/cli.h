@@ -83,6 +83,3 @@ class CArgumentScanner {
 
 // Reads a decimal number in [minimum, maximum]; false for anything else.
 bool ParseNumber(const std::string& text, long long minimum, long long maximum, long long& value);
-
-// The file name without its directories, for messages about entries.
-std::string BaseName(const std::string& path);

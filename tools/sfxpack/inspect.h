@@ -17,9 +17,6 @@ struct InstallerOptions {
 bool TakeInstallerOption(CArgumentScanner& scanner, InstallerOptions& options);
 // After the scan: the scanner's error, or a usage error when no installer was named.
 CommandResult CheckInstallerGiven(const CArgumentScanner& scanner, const InstallerOptions& options);
-// CheckInstallerGiven, then OpenInstaller.
-CommandResult OpenGivenInstaller(const CArgumentScanner& scanner, const InstallerOptions& options,
-                                 CFileStream& file, PayloadLayout& layout);
 // ExitBadInput naming the installer and its first problem, when it has one.
 CommandResult ReportLayout(const std::string& path, const PayloadLayout& layout);
 

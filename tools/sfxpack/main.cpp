@@ -32,7 +32,7 @@ const char MainUsage[] =
     "  0  success\n"
     "  1  usage error: an unknown command or option, a missing argument\n"
     "  2  bad or damaged input: an unsealed stub, a title that does not fit, a file too\n"
-    "     large, a damaged installer\n"
+    "     large or no regular file, a damaged installer, an extract over its installer\n"
     "  3  I/O failure: a file that cannot be read or written\n";
 
 const char SealUsage[] =

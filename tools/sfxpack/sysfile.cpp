@@ -2,9 +2,21 @@
 // every system.
 #include "tools/sfxpack/sysfile.h"
 
+#include "platform/process.h"
+
 bool OpenFile(CFileStream& file, const std::string& path, CFileStream::OpenMode mode) {
     std::string systemPath;
     return ToSystemPath(path, systemPath) && file.Open(systemPath.c_str(), mode);
+}
+
+bool RemoveFile(const std::string& path) {
+    std::string systemPath;
+    return ToSystemPath(path, systemPath) && DeleteFileA(systemPath.c_str()) != FALSE;
+}
+
+bool RemoveEmptyDirectory(const std::string& path) {
+    std::string systemPath;
+    return ToSystemPath(path, systemPath) && RemoveDirectoryA(systemPath.c_str()) != FALSE;
 }
 
 bool GetPathInfo(const std::string& path, FileInfo& info) {

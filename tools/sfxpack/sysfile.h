@@ -7,19 +7,22 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/unique_name.h"
 #include "tools/sfxpack/cli.h"
 
 // Replaces to with from in one step: to never exists half-written.
 bool RenameReplacing(const std::string& from, const std::string& to);
-bool RemoveFile(const std::string& path);
+// Lets a file be deleted that Windows would keep as read-only; nothing elsewhere.
+bool ClearReadOnly(const std::string& path);
 bool MakeNewDirectory(const std::string& path);
-bool RemoveEmptyDirectory(const std::string& path);
 bool IsTerminal(int fd);
-unsigned long GetProcessNumber();
+uint32_t GetProcessNumber();
 // The last system error as text, for messages.
 std::string GetSystemErrorText();
 // The last failure was a name that exists already.
 bool LastErrorIsExists();
+// The last failure was a name that does not exist.
+bool LastErrorIsMissing();
 
 // The command line as UTF-8 texts, without the program name. On Windows it is read
 // again as UTF-16, since argv holds the ANSI code page and would lose title characters.
@@ -31,6 +34,9 @@ bool ToSystemPath(const std::string& path, std::string& systemPath);
 // --- Built from the above (sysfile.cpp) ----------------------------------------------
 
 bool OpenFile(CFileStream& file, const std::string& path, CFileStream::OpenMode mode);
+// The platform's own calls (platform/process.h), on the system path.
+bool RemoveFile(const std::string& path);
+bool RemoveEmptyDirectory(const std::string& path);
 bool GetPathInfo(const std::string& path, FileInfo& info);
 // A path inside a directory.
 std::string JoinPath(const std::string& directory, const std::string& name);
@@ -40,15 +46,13 @@ bool IsSameFile(const FileInfo& a, const FileInfo& b);
 // created by create(candidate) which fails when the name is taken.
 template <typename Create>
 bool CreateBeside(const std::string& target, std::string& created, Create create) {
-    for (unsigned attempt = 0; attempt < 1000; ++attempt) {
-        std::string candidate = target + FormatText(".sfxpack-%lu-%u", GetProcessNumber(), attempt);
-        if (create(candidate)) {
-            created = candidate;
-            return true;
-        }
-        if (!LastErrorIsExists()) {
-            return false;
-        }
+    const CString stem = CString(target.c_str()) + ".sfxpack-" + DecimalText(GetProcessNumber()) + "-";
+    CString made;
+    if (!CreateUniquelyNamed(
+            stem, 1000, made, [&create](const CString& name) { return create(std::string(name)); },
+            LastErrorIsExists)) {
+        return false;
     }
-    return false;
+    created = std::string(made);
+    return true;
 }

@@ -11,19 +11,20 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
     return rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+// POSIX deletes a file by its directory's permissions, not its own.
+bool ClearReadOnly(const std::string&) { return true; }
 
 bool MakeNewDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
 
-bool RemoveEmptyDirectory(const std::string& path) { return rmdir(path.c_str()) == 0; }
-
 bool IsTerminal(int fd) { return isatty(fd) != 0; }
 
-unsigned long GetProcessNumber() { return static_cast<unsigned long>(getpid()); }
+uint32_t GetProcessNumber() { return static_cast<uint32_t>(getpid()); }
 
 std::string GetSystemErrorText() { return strerror(errno); }
 
 bool LastErrorIsExists() { return errno == EEXIST; }
+
+bool LastErrorIsMissing() { return errno == ENOENT; }
 
 Arguments GetUtf8Arguments(int argc, char** argv) { return Arguments(argv + 1, argv + argc); }
 

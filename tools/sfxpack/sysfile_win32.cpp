@@ -17,9 +17,10 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
            MoveFileExA(systemFrom.c_str(), systemTo.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
 }
 
-bool RemoveFile(const std::string& path) {
+bool ClearReadOnly(const std::string& path) {
     std::string systemPath;
-    return ToSystemPath(path, systemPath) && DeleteFileA(systemPath.c_str()) != FALSE;
+    return ToSystemPath(path, systemPath) &&
+           SetFileAttributesA(systemPath.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
 }
 
 bool MakeNewDirectory(const std::string& path) {
@@ -27,14 +28,9 @@ bool MakeNewDirectory(const std::string& path) {
     return ToSystemPath(path, systemPath) && CreateDirectoryA(systemPath.c_str(), nullptr) != FALSE;
 }
 
-bool RemoveEmptyDirectory(const std::string& path) {
-    std::string systemPath;
-    return ToSystemPath(path, systemPath) && RemoveDirectoryA(systemPath.c_str()) != FALSE;
-}
-
 bool IsTerminal(int fd) { return _isatty(fd) != 0; }
 
-unsigned long GetProcessNumber() { return GetCurrentProcessId(); }
+uint32_t GetProcessNumber() { return GetCurrentProcessId(); }
 
 std::string GetSystemErrorText() {
     char text[256];
@@ -49,6 +45,11 @@ std::string GetSystemErrorText() {
 bool LastErrorIsExists() {
     DWORD error = GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
+}
+
+bool LastErrorIsMissing() {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 Arguments GetUtf8Arguments(int argc, char** argv) {

@@ -1,6 +1,7 @@
-// tools/sfxpack/unpack.cpp: "sfxpack extract". The entries the stub would extract are
-// copied, as far as the file holds them, into a fresh directory beside the targets, and
-// renamed into place only when all went well, so that a failure leaves nothing behind.
+// tools/sfxpack/unpack.cpp: "sfxpack extract". Every name to be written is checked
+// first; the entries the stub would extract are copied, as far as the file holds them,
+// into a fresh directory beside the targets, then renamed into place with the files
+// they replace kept aside until all are in, so that a failure leaves DIR as it was.
 #include "tools/sfxpack/unpack.h"
 
 #include <stdio.h>
@@ -14,6 +15,8 @@ const char ExtractUsage[] =
     "Usage: sfxpack extract [OPTION]... INSTALLER\n"
     "Unpack an installer's entries into a directory, under their fixed names (Setup.exe,\n"
     "Setup.jar, ...), exactly as the stub would; files of those names are replaced.\n"
+    "Nothing is written when one of those names is the installer itself, a directory or\n"
+    "no regular file.\n"
     "\n"
     "Options:\n"
     "  -C, --directory DIR   extract into DIR, created when missing (default: the current\n"
@@ -25,8 +28,9 @@ const char ExtractUsage[] =
     "  -h, --help            show this help and exit\n"
     "\n"
     "The entries are written into a temporary directory inside DIR and moved into place\n"
-    "only when all are complete; after a failure, DIR is as it was. A progress bar is\n"
-    "shown on standard error when that is a terminal.\n";
+    "only when all are complete, the files they replace kept until the last is in; after\n"
+    "a failure, DIR is as it was. A progress bar is shown on standard error when that is\n"
+    "a terminal.\n";
 
 constexpr int ProgressBarWidth = 40;
 // The progress moves after each piece of this size: often enough to be seen moving, and
@@ -39,11 +43,9 @@ class CStagingDirectory {
   public:
     CStagingDirectory() = default;
     ~CStagingDirectory() {
-        for (int k = 0; k < PayloadEntryCount && !m_path.empty(); ++k) {
-            RemoveFile(JoinPath(m_path, PayloadEntryTable[k] + 1));
-        }
-        if (!m_path.empty()) {
-            RemoveEmptyDirectory(m_path);
+        std::string systemPath;
+        if (!m_path.empty() && ToSystemPath(m_path, systemPath)) {
+            DeleteEntryFiles(systemPath.c_str());
         }
     }
     CStagingDirectory(const CStagingDirectory&) = delete;
@@ -89,9 +91,10 @@ class CTargetDirectory {
 
 // Writes one entry as the stub would: what the file holds of it, into a file of its own
 // name in directory. The progress counts the file up to the payload's end, stub included,
-// as the stub's does.
-bool CopyEntry(CFileStream& installer, const PayloadEntry& entry, int32_t total, const std::string& directory,
-               CExtractProgress& progress) {
+// as the stub's does. Not ExtractPayloadFrom's loop: CopyRange moves the bytes inside the
+// kernel, and the stub must not link it.
+bool WriteEntryFile(CFileStream& installer, const PayloadEntry& entry, int32_t total,
+                    const std::string& directory, CExtractProgress& progress) {
     CFileStream output;
     if (!OpenFile(output, JoinPath(directory, EntryFileName(entry.index)), CFileStream::modeWrite)) {
         return false;
@@ -118,7 +121,7 @@ bool CopyEntries(CFileStream& installer, int32_t stubLength, const std::string& 
     bool copied = true;
     PayloadEntry entry;
     while (copied && walk.Next(entry)) {
-        copied = CopyEntry(installer, entry, total, directory, progress);
+        copied = WriteEntryFile(installer, entry, total, directory, progress);
     }
     if (copied) {
         progress.OnPosition(100);
@@ -127,19 +130,103 @@ bool CopyEntries(CFileStream& installer, int32_t stubLength, const std::string& 
     return copied;
 }
 
-// Moves what CopyEntries wrote from staging into the target directory.
-CommandResult MoveEntries(const std::string& staging, const std::string& directory) {
-    for (int k = 0; k < PayloadEntryCount; ++k) {
-        const char* name = PayloadEntryTable[k] + 1;
+// How many entries the stub's walk reaches, and so how many names the extraction writes:
+// entries 0 to count - 1.
+int CountEntries(CFileStream& installer, int32_t stubLength) {
+    CPayloadWalk walk(installer, stubLength);
+    int count = 0;
+    PayloadEntry entry;
+    while (walk.HasPayload() && walk.Next(entry)) {
+        ++count;
+    }
+    return count;
+}
+
+// Nothing is written unless every name can take its entry. The installer is compared by
+// identity, not by name, since a link or another spelling of the path names it too.
+CommandResult CheckTargets(const std::string& installerPath, CFileStream& installer,
+                           const std::string& directory, int count) {
+    FileInfo self;
+    if (!installer.GetInfo(self)) {
+        return Fail(ExitIoError, "%s: %s", installerPath.c_str(), GetSystemErrorText().c_str());
+    }
+    for (int k = 0; k < count; ++k) {
+        const std::string path = JoinPath(directory, EntryFileName(k));
         FileInfo info;
-        if (GetPathInfo(JoinPath(staging, name), info) &&
-            !RenameReplacing(JoinPath(staging, name), JoinPath(directory, name))) {
-            return Fail(ExitIoError, "%s: %s", JoinPath(directory, name).c_str(),
-                        GetSystemErrorText().c_str());
+        if (!GetPathInfo(path, info)) {
+            continue;
+        }
+        if (IsSameFile(info, self)) {
+            return Fail(ExitBadInput,
+                        "%s is the installer %s itself; refusing to write over it (extract into "
+                        "another directory with -C)",
+                        path.c_str(), installerPath.c_str());
+        }
+        if (info.isDirectory || info.isSpecial) {
+            return Fail(ExitIoError, "%s: is %s; nothing extracted", path.c_str(),
+                        info.isDirectory ? "a directory" : "not a regular file");
         }
     }
     return Succeed();
 }
+
+// Puts the staged entries into the target directory one name at a time. A file an entry
+// replaces is first moved aside into the staging directory, so that when a later name
+// fails, every earlier one gets its own file back, or its absence.
+class CPlacement {
+  public:
+    CPlacement(const std::string& staging, const std::string& directory)
+        : m_staging(staging), m_directory(directory) {}
+
+    CommandResult PlaceAll(int count) {
+        for (int k = 0; k < count; ++k) {
+            if (!Place(k)) {
+                const std::string failed = Target(k) + ": " + GetSystemErrorText();
+                return Undo(k, failed);
+            }
+        }
+        for (int k = 0; k < count; ++k) {
+            // A read-only file is replaced like any other: the name is the directory's.
+            if (m_replaced[k] && ClearReadOnly(Aside(k))) {
+                RemoveFile(Aside(k));
+            }
+        }
+        return Succeed();
+    }
+
+  private:
+    std::string Target(int k) const { return JoinPath(m_directory, EntryFileName(k)); }
+    std::string Staged(int k) const { return JoinPath(m_staging, EntryFileName(k)); }
+    std::string Aside(int k) const { return Staged(k) + ".replaced"; }
+
+    bool Place(int k) {
+        if (RenameReplacing(Target(k), Aside(k))) {
+            m_replaced[k] = true;
+        } else if (!LastErrorIsMissing()) {
+            return false;
+        }
+        return RenameReplacing(Staged(k), Target(k));
+    }
+
+    // Takes back the names 0 to failed, newest first; a file that cannot be put back is
+    // named in the message, with where it is kept.
+    CommandResult Undo(int failed, const std::string& cause) {
+        std::string kept;
+        for (int k = failed; k >= 0; --k) {
+            const bool undone =
+                m_replaced[k] ? RenameReplacing(Aside(k), Target(k)) : k == failed || RemoveFile(Target(k));
+            if (!undone) {
+                kept += "; " + Target(k) + " could not be put back: " + GetSystemErrorText() +
+                        (m_replaced[k] ? ", its earlier file is " + Aside(k) : std::string());
+            }
+        }
+        return Fail(ExitIoError, "%s; nothing extracted%s", cause.c_str(), kept.c_str());
+    }
+
+    std::string m_staging;
+    std::string m_directory;
+    bool m_replaced[PayloadEntryCount] = {}; // the name held a file, now aside
+};
 
 } // namespace
 
@@ -181,6 +268,11 @@ CommandResult ExtractInstaller(const ExtractRequest& request, CExtractProgress& 
     if (result.Failed()) {
         return result;
     }
+    const int count = CountEntries(program, layout.stubLength);
+    result = CheckTargets(request.installer, program, request.directory, count);
+    if (result.Failed()) {
+        return result;
+    }
     CStagingDirectory staging;
     if (!staging.Create(request.directory)) {
         return Fail(ExitIoError, "%s: cannot create a directory in it: %s", request.directory.c_str(),
@@ -190,7 +282,7 @@ CommandResult ExtractInstaller(const ExtractRequest& request, CExtractProgress& 
         return Fail(ExitIoError, "%s: cannot write the entries: %s", request.directory.c_str(),
                     GetSystemErrorText().c_str());
     }
-    result = MoveEntries(staging.GetPath(), request.directory);
+    result = CPlacement(staging.GetPath(), request.directory).PlaceAll(count);
     if (!result.Failed()) {
         target.Keep();
     }

@@ -1,0 +1,140 @@
+// tests/ui/installer_fixture.h: what the window tests under Wine share: the programs
+// under test, a scratch directory with TEMP and the setup stand-in's settings, the
+// installer started and its window found, and what the stand-in wrote down.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <regex>
+#include <sstream>
+
+#include "engine/layout.h"
+#include "tests/support.h"
+#include "tools/windriver/driver.h"
+#include "ui/resource.h"
+
+// The programs under test, named by the environment (tests/ui/CMakeLists.txt).
+inline std::string Built(const char* name) { return getenv(name) != nullptr ? getenv(name) : ""; }
+
+inline const char Caption[] = "Kelvane Pro Self-Extractor";
+inline const char AboutCaption[] = "About Kelvane Pro Self-Extractor";
+inline const int MessageTextId = 0xFFFF; // a message box's text
+// Wine takes DLL overrides for a program from the registry, not from its environment.
+inline const char OverridesKey[] = "Software\\Wine\\AppDefaults\\installer.exe";
+
+inline void OverrideDlls(const std::vector<std::string>& dlls, const char* how) {
+    for (const std::string& dll : dlls) {
+        RegSetKeyValueA(HKEY_CURRENT_USER, (OverridesKey + std::string("\\DllOverrides")).c_str(),
+                        dll.c_str(), REG_SZ, how, static_cast<DWORD>(strlen(how) + 1));
+    }
+}
+
+inline bool SamePath(const std::string& left, const std::string& right) {
+    return lstrcmpiA(left.c_str(), right.c_str()) == 0;
+}
+
+// What the setup stand-in (setup_standin.cpp) wrote down, by key: a "directory" per run.
+using StandinRecord = std::map<std::string, std::vector<std::string>>;
+
+inline StandinRecord ReadStandinRecord(const std::string& path) {
+    StandinRecord record;
+    std::istringstream lines(ReadFileBytes(path));
+    for (std::string line; std::getline(lines, line);) {
+        record[line.substr(0, line.find('='))].push_back(line.substr(line.find('=') + 1));
+    }
+    return record;
+}
+
+// Checks, while the stand-in still runs, that it runs once, without arguments, in a new
+// folder directly inside temp that TEMP and TMP name for it, beside exactly these entries.
+inline void ExpectRunsInOwnFolder(StandinRecord setup, const std::string& temp,
+                                  const std::vector<std::string>& entries) {
+    ASSERT_EQ(1u, setup["directory"].size()) << "the setup program should run once";
+    const std::string folder = setup["directory"][0];
+    EXPECT_TRUE(SamePath(temp, folder.substr(0, folder.rfind('\\')))) << folder;
+    EXPECT_TRUE(SamePath(folder, setup["temp"][0]) && SamePath(folder, setup["tmp"][0]));
+    // Windows passes the empty text; Wine passes the program's path in quotes.
+    const std::string commandLine = setup["commandline"][0];
+    EXPECT_TRUE(std::regex_match(commandLine, std::regex(R"(("[^"]*\\Setup\.exe")?)", std::regex::icase)))
+        << commandLine;
+    std::vector<std::string> names;
+    for (size_t k = 0; k < entries.size(); ++k) {
+        names.push_back(PayloadEntryTable[k] + 1);
+        EXPECT_TRUE(entries[k] == ReadFileBytes(folder + PayloadEntryTable[k])) << names.back() << " differs";
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, ListDirectory(folder));
+}
+
+class InstallerTest : public ::testing::Test {
+  protected:
+    // The stand-in writes down its runs and ends with status 42 once the release file exists.
+    void SetUp() override {
+        ASSERT_TRUE(MakeDirectory(temp));
+        static const std::string windir = getenv("windir");
+        SetVariable("windir", windir);
+        SetVariable("TEMP", temp);
+        SetVariable("SFX_STANDIN_RECORD", record);
+        SetVariable("SFX_STANDIN_WAIT", release);
+        SetVariable("SFX_STANDIN_STATUS", "42");
+        SetVariable("SFX_STANDIN_LOAD", "");
+        SetVariable("SFX_STANDIN_LEAVE", "");
+    }
+    void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, OverridesKey); }
+
+    // Writes the installer, starts it in the scratch directory and waits for its window;
+    // beforeRun sees the process before it runs.
+    void Launch(
+        const std::string& image, const std::function<void()>& beforeRun = [] {}) {
+        WriteFileBytes(installer, image);
+        ASSERT_TRUE(process.Start("\"" + installer + "\"", dir.path(), true));
+        beforeRun();
+        process.Resume();
+        dialog = process.WaitForWindow(Caption);
+        ASSERT_NE(nullptr, dialog);
+    }
+
+    std::string Installer(const std::vector<std::string>& entries) const {
+        return BuildInstaller(stub, "Kelvane Studio", entries);
+    }
+    // Quick to unpack.
+    std::vector<std::string> Payload() const { return {setup, "jar", "aux", "", "f", "r"}; }
+
+    // The main window's state as a user sees it: which buttons are enabled, and which of
+    // the web address, the bar and the status text is visible.
+    std::string Looks() const {
+        std::string looks;
+        for (int id : {IDOK, IDCANCEL, IDC_ABOUT}) {
+            looks += IsWindowEnabled(GetDlgItem(dialog, id)) ? "E" : "-";
+        }
+        for (int id : {IDC_HOMEPAGE, IDC_PROGRESS, IDC_STATUS}) {
+            looks += IsWindowVisible(GetDlgItem(dialog, id)) ? "V" : "-";
+        }
+        return looks;
+    }
+
+    // Waits for About and closes it with a click on its button or with the Escape key; the
+    // size it showed.
+    std::string CloseAbout(int closeBy) {
+        HWND about = process.WaitForWindow(AboutCaption);
+        std::string size = about != nullptr ? ControlText(about, IDC_SIZE) : "no About box";
+        closeBy == VK_ESCAPE ? PressKey(about, VK_ESCAPE) : ClickControl(about, closeBy);
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
+        return size;
+    }
+
+    std::string Signed(const std::string& name) const { return Built("SFX_SIGNED") + "\\" + name; }
+
+    ScratchDir dir;
+    std::string temp = dir / "temp";
+    std::string installer = dir / "installer.exe";
+    std::string record = dir / "setup.txt";
+    std::string release = dir / "release-setup";
+    std::string stub = ReadFileBytes(Built("SFX_STUB"));
+    std::string setup = ReadFileBytes(Built("SFX_SETUP"));
+    CInstallerProcess process;
+    HWND dialog = nullptr;
+};

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
-"""Draws the installer's artwork and writes it as 256-colour Windows resources:
+"""Draws the installer's artwork and writes it as Windows resources:
 the program icon (16, 32 and 48 pixels) and the two 48x48 logo bitmaps.
 
-The pictures are drawn here, pixel by pixel, so that they are our own; the files are
-8 bits per pixel with a palette of only the colours used, and the bitmaps are
-run-length encoded (RLE8), which keeps the stub small.
+The pictures are drawn here, pixel by pixel, so that they are our own. They use few
+colours, so the files hold 4 bits per pixel (8 when a picture has more than 16 colours)
+with a palette of only the colours used, and the bitmaps are run-length encoded where
+that is shorter: every byte of them ships in the stub.
 
     scripts/make-artwork.py ui/res
 """
@@ -82,9 +83,23 @@ def pad4(data):
     return data + b"\0" * (-len(data) % 4)
 
 
-def rle8(rows):
-    """BI_RLE8: runs as (count, index); other stretches in absolute mode."""
+def bits_per_pixel(colours):
+    return 4 if len(colours) <= 16 else 8
+
+
+def pack_row(row, bpp):
+    """One row of indices at 4 or 8 bits per pixel, padded to a 4-byte boundary."""
+    if bpp == 8:
+        return pad4(bytes(row))
+    padded = list(row) + [0] * (len(row) % 2)
+    return pad4(bytes((padded[i] << 4) | padded[i + 1] for i in range(0, len(padded), 2)))
+
+
+def rle(rows, bpp):
+    """BI_RLE8 or BI_RLE4: runs as (count, index); other stretches of 3 or more pixels
+    in absolute mode, padded to a 16-bit boundary."""
     out = bytearray()
+    nibbles = bpp == 4
     for row in rows:
         i = 0
         while i < len(row):
@@ -92,7 +107,7 @@ def rle8(rows):
             while i + run < len(row) and row[i + run] == row[i] and run < 255:
                 run += 1
             if run >= 3:
-                out += bytes((run, row[i]))
+                out += bytes((run, row[i] * 0x11 if nibbles else row[i]))
                 i += run
                 continue
             # Absolute mode for 3 or more pixels up to the next run of 3.
@@ -103,12 +118,12 @@ def rle8(rows):
                 j += 1
             literal = row[i:j]
             if len(literal) >= 3:
-                out += bytes((0, len(literal))) + bytes(literal)
-                if len(literal) % 2:
-                    out += b"\0"
+                data = pack_row(literal, bpp).rstrip(b"\0") if nibbles else bytes(literal)
+                data = data.ljust((len(literal) + 1) // 2 if nibbles else len(literal), b"\0")
+                out += bytes((0, len(literal))) + data + b"\0" * (len(data) % 2)
             else:
                 for value in literal:
-                    out += bytes((1, value))
+                    out += bytes((1, value << 4 if nibbles else value))
             i = j
         out += b"\0\0"  # end of line
     out[-2:] = b"\0\1"  # end of bitmap
@@ -116,15 +131,18 @@ def rle8(rows):
 
 
 def info_header(width, height, colours, compression, image_size):
-    return struct.pack("<IiiHHIIiiII", 40, width, height, 1, 8, compression, image_size, 0, 0, colours, colours)
+    bpp = bits_per_pixel(range(colours))
+    return struct.pack("<IiiHHIIiiII", 40, width, height, 1, bpp, compression, image_size, 0, 0, colours, colours)
 
 
 def write_bitmap(path, picture):
     colours = palette_of([picture])
     rows = index_rows(picture, colours)
-    raw = b"".join(pad4(bytes(r)) for r in rows)
-    packed = rle8(rows)
-    compression, data = (1, packed) if len(packed) < len(raw) else (0, raw)
+    bpp = bits_per_pixel(colours)
+    raw = b"".join(pack_row(r, bpp) for r in rows)
+    packed = rle(rows, bpp)
+    rle_compression = 2 if bpp == 4 else 1  # BI_RLE4, BI_RLE8
+    compression, data = (rle_compression, packed) if len(packed) < len(raw) else (0, raw)
     size = len(picture)
     header = info_header(size, size, len(colours), compression, len(data)) + palette_bytes(colours)
     offset = 14 + len(header)
@@ -139,7 +157,8 @@ def write_icon(path, pictures):
         size = len(picture)
         colours = palette_of([picture])
         rows = index_rows(picture, colours)
-        xor = b"".join(pad4(bytes(r)) for r in rows)
+        bpp = bits_per_pixel(colours)
+        xor = b"".join(pack_row(r, bpp) for r in rows)
         mask = b""
         for row in reversed(picture):
             bits = 0
@@ -151,14 +170,15 @@ def write_icon(path, pictures):
                     bits = 0
             mask += pad4(bytes(line))
         header = info_header(size, size * 2, len(colours), 0, len(xor) + len(mask))
-        images.append((size, header + palette_bytes(colours) + xor + mask))
+        images.append((size, bpp, len(colours), header + palette_bytes(colours) + xor + mask))
     with open(path, "wb") as f:
         f.write(struct.pack("<HHH", 0, 1, len(images)))
         offset = 6 + 16 * len(images)
-        for size, data in images:
-            f.write(struct.pack("<BBBBHHII", size, size, 0, 0, 1, 8, len(data), offset))
+        for size, bpp, count, data in images:
+            colour_count = count if bpp < 8 else 0
+            f.write(struct.pack("<BBBBHHII", size, size, colour_count, 0, 1, bpp, len(data), offset))
             offset += len(data)
-        for _, data in images:
+        for _, _, _, data in images:
             f.write(data)
 
 

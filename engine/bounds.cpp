@@ -24,8 +24,11 @@ constexpr int DirectoryEntryLength = 8;
 // Enough of the header to reach the security entry of either kind of optional header.
 constexpr int PeHeaderLength =
     OptionalHeader + Pe32PlusDirectories + (SecurityDirectory + 1) * DirectoryEntryLength;
-// A certificate table holds at least one WIN_CERTIFICATE header.
+// A certificate table opens with a WIN_CERTIFICATE header: its length (header
+// included), revision 2.0 and type PKCS_SIGNED_DATA. Wine's wintrust crashes on another
+// type, and accepts another revision: both are checked here first.
 constexpr int64_t CertificateHeaderLength = 8;
+constexpr uint32_t CertificateRevisionType = 0x00020200; // wRevision, then wCertificateType
 constexpr int64_t SigningAlignment = 8;
 
 } // namespace
@@ -67,10 +70,16 @@ PayloadBounds FindPayloadBounds(CFileStream& file) {
     }
     bounds.directoryOffset = peHeader + OptionalHeader + entry;
     // Both are 32-bit values: their sum cannot overflow here.
-    const bool atEnd = bounds.tableSize >= CertificateHeaderLength &&
-                       bounds.tableOffset + bounds.tableSize == bounds.fileLength;
-    bounds.signature = atEnd ? Signature::AtEnd : Signature::Misplaced;
-    bounds.end = atEnd ? bounds.tableOffset : bounds.fileLength;
+    const bool atEnd = bounds.tableOffset + bounds.tableSize == bounds.fileLength &&
+                       ReadAt(file, bounds.fileLength, bounds.tableOffset, header, CertificateHeaderLength) &&
+                       ReadLittleEndian(header + 4, 4) == CertificateRevisionType;
+    const int64_t certificateLength = ReadLittleEndian(header, 4);
+    if (!atEnd || certificateLength <= CertificateHeaderLength || certificateLength > bounds.tableSize) {
+        bounds.signature = Signature::Misplaced;
+        return bounds;
+    }
+    bounds.signature = Signature::AtEnd;
+    bounds.end = bounds.tableOffset;
     return bounds;
 }
 

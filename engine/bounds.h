@@ -9,10 +9,12 @@
 // An Authenticode signature: a certificate table at the end of the file, named by the
 // security entry of the PE header's data directories (a file offset, not an address).
 // The signing tool first pads the file with zeros to a multiple of eight.
+// A security entry of zeros (or no PE header, or no security entry) means unsigned; any
+// other claims a signature, which only a well-formed table that ends the file can keep.
 enum class Signature {
-    None,      // no PE header, no security entry, or a header that does not hold up
-    AtEnd,     // a table that ends exactly at the end of the file
-    Misplaced, // the header names a table that does not end the file: read as unsigned
+    None,      // unsigned: no PE header, no security entry, or one of zeros
+    AtEnd,     // a WIN_CERTIFICATE table of PKCS#7 signed data that ends the file exactly
+    Misplaced, // a signature claimed, but no such table ends the file: damage
 };
 
 struct PayloadBounds {
@@ -36,7 +38,8 @@ static inline uint32_t ReadLittleEndian(const unsigned char* bytes, int count) {
     return value;
 }
 
-// Reads the PE header of an open file, each field checked against the file's length.
+// Reads the PE header of an open file, each field checked against the file's length,
+// and the header of the certificate table it names.
 PayloadBounds FindPayloadBounds(CFileStream& file);
 
 // The machine a Windows program is made for (IMAGE_FILE_MACHINE_*, 0x14C for 32-bit x86);

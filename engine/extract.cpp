@@ -11,9 +11,10 @@
 namespace {
 
 // Copies the data of one entry, as far as the payload holds it, from the program file to
-// its output, block by block, with one progress position per block.
-void CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
-               CExtractProgress& progress) {
+// its output, block by block, with one progress position per block. False when a read
+// delivers less than the layout promised: a network share that drops, a drive pulled.
+bool CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
+                   CExtractProgress& progress) {
     unsigned char buffer[CopyBlockSize];
     program.Seek(entry.offset);
     int64_t remaining = entry.available;
@@ -28,9 +29,10 @@ void CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t tota
         }
         progress.OnPosition(ProgressPercent(static_cast<int32_t>(program.GetPosition()), total));
         if (got < block) {
-            return;
+            return false;
         }
     }
+    return true;
 }
 
 // Closes an entry's output; the setup program's into its hold.
@@ -80,8 +82,13 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     PayloadEntry entry;
     while (walk.Next(entry)) {
         CFileStream output;
-        bool written = output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeWrite);
-        CopyEntryData(program, entry, total, output, progress);
+        // Created new: a name already taken in a folder of the run's own was put there by
+        // someone else, and is not written through.
+        bool written =
+            output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeCreateNew);
+        if (!CopyEntryData(program, entry, total, output, progress)) {
+            result = ExtractResult::Truncated;
+        }
         CFileStream* hold = entry.index == 0 ? setupHold : nullptr;
         written = written && CloseOutput(output, hold);
         if (!written && result == ExtractResult::Complete) {
@@ -91,7 +98,7 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
             hold->Close();
         }
     }
-    if (walk.GetEnd() != WalkEnd::Complete && result == ExtractResult::Complete) {
+    if (walk.GetEnd() != WalkEnd::Complete) {
         result = ExtractResult::Truncated;
     }
     progress.OnPosition(100);
@@ -99,23 +106,20 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     return result;
 }
 
-ExtractResult ExtractPayload(CProgressCtrl& progress, CWnd& status, const CString& targetDirectory,
-                             CFileStream& setupHold) {
-    CFileStream program;
-    switch (OpenProgramFile(program)) {
-    case ProgramFileResult::Opened:
-        break;
-    case ProgramFileResult::NotOpened:
-        return ExtractResult::NoProgramFile;
-    case ProgramFileResult::Unnamed:
-        return ExtractResult::UnnamedProgramFile;
-    }
-    // Only a changed file counts: whether its signer is trusted is for Windows to judge
-    // when it starts the setup program, and a system that cannot check lets it pass.
-    if (FindPayloadBounds(program).signature == Signature::AtEnd &&
-        CheckSignatureDigest(program) == DigestCheck::Mismatch) {
-        return ExtractResult::BadDigest;
-    }
+ExtractResult ExtractPayload(CFileStream& program, CProgressCtrl& progress, CWnd& status,
+                             const CString& targetDirectory, CFileStream& setupHold) {
     CWindowProgress windows(progress, status);
     return ExtractPayloadFrom(program, StubLength, targetDirectory, windows, &setupHold);
+}
+
+SignatureCheck CheckSignature(CFileStream& program) {
+    switch (FindPayloadBounds(program).signature) {
+    case Signature::None:
+        return SignatureCheck::Unsigned;
+    case Signature::Misplaced:
+        return SignatureCheck::Damaged;
+    case Signature::AtEnd:
+        break;
+    }
+    return CheckSignatureDigest(program);
 }

@@ -103,12 +103,13 @@ bool FindTemp(CString& temp, InstallEnd& end) {
     return true;
 }
 
-// Makes a new folder directly inside temp, so that no other run's files, and nothing
-// planted, can be in it.
+// Makes a new folder directly inside temp, for this user alone, so that no other run's
+// files, and nothing planted, can be in it, and nobody else can add any while the setup
+// program is unpacked and started.
 bool MakeRunFolder(const CString& temp, CString& folder) {
     return CreateUniquelyNamed(
         temp + RunFolderPrefix + DecimalText(GetCurrentProcessId()) + "-", RunFolderAttempts, folder,
-        [](const char* name) { return CreateDirectoryA(name, nullptr) != FALSE; },
+        [](const char* name) { return CreatePrivateDirectory(name) != FALSE; },
         [] { return GetLastError() == ERROR_ALREADY_EXISTS; });
 }
 
@@ -164,20 +165,25 @@ InstallEnd RunSetupProgram(ExtractResult extracted, const CString& folder, CFile
     switch (extracted) {
     case ExtractResult::Complete:
         break;
-    case ExtractResult::NoProgramFile:
     case ExtractResult::NoPayload:
     case ExtractResult::Truncated:
-    case ExtractResult::BadDigest:
         return Failure(ExitPackageInvalid, IDS_DAMAGED);
-    case ExtractResult::UnnamedProgramFile:
-        return Failure(ExitNameNotInCodePage, IDS_INSTALLER_UNNAMED);
     case ExtractResult::WriteFailed:
         return Failure(ExitTempUnwritable, IDS_ENTRIES_UNWRITABLE, folder, IDS_TEMP_ADVICE);
     }
     return StartSetupProgram(folder, setupHold);
 }
 
-InstallEnd RunInstall(CProgressCtrl& progress, CWnd& status) {
+InstallEnd RunInstall(CFileStream& program, CProgressCtrl& progress, CWnd& status) {
+    // Judged before anything is written: a file that claims a signature runs only as
+    // signed.
+    const SignatureCheck check = program.IsOpen() ? CheckSignature(program) : SignatureCheck::Damaged;
+    if (check == SignatureCheck::Damaged) {
+        return Failure(ExitPackageInvalid, IDS_DAMAGED);
+    }
+    if (check == SignatureCheck::Distrusted) {
+        return Failure(ExitPublisherDistrusted, IDS_DISTRUSTED);
+    }
     CString temp;
     InstallEnd end;
     if (!FindTemp(temp, end)) {
@@ -191,7 +197,7 @@ InstallEnd RunInstall(CProgressCtrl& progress, CWnd& status) {
                        tooLong ? IDS_TEMP_UNSET_ADVICE : IDS_TEMP_ADVICE);
     }
     CFileStream setupHold;
-    const ExtractResult extracted = ExtractPayload(progress, status, folder, setupHold);
+    const ExtractResult extracted = ExtractPayload(program, progress, status, folder, setupHold);
     end = RunSetupProgram(extracted, folder, setupHold);
     // A run that started nothing still holds the setup program, which no one, not even
     // the clean-up, could delete.
@@ -211,7 +217,7 @@ UINT InstallThreadProc(void* param) {
     CProgressCtrl progress;
     progress.m_hWnd = params.hProgress;
     CWnd status = CWnd::FromHandle(params.hStatus);
-    const InstallEnd end = RunInstall(progress, status);
+    const InstallEnd end = RunInstall(*params.program, progress, status);
     if (end.problem != 0) {
         CWnd dialog = progress.GetParent();
         ShowErrorBox(dialog, LoadMessage(end));

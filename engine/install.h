@@ -4,19 +4,25 @@
 #pragma once
 
 #include "platform/cstring.h"
+#include "platform/file.h"
 #include "platform/wintypes.h"
 #include "platform/wnd.h"
 
-// The two controls the main dialog lends the worker. The block lives in the dialog
-// object, which outlives the worker because the worker ends the process.
+// The two controls the main dialog lends the worker, and the program file, held open
+// since the title was read. The block lives in the dialog object, which outlives the
+// worker because the worker ends the process.
 struct InstallThreadParams {
-    HWND hProgress; // the progress bar
-    HWND hStatus;   // the status text shown while the setup program runs
+    HWND hProgress;       // the progress bar
+    HWND hStatus;         // the status text shown while the setup program runs
+    CFileStream* program; // borrowed; closed when it could not be opened
 };
 
 // Exit statuses of the installer process, chosen from the Windows codes whose meaning
 // fits, so that deployment tools read them right. After a completed extraction the
 // process ends with the setup program's own status instead.
+// ERROR_SHARING_VIOLATION: another program held the installer's file, shutting out
+// readers, for longer than the installer waits.
+constexpr int ExitInstallerInUse = 32;
 // ERROR_WAIT_NO_CHILDREN: the setup program was started, but no process came back to
 // wait for; its files are left in place.
 constexpr int ExitOutcomeUnknown = 128;
@@ -31,7 +37,10 @@ constexpr int ExitSetupNotStarted = 1619;
 // ERROR_INSTALL_PLATFORM_UNSUPPORTED: the setup program is no program this Windows can
 // start: no program at all, or one made for another machine.
 constexpr int ExitPlatformUnsupported = 1633;
-constexpr int ExitPackageInvalid = 1620; // the installer file is unreadable, empty or cut short
+// The installer file is unreadable, empty, cut short, or not as signed.
+constexpr int ExitPackageInvalid = 1620;
+// ERROR_INSTALL_PACKAGE_REJECTED: signed by a publisher this system explicitly distrusts.
+constexpr int ExitPublisherDistrusted = 1625;
 // TEMP is unset, unusable or too long, or an entry could not be written to the run's folder.
 constexpr int ExitTempUnwritable = 1632;
 

@@ -14,6 +14,10 @@ namespace {
 
 constexpr unsigned char DigitBias = 10;
 
+// The pauses between deletions of held files, doubling: 50 ms to 1.6 s, 3.15 s in all.
+constexpr DWORD FirstDeletePause = 50;
+constexpr DWORD LastDeletePause = 1600;
+
 int32_t IntPower(int32_t base, int32_t exponent) {
     // Unsigned arithmetic wraps the way the 32-bit product does, without overflow.
     uint32_t result = 1;
@@ -26,8 +30,18 @@ int32_t IntPower(int32_t base, int32_t exponent) {
 } // namespace
 
 void DeleteEntryFiles(const char* folder) {
-    for (const char* name : PayloadEntryTable) {
-        DeleteFileA(CString(folder) + name);
+    // A virus scanner or an indexer may still hold a file for a moment: tried again, after
+    // ever longer pauses, for a few seconds in all; what is held longer stays.
+    for (DWORD pause = FirstDeletePause;; pause *= 2) {
+        bool deleted = true;
+        for (const char* name : PayloadEntryTable) {
+            deleted =
+                (DeleteFileA(CString(folder) + name) || GetLastError() == ERROR_FILE_NOT_FOUND) && deleted;
+        }
+        if (deleted || pause > LastDeletePause) {
+            break;
+        }
+        Sleep(pause);
     }
     RemoveDirectoryA(folder);
 }

@@ -29,7 +29,8 @@ extern const char* const PayloadEntryTable[PayloadEntryCount];
 
 // Deletes every entry's file from folder, written or not, and then folder when that left
 // it empty: what the stub and sfxpack extracted goes, anything else stays, and with it
-// the folder. folder is a name the 8-bit file functions take.
+// the folder. A file held open by another program is tried again for about three
+// seconds, then left. folder is a name the 8-bit file functions take.
 void DeleteEntryFiles(const char* folder);
 
 // A length field stores each decimal digit d as the byte d + 10, most significant first.

@@ -3,38 +3,33 @@
 
 #include "engine/bounds.h"
 #include "engine/layout.h"
+#include "platform/process.h"
 #include "platform/system.h"
 
-CString ParseProgramPath(const char* commandLine) {
-    const char* start = commandLine;
-    char end = ' ';
-    if (*start == '"') {
-        ++start;
-        end = '"';
-    }
-    const char* stop = start;
-    while (*stop != '\0' && *stop != end) {
-        ++stop;
-    }
-    // An opening quote without its partner names no file.
-    if (end == '"' && *stop == '\0') {
-        return CString();
-    }
-    return CString(start, static_cast<int>(stop - start));
-}
+namespace {
+
+// About two seconds in all for another program to let go of the installer.
+constexpr int ProgramOpenAttempts = 20;
+constexpr DWORD ProgramOpenPause = 100;
+
+} // namespace
 
 ProgramFileResult OpenProgramFile(CFileStream& stream) {
-    ProgramFileResult result = ProgramFileResult::NotOpened;
-    const CString paths[] = {ParseProgramPath(GetCommandLineUtf8()), GetModulePath()};
-    for (const CString& path : paths) {
-        CString ansiPath;
-        if (!GetAnsiPath(path, ansiPath)) {
-            result = ProgramFileResult::Unnamed;
-        } else if (stream.Open(ansiPath, CFileStream::modeRead)) {
+    CString ansiPath;
+    if (!GetAnsiPath(GetModulePath(), ansiPath)) {
+        return ProgramFileResult::Unnamed;
+    }
+    // A virus scanner or a sync client may hold a new download for a moment.
+    for (int attempt = 0; attempt < ProgramOpenAttempts; ++attempt) {
+        if (stream.Open(ansiPath, CFileStream::modeRead)) {
             return ProgramFileResult::Opened;
         }
+        if (GetLastError() != ERROR_SHARING_VIOLATION) {
+            return ProgramFileResult::NotOpened;
+        }
+        Sleep(ProgramOpenPause);
     }
-    return result;
+    return ProgramFileResult::InUse;
 }
 
 int32_t GetStreamLength(CFileStream& stream) {
@@ -68,10 +63,6 @@ CString ReadInstallTitle(CFileStream& stream, int32_t stubLength) {
     return title;
 }
 
-CString GetInstallTitle() {
-    CFileStream stream;
-    if (OpenProgramFile(stream) != ProgramFileResult::Opened) {
-        return "UNKNOWN";
-    }
-    return ReadInstallTitle(stream, StubLength);
+CString GetInstallTitle(CFileStream& program) {
+    return program.IsOpen() ? ReadInstallTitle(program, StubLength) : CString("UNKNOWN");
 }

@@ -7,20 +7,18 @@
 #include "platform/cstring.h"
 #include "platform/file.h"
 
-// The program's path as the first token of a command line: inside leading double quotes,
-// or up to the first blank.
-CString ParseProgramPath(const char* commandLine);
-
+// The installer cannot go on after the last two.
 enum class ProgramFileResult {
     Opened,
-    NotOpened, // neither path opens
-    Unnamed,   // neither opens, and one of them has no name the 8-bit file functions take
+    NotOpened, // gone, or unreadable
+    Unnamed,   // its name has no form the 8-bit file functions take
+    InUse,     // another program holds it, and still did after a wait of about two seconds
 };
 
-// Opens the program file for reading: the path of the command line, or, when that cannot
-// be opened (started without ".exe", or with an argument zero that is not its file), the
-// module file the loader ran; each under its ANSI name (GetAnsiPath), so that a folder
-// named in any language is found.
+// Opens the program file for reading: the module file the loader ran, never what the
+// command line names, under its ANSI name (GetAnsiPath), so that a folder named in any
+// language is found. Shared for reading only: while the stream is open, nobody can
+// write, replace or delete the file, so what was checked is what is read.
 ProgramFileResult OpenProgramFile(CFileStream& stream);
 
 // Length of an open file; the stream's position is kept.
@@ -33,5 +31,5 @@ CString ReadTitleField(CFileStream& stream);
 // The title of an open installer file, or "NO INSTALL DATA FOUND" when the file is
 // exactly as long as its stub.
 CString ReadInstallTitle(CFileStream& stream, int32_t stubLength);
-// The title for the main dialog; "UNKNOWN" when the program file cannot be opened.
-CString GetInstallTitle();
+// The title for the main dialog; "UNKNOWN" when the program file is not open.
+CString GetInstallTitle(CFileStream& program);

@@ -94,7 +94,7 @@ bool CFileStream::Close() {
 // if it still has it open.
 bool CFileStream::CloseAndHold(CFileStream& held) {
     held.Close();
-    bool flushed = IsOpen() && m_mode == modeWrite && FlushBuffer();
+    bool flushed = IsOpen() && m_mode != modeRead && FlushBuffer();
     intptr_t bridge = flushed ? OsReopen(m_handle, true) : InvalidHandle;
     bool closed = Close();
     if (bridge != InvalidHandle) {

@@ -21,7 +21,7 @@ struct FileInfo {
 class CFileStream {
   public:
     enum OpenMode {
-        modeRead,      // an existing file, from its start
+        modeRead,      // an existing file, from its start; others may read it, not write it
         modeWrite,     // created, or emptied when it exists
         modeCreateNew, // created; fails when the name exists already
         modeUpdate,    // an existing file, written (not read) in place: nothing is emptied
@@ -40,6 +40,9 @@ class CFileStream {
     // wrap; they must leave the position to Seek.
     intptr_t GetOsHandle() const { return m_handle; }
     bool GetInfo(FileInfo& info) const;
+    // The file's length, asked of the system without moving the stream: safe while
+    // another thread reads through it. -1 when the system cannot tell.
+    int64_t GetLength() const { return OsLength(m_handle); }
     // A file or directory by path, without opening it for reading.
     static bool GetInfo(const char* path, FileInfo& info);
 
@@ -89,6 +92,7 @@ class CFileStream {
     static bool OsWrite(intptr_t handle, const void* data, size_t count);
     static int64_t OsSeek(intptr_t handle, int64_t offset, SeekOrigin origin);
     static bool OsClose(intptr_t handle);
+    static int64_t OsLength(intptr_t handle);
     // A new handle for reading the file that handle has open, which lets others write the
     // file too, or not.
     static intptr_t OsReopen(intptr_t handle, bool othersMayWrite);

@@ -27,10 +27,17 @@ DWORD GetFullPathNameA(const char* path, DWORD size, char* buffer, char** filePa
 // Sets a variable of the environment that started programs inherit.
 BOOL SetEnvironmentVariableA(const char* name, const char* value);
 DWORD GetCurrentProcessId();
+void Sleep(DWORD milliseconds);
 // Ends every thread of the process at once; nothing of the program runs after it. The
 // portable backend keeps the low eight bits of the status, as POSIX does.
 [[noreturn]] void ExitProcess(UINT exitCode);
 #endif
+
+// Makes a directory that only the current user, SYSTEM and the Administrators may
+// enter, nothing taken over from its parent, set by the creating call itself: there is
+// no moment in which it has its parent's permissions. Fails when the name exists, with
+// GetLastError() then ERROR_ALREADY_EXISTS.
+BOOL CreatePrivateDirectory(const char* path);
 
 enum class StartResult {
     Started,   // the program runs; WaitForProgram takes its status

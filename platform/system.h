@@ -28,16 +28,20 @@ bool GetEnvironmentUtf8(const char* name, CString& value);
 // name can be written in the code page (short names are off on its volume).
 bool GetAnsiPath(const char* utf8Path, CString& ansiPath);
 
-enum class DigestCheck {
-    Matches,    // the file is as it was signed
-    Mismatch,   // the file was changed after it was signed
-    NotChecked, // no signature the system could check, or no system that checks them
+enum class SignatureCheck {
+    Unsigned,   // the security entry is all zeros: nothing to check
+    Intact,     // the system found the file as signed (the publisher is for it to judge)
+    Damaged,    // a signature claimed, and the file is not as signed, or not readable as such
+    Distrusted, // as signed, but its publisher is explicitly distrusted on this system
 };
 
-// Asks the system whether a signed file still matches its Authenticode digest: no user
-// interface, no revocation check, nothing fetched from the network. Whether the signer
-// is trusted is not asked here. The stream's position is kept.
-DigestCheck CheckSignatureDigest(CFileStream& file);
+// Asks the system whether a signed file is as it was signed: no user interface, no
+// revocation check, nothing fetched from the network. Answers about the signer's
+// certificate chain (an unknown root, an expired certificate) count as Intact: whether
+// to trust the publisher, the system asks itself when the setup program starts. Every
+// other answer, and a system that cannot answer, counts as Damaged. The stream's
+// position is kept.
+SignatureCheck CheckSignatureDigest(CFileStream& file);
 
 #ifdef _WIN32
 // From now on the program loads DLLs from the system directory only, never from beside

@@ -33,20 +33,6 @@ struct OpenedFile {
     CFileStream stream;
 };
 
-TEST(ParseProgramPath, TakesTheQuotedTextOrTheTextUpToTheFirstBlank) {
-    const char* const cases[][2] = {
-        {"\"C:\\Program Files\\install.exe\" /quiet", "C:\\Program Files\\install.exe"},
-        {"C:\\Downloads\\install.exe /quiet now", "C:\\Downloads\\install.exe"},
-        {"a\tb c", "a\tb"},
-        {"\"C:\\No Closing\\install.exe /x", ""},
-        {" install.exe", ""},
-        {"", ""},
-    };
-    for (const auto& c : cases) {
-        EXPECT_STREQ(c[1], ParseProgramPath(c[0])) << c[0];
-    }
-}
-
 // The first names are taken by someone else; then either a name is made or the system
 // fails for another cause, which ends the search at once.
 TEST(CreateUniquelyNamed, SkipsTakenNamesAndStopsAtAnyOtherFailure) {
@@ -75,9 +61,18 @@ TEST(CreateUniquelyNamed, SkipsTakenNamesAndStopsAtAnyOtherFailure) {
     }
 }
 
-// A table that ends the file ends the payload; any other table, or a header that does
-// not hold up, leaves the whole file payload.
-TEST(PayloadBounds, EndAtACertificateTableThatEndsTheFile) {
+// What the system answers for a well-formed table: Windows reads the stand-in bytes as
+// PKCS#7 and finds no signature there; the portable backend answers what it is told.
+#ifdef _WIN32
+constexpr SignatureCheck WellFormedTableAnswer = SignatureCheck::Damaged;
+#else
+constexpr SignatureCheck WellFormedTableAnswer = SignatureCheck::Intact;
+#endif
+
+// A well-formed table that ends the file ends the payload. A security entry of zeros,
+// or no header to hold one, is unsigned; any other entry claims a signature, and a
+// claim without such a table is damage (Misplaced).
+TEST(PayloadBounds, EndAtAWellFormedCertificateTableThatEndsTheFile) {
     auto Entry = [](uint32_t offset, uint32_t size) { return LittleEndian(offset) + LittleEndian(size); };
     for (bool pe32Plus : {false, true}) {
         std::string image = BuildInstaller(PeStub(1500, pe32Plus), "Title", {"abc"});
@@ -90,6 +85,16 @@ TEST(PayloadBounds, EndAtACertificateTableThatEndsTheFile) {
             {entry, Entry(length + 8, 600), Signature::Misplaced},             // past the end
             {entry, Entry(length - 600, 0xFFFFFF00u), Signature::Misplaced},   // beyond 32 bits
             {entry, Entry(length - 4, 4), Signature::Misplaced},               // shorter than a header
+            {entry, Entry(0, 600), Signature::Misplaced},                      // at offset 0
+            {entry, Entry(length - 600, 0), Signature::Misplaced},             // of size 0
+            {entry, Entry(length - 1200, 600), Signature::Misplaced},          // into the payload
+            {entry, Entry(length - 590, 590), Signature::Misplaced},           // size short
+            {length - 600, LittleEndian(601), Signature::Misplaced},           // dwLength too big
+            {length - 600, LittleEndian(8), Signature::Misplaced},             // nothing after it
+            {length - 596, {'\0', '\1'}, Signature::Misplaced},                // wRevision 1.0
+            {length - 594, {'\1', '\0'}, Signature::Misplaced},                // X.509, not PKCS#7
+            {length - 600, LittleEndian(597), Signature::AtEnd},               // padded after it
+            {entry, Entry(0, 0), Signature::None},                             // zeroed: unsigned
             {0, "ZM", Signature::None},                                        // no MZ
             {0x3C, "\xF0\xFF\xFF\x7F", Signature::None},                       // PE header past the end
             {0x80, "NE", Signature::None},                                     // no PE signature
@@ -102,29 +107,41 @@ TEST(PayloadBounds, EndAtACertificateTableThatEndsTheFile) {
             OpenedFile file(changed);
             const PayloadBounds bounds = FindPayloadBounds(file.stream);
             EXPECT_EQ(signature, bounds.signature) << at << ": " << bytes;
-            EXPECT_EQ(static_cast<int64_t>(changed.size() - (signature == Signature::AtEnd ? 600 : 0)),
-                      bounds.end);
+            const int64_t table = signature == Signature::AtEnd ? 600 : 0;
+            EXPECT_EQ(static_cast<int64_t>(changed.size()) - table, bounds.end) << at << ": " << bytes;
+            EXPECT_EQ(signature == Signature::None    ? SignatureCheck::Unsigned
+                      : signature == Signature::AtEnd ? WellFormedTableAnswer
+                                                      : SignatureCheck::Damaged,
+                      CheckSignature(file.stream))
+                << at << ": " << bytes;
         }
     }
 }
 
 #ifndef _WIN32
-// From the command line on, on the portable backend whose command line and module path
-// the test sets: the module file when the command line names none that opens.
-TEST(InstallTitle, ComesFromTheFileTheCommandLineOrElseTheModuleNames) {
+// The program file is the module the loader ran, whatever the command line names, on
+// the portable backend whose command line and module path the test sets.
+TEST(ProgramFile, IsTheModuleWhateverTheCommandLineNames) {
     ScratchDir dir;
     const std::string title = "Portable Title" + std::string(26, ' ');
     WriteFileBytes(dir / "setup.exe", BuildInstaller(StubLength, title, {"data"}));
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"\"" + (dir / "setup.exe") + "\" /S", "missing.exe", title},
-        {dir / "setup", dir / "setup.exe", title}, // typed without ".exe"
-        {"\"no closing quote.exe", "missing.exe", "UNKNOWN"},
+    WriteFileBytes(dir / "other.exe", BuildInstaller(StubLength, "Other", {"data"}));
+    const std::tuple<std::string, std::string, ProgramFileResult, std::string> cases[] = {
+        {"\"" + (dir / "other.exe") + "\"", dir / "setup.exe", ProgramFileResult::Opened, title},
+        {"/S", dir / "setup.exe", ProgramFileResult::Opened, title},
+        {"\"" + (dir / "setup.exe") + "\"", dir / "missing.exe", ProgramFileResult::NotOpened, "UNKNOWN"},
+        {"", dir / GreekName, ProgramFileResult::Unnamed, "UNKNOWN"},
     };
-    for (const auto& [commandLine, module, expected] : cases) {
+    for (const auto& [commandLine, module, opened, expected] : cases) {
+        WriteFileBytes(dir / GreekName, "exists");
         PortableSetCommandLine(commandLine.c_str());
         PortableSetModulePath(module.c_str());
-        EXPECT_STREQ(expected.c_str(), GetInstallTitle()) << commandLine;
+        PortableSetAsciiCodePage(opened == ProgramFileResult::Unnamed);
+        CFileStream program;
+        EXPECT_EQ(opened, OpenProgramFile(program)) << commandLine;
+        EXPECT_STREQ(expected.c_str(), GetInstallTitle(program)) << commandLine;
     }
+    PortableSetAsciiCodePage(false);
     PortableSetCommandLine("");
     PortableSetModulePath("/proc/self/exe");
 }
@@ -152,9 +169,9 @@ ExtractResult Extract(const std::string& image, const std::string& target, CExtr
     return ExtractPayloadFrom(file.stream, TestStub, target.c_str(), progress, setupHold);
 }
 
-// An entry that cannot be written fails the extraction, but the others still come out,
-// old outputs replaced, and the bar still runs to its end.
-TEST(Extract, WritesEveryEntryItCanWhateverStandsInTheWay) {
+// An entry that cannot be written fails the extraction, but the others still come out
+// and the bar still runs to its end. A name already taken is never written through.
+TEST(Extract, WritesEveryEntryItCanAndNothingThroughATakenName) {
     const std::vector<std::string> entries = {PatternBytes(3000, 1), "jar", "aux", "cls", "f", ""};
     // Where entry 2 goes: a directory, or (natively) a link to a full disk; or no target.
     for (const std::string blocker : {"directory", "/dev/full", "no target"}) {
@@ -178,7 +195,8 @@ TEST(Extract, WritesEveryEntryItCanWhateverStandsInTheWay) {
         for (size_t k = 0; k < entries.size(); ++k) {
             const std::string name = PayloadEntryTable[k] + 1, old = k == 0 ? std::string(5000, 'o') : "";
             if (k != 1) {
-                EXPECT_EQ(noTarget ? old : entries[k], ReadFileBytes(dir / ("temp/" + name))) << blocker;
+                EXPECT_EQ(noTarget || k == 0 ? old : entries[k], ReadFileBytes(dir / ("temp/" + name)))
+                    << blocker;
             }
         }
         EXPECT_EQ((std::vector<int>{100, -2}),
@@ -221,6 +239,30 @@ TEST(Extract, FileBeyondTwoGibibytesHoldsNoReadablePayload) {
     CRecordingProgress progress;
     EXPECT_EQ(ExtractResult::NoPayload, ExtractPayloadFrom(program, TestStub, dir.path().c_str(), progress));
     EXPECT_TRUE(progress.calls.empty());
+}
+
+// A read that delivers less than the layout promises (the file shrinks under the
+// extraction, as a dropped network share or a pulled drive would make it) ends it as
+// damaged, wherever it falls; the entry being copied gets only what was read.
+TEST(Extract, ReadFallingShortAtAnyOffsetIsDamage) {
+    // Longer than the stream's buffer, so that reads after the first still go to the file.
+    const std::vector<std::string> entries = {PatternBytes(300000, 1), "jar", "", "",
+                                              PatternBytes(400000, 2), "r"};
+    const std::string image = BuildInstaller(TestStub, "T", entries);
+    const int64_t entry5 = static_cast<int64_t>(image.size()) - 400000 - 11;
+    for (const int64_t failsAt : {int64_t{280000}, entry5 - 2, entry5 + 1000, entry5 + 399999}) {
+        ScratchDir dir;
+        WriteFileBytes(dir / "setup.exe", image);
+        CFileStream program;
+        ASSERT_TRUE(program.Open((dir / "setup.exe").c_str(), CFileStream::modeRead));
+        CRecordingProgress progress;
+        progress.onPosition = [&] { truncate((dir / "setup.exe").c_str(), failsAt); };
+        MakeDirectory(dir / "out");
+        EXPECT_EQ(ExtractResult::Truncated,
+                  ExtractPayloadFrom(program, TestStub, (dir / "out").c_str(), progress))
+            << failsAt;
+        EXPECT_LE(ReadFileBytes(dir / "out/knxf.dat").size(), 400000u) << failsAt;
+    }
 }
 
 // Another program may write the setup program in the moment before it is held (POSIX,

@@ -148,7 +148,9 @@ void AppendCertificateTable(std::string& peImage, uint32_t tableSize) {
     const size_t entry = SecurityEntryOffset(peImage);
     PutLittleEndian(peImage, entry, static_cast<uint32_t>(peImage.size()), 4);
     PutLittleEndian(peImage, entry + 4, tableSize, 4);
-    peImage += PatternBytes(tableSize, 13);
+    // A WIN_CERTIFICATE header (its length, revision 2.0, PKCS_SIGNED_DATA), then bytes
+    // that stand for the signature.
+    peImage += LittleEndian(tableSize) + LittleEndian(0x00020200) + PatternBytes(tableSize - 8, 13);
 }
 
 std::string LittleEndian(uint32_t value) {

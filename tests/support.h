@@ -65,7 +65,8 @@ std::string PeStub(size_t length, bool pe32Plus);
 // The file offset of the header's security entry (a file offset and a size).
 size_t SecurityEntryOffset(const std::string& peImage);
 // What a signing tool does to a PE image: zeros up to a multiple of eight, a certificate
-// table of tableSize bytes, and the security entry naming that table.
+// table of tableSize bytes (at least 8: one WIN_CERTIFICATE header), and the security
+// entry naming that table.
 void AppendCertificateTable(std::string& peImage, uint32_t tableSize);
 
 // The seal block of engine/seal.h, recording length; and a stand-in stub of size bytes,

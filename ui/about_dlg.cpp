@@ -4,15 +4,12 @@
 #include "engine/program_file.h"
 #include "ui/resource.h"
 
-CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {
-    // Only the length is read, so how the file is opened does not change it.
-    CFileStream file;
-    if (OpenProgramFile(file) != ProgramFileResult::Opened) {
-        m_strSize = "NO EXE FOUND!";
-        return;
-    }
+CAboutDlg::CAboutDlg(CFileStream& program) : CDialog(IDD_ABOUTBOX) {
+    // Asked of the handle, never read through the stream, which the install's worker
+    // may be reading at this moment.
+    const int64_t length = program.IsOpen() ? program.GetLength() : -1;
     // Plain decimal digits: the length is a 32-bit value.
-    m_strSize = DecimalText(static_cast<uint32_t>(GetStreamLength(file)));
+    m_strSize = length >= 0 ? DecimalText(static_cast<uint32_t>(length)) : CString("NO EXE FOUND!");
 }
 
 void CAboutDlg::DoDataExchange(CDataExchange* pDX) {

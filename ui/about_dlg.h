@@ -3,10 +3,12 @@
 #pragma once
 
 #include "platform/dialog.h"
+#include "platform/file.h"
 
 class CAboutDlg : public CDialog {
   public:
-    CAboutDlg();
+    // program: the program file, open or not.
+    explicit CAboutDlg(CFileStream& program);
 
   protected:
     void DoDataExchange(CDataExchange* pDX) override;

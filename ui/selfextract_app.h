@@ -8,6 +8,7 @@ class CSelfExtractApp : public CWinApp {
   public:
     CSelfExtractApp();
 
-    // Runs the main dialog; always FALSE, so the program ends when the dialog does.
+    // Opens the program file and runs the main dialog; always FALSE, so the program ends
+    // when the dialog does.
     BOOL InitInstance() override;
 };

@@ -9,9 +9,9 @@
 #include "platform/thread.h"
 #include "ui/about_dlg.h"
 
-CSelfExtractDlg::CSelfExtractDlg(CWnd* pParent)
-    : CDialog(IDD_SELFEXTRACT_DIALOG, pParent), m_threadParams{nullptr, nullptr} {
-    m_strTitle = GetInstallTitle();
+CSelfExtractDlg::CSelfExtractDlg(CFileStream& program, CWnd* pParent)
+    : CDialog(IDD_SELFEXTRACT_DIALOG, pParent), m_threadParams{nullptr, nullptr, &program} {
+    m_strTitle = GetInstallTitle(program);
     // Each icon at the size it is drawn at, which grows with the display's DPI: a
     // scaled-down large icon would blur the caption's.
     m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
@@ -121,7 +121,7 @@ void CSelfExtractDlg::OnOK() {
 
 void CSelfExtractDlg::OnSysCommand(UINT nID, LPARAM) {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg dlgAbout;
+        CAboutDlg dlgAbout(*m_threadParams.program);
         dlgAbout.DoModal();
     } else {
         Default();
@@ -129,6 +129,6 @@ void CSelfExtractDlg::OnSysCommand(UINT nID, LPARAM) {
 }
 
 void CSelfExtractDlg::OnAbout() {
-    CAboutDlg dlgAbout;
+    CAboutDlg dlgAbout(*m_threadParams.program);
     dlgAbout.DoModal();
 }

@@ -10,7 +10,8 @@
 
 class CSelfExtractDlg : public CDialog {
   public:
-    explicit CSelfExtractDlg(CWnd* pParent = nullptr);
+    // program: the program file, held open for as long as the dialog lives.
+    explicit CSelfExtractDlg(CFileStream& program, CWnd* pParent = nullptr);
 
   protected:
     void DoDataExchange(CDataExchange* pDX) override;

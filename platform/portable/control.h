@@ -5,6 +5,7 @@
 
 #include <stddef.h>
 
+#include "platform/system.h"
 #include "platform/wintypes.h"
 
 // What GetCommandLineUtf8 reports; empty until set.
@@ -12,6 +13,10 @@ void PortableSetCommandLine(const char* commandLine);
 
 // What GetModulePath reports; by default the running executable.
 void PortableSetModulePath(const char* path);
+
+// What CheckSignatureDigest answers for a file that claims a signature; Intact by
+// default.
+void PortableSetTrustAnswer(SignatureCheck answer);
 
 // true: the system code page stands for one without any letter beyond ASCII, on a
 // volume without short names, so that GetAnsiPath finds no 8-bit name for an existing

@@ -14,6 +14,8 @@ CString g_commandLine;
 CString g_modulePath;
 bool g_modulePathSet = false;
 bool g_asciiCodePage = false;
+// Only Windows checks Authenticode signatures: a test says what it would answer.
+SignatureCheck g_trustAnswer = SignatureCheck::Intact;
 
 } // namespace
 
@@ -26,8 +28,9 @@ void PortableSetModulePath(const char* path) {
     g_modulePathSet = true;
 }
 
-// Only Windows checks Authenticode signatures.
-DigestCheck CheckSignatureDigest(CFileStream&) { return DigestCheck::NotChecked; }
+SignatureCheck CheckSignatureDigest(CFileStream&) { return g_trustAnswer; }
+
+void PortableSetTrustAnswer(SignatureCheck answer) { g_trustAnswer = answer; }
 
 void PortableSetAsciiCodePage(bool ascii) { g_asciiCodePage = ascii; }
 

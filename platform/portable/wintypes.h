@@ -29,6 +29,8 @@ constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr int IDOK = 1;
 
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2; // ENOENT, which GetLastError passes on
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
 constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 // The causes a failed start of a program is told by (platform/process.h).
 constexpr DWORD ERROR_ACCESS_DENIED = 5;

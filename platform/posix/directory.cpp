@@ -16,6 +16,8 @@ BOOL DeleteFileA(const char* path) { return unlink(path) == 0; }
 
 BOOL CreateDirectoryA(const char* path, void* /*security*/) { return mkdir(path, 0700) == 0; }
 
+BOOL CreatePrivateDirectory(const char* path) { return CreateDirectoryA(path, nullptr); }
+
 BOOL RemoveDirectoryA(const char* path) { return rmdir(path) == 0; }
 
 DWORD GetLastError() {
@@ -29,6 +31,8 @@ DWORD GetLastError() {
     }
     return static_cast<DWORD>(errno);
 }
+
+void Sleep(DWORD milliseconds) { usleep(milliseconds * 1000); }
 
 DWORD GetFullPathNameA(const char* path, DWORD size, char* buffer, char** /*filePart*/) {
     CString full = path;

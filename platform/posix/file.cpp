@@ -62,6 +62,11 @@ int64_t CFileStream::OsSeek(intptr_t handle, int64_t offset, SeekOrigin origin) 
     return lseek(AsDescriptor(handle), offset, origin == fromStart ? SEEK_SET : SEEK_END);
 }
 
+int64_t CFileStream::OsLength(intptr_t handle) {
+    struct stat info;
+    return fstat(AsDescriptor(handle), &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+}
+
 bool CFileStream::OsClose(intptr_t handle) { return close(AsDescriptor(handle)) == 0; }
 
 intptr_t CFileStream::OsReopen(intptr_t handle, bool /*othersMayWrite*/) {

@@ -7,18 +7,18 @@ namespace {
 
 HANDLE AsHandle(intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 
-// How each mode opens its file, in the order of CFileStream::OpenMode. Readers share the file the way the C
-// runtime does, so a running program can read its own file.
+// How each mode opens its file, in the order of CFileStream::OpenMode. Readers let
+// other readers in, and no writer or deleter: what they read stays what it was.
 struct OpenArgs {
     DWORD access;
     DWORD share;
     DWORD disposition;
 };
 const OpenArgs OpenModes[] = {
-    {GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING}, // modeRead
-    {GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS},                   // modeWrite
-    {GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW},                      // modeCreateNew
-    {GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING},                   // modeUpdate
+    {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING},  // modeRead
+    {GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS}, // modeWrite
+    {GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW},    // modeCreateNew
+    {GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING}, // modeUpdate
 };
 
 } // namespace
@@ -53,6 +53,11 @@ int64_t CFileStream::OsSeek(intptr_t handle, int64_t offset, SeekOrigin origin) 
         return -1;
     }
     return position.QuadPart;
+}
+
+int64_t CFileStream::OsLength(intptr_t handle) {
+    LARGE_INTEGER length;
+    return GetFileSizeEx(AsHandle(handle), &length) ? length.QuadPart : -1;
 }
 
 bool CFileStream::OsClose(intptr_t handle) { return CloseHandle(AsHandle(handle)) != FALSE; }

@@ -1,6 +1,6 @@
-// platform/win32/signature.cpp: asking Windows whether a signed file still matches the
-// digest of its Authenticode signature. wintrust.dll is loaded from the system directory
-// for the call, so the program carries no import of it.
+// platform/win32/signature.cpp: asking Windows whether a signed file is as it was
+// signed. wintrust.dll is loaded from the system directory for the call, so the program
+// carries no import of it.
 #include <stdlib.h>
 
 #include "platform/system.h"
@@ -15,25 +15,27 @@ using WinVerifyTrustFunction = LONG(WINAPI*)(HWND window, GUID* action, void* da
 
 } // namespace
 
-DigestCheck CheckSignatureDigest(CFileStream& file) {
+SignatureCheck CheckSignatureDigest(CFileStream& file) {
+    // Wine's wintrust loads imagehlp late, by its bare name, and Wine then looks beside the
+    // program first, whatever the DLL search was restricted to. Loaded from the system
+    // directory now, it is the one found then; it stays until the process ends.
+    LoadSystemLibrary("imagehlp.dll");
     HMODULE wintrust = LoadSystemLibrary("wintrust.dll");
-    if (wintrust == nullptr) {
-        return DigestCheck::NotChecked;
-    }
-    auto winVerifyTrust = reinterpret_cast<WinVerifyTrustFunction>(
-        reinterpret_cast<void*>(GetProcAddress(wintrust, "WinVerifyTrust")));
-    HANDLE handle = reinterpret_cast<HANDLE>(file.GetOsHandle());
+    auto winVerifyTrust = wintrust != nullptr
+                              ? reinterpret_cast<WinVerifyTrustFunction>(
+                                    reinterpret_cast<void*>(GetProcAddress(wintrust, "WinVerifyTrust")))
+                              : nullptr;
     // WinVerifyTrust reads the file through its handle, and wants a path beside it: the
-    // program's own, which names that file unless the program was started with another
-    // argument zero. An empty one leaves the handle alone to name the file.
+    // program's own, the file the handle has open. An empty one leaves the handle alone
+    // to name the file.
     wchar_t* path = GetModulePathW();
-    LONG status = TRUST_E_NOSIGNATURE;
+    DWORD status = static_cast<DWORD>(TRUST_E_NOSIGNATURE);
     if (winVerifyTrust != nullptr && path != nullptr) {
         const int64_t position = file.GetPosition();
         WINTRUST_FILE_INFO fileInfo = {};
         fileInfo.cbStruct = sizeof fileInfo;
         fileInfo.pcwszFilePath = path;
-        fileInfo.hFile = handle;
+        fileInfo.hFile = reinterpret_cast<HANDLE>(file.GetOsHandle());
         WINTRUST_DATA data = {};
         data.cbStruct = sizeof data;
         data.dwUIChoice = WTD_UI_NONE;
@@ -45,19 +47,25 @@ DigestCheck CheckSignatureDigest(CFileStream& file) {
         GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
         // INVALID_HANDLE_VALUE as window: there is no interactive user to ask.
         HWND noUser = static_cast<HWND>(INVALID_HANDLE_VALUE);
-        status = winVerifyTrust(noUser, &action, &data);
+        status = static_cast<DWORD>(winVerifyTrust(noUser, &action, &data));
         data.dwStateAction = WTD_STATEACTION_CLOSE;
         winVerifyTrust(noUser, &action, &data);
         // The check read through the handle: put the stream back where it was.
         file.Seek(position);
     }
     free(path);
-    FreeLibrary(wintrust);
-    switch (status) {
-    case ERROR_SUCCESS:
-        return DigestCheck::Matches;
-    case TRUST_E_BAD_DIGEST:
-        return DigestCheck::Mismatch;
+    FreeLibrary(wintrust); // nothing, when it did not load
+    // The CERT_E_ answers follow TRUST_E_NOSIGNATURE, one apart: each says the signature
+    // was read and the digest held, and names a doubt about the signer's chain, which
+    // Windows raises itself when the setup program starts. TRUST_E_FAIL among them
+    // names no cause, so it counts as damage. (CERT_E_REVOKED needs the revocation check
+    // that is not asked for.)
+    if (status == static_cast<DWORD>(TRUST_E_EXPLICIT_DISTRUST)) {
+        return SignatureCheck::Distrusted;
     }
-    return DigestCheck::NotChecked;
+    return status == ERROR_SUCCESS || (status > static_cast<DWORD>(TRUST_E_NOSIGNATURE) &&
+                                       status <= static_cast<DWORD>(CERT_E_INVALID_NAME) &&
+                                       status != static_cast<DWORD>(TRUST_E_FAIL))
+               ? SignatureCheck::Intact
+               : SignatureCheck::Damaged;
 }

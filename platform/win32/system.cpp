@@ -63,7 +63,12 @@ HMODULE LoadSystemLibrary(const char* name) {
     if (length == 0 || length >= sizeof directory) {
         return nullptr;
     }
-    return LoadLibraryA(CString(directory) + "\\" + name);
+    // Its own dependencies come from the system directory only. Where Windows knows no such
+    // flag (Vista, Windows 7 without KB2533623), the call fails, and the altered search
+    // then looks beside the library, in the system directory, before anywhere else.
+    const CString path = CString(directory) + "\\" + name;
+    HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return module != nullptr ? module : LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 wchar_t* GetModulePathW() {

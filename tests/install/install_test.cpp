@@ -13,6 +13,7 @@
 
 #include "engine/install.h"
 #include "engine/layout.h"
+#include "engine/program_file.h"
 #include "platform/portable/control.h"
 #include "platform/portable/window.h"
 #include "platform/thread.h"
@@ -32,8 +33,11 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     ScratchDir dir;
     // A setup program too large for the limit below; started, it would end the run with
     // another status.
-    const std::string image = PatternBytes(StubLength, 3) +
-                              BuildInstaller(0, "Kelvane", {PatternBytes(8192, 1), "", "", "", "", ""});
+    const std::vector<std::string> entries = {PatternBytes(8192, 1), "", "", "", "", ""};
+    const std::string image = PatternBytes(StubLength, 3) + BuildInstaller(0, "Kelvane", entries);
+    // A signed one, judged before anything is written, by the system's answer the test sets.
+    std::string signedImage = BuildInstaller(PeStub(StubLength, false), "Kelvane", entries);
+    AppendCertificateTable(signedImage, 800);
     // TEMP at the longest the run's paths allow, and one character longer.
     const std::string longest = dir / std::string(220 - dir.path().size() - 1, 't');
     const std::string security = "Security software may have blocked it";
@@ -43,9 +47,12 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         std::string installer; // gone.exe is never written
         std::string temp;
         DWORD startError = 0; // what starting the setup program fails with, when not its own
+        SignatureCheck trust = SignatureCheck::Intact; // of signed.exe
     } cases[] = {
-        {"this installer or of its folder", ExitNameNotInCodePage, dir / GreekName + "/setup.exe",
-         dir / "temp"},
+        {"damaged or incomplete", ExitPackageInvalid, dir / "signed.exe", dir / "temp", 0,
+         SignatureCheck::Damaged},
+        {"publisher is not trusted", ExitPublisherDistrusted, dir / "signed.exe", dir / "temp", 0,
+         SignatureCheck::Distrusted},
         {"the TEMP folder", ExitNameNotInCodePage, dir / "setup.exe", dir / CyrillicName},
         {"damaged or incomplete", ExitPackageInvalid, dir / "gone.exe", dir / "temp"},
         {"\n" + (dir / "temp") + "/KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
@@ -64,11 +71,12 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         std::filesystem::create_directories(std::filesystem::u8path(c.installer).parent_path());
         MakeDirectory(c.temp);
         if (c.installer != dir / "gone.exe") {
-            WriteFileBytes(c.installer, image);
+            WriteFileBytes(c.installer, c.installer == dir / "signed.exe" ? signedImage : image);
         }
         SetEnv("TEMP", c.temp.c_str());
         PortableWindow progress, status;
-        InstallThreadParams params = {&progress, &status};
+        CFileStream program;
+        InstallThreadParams params = {&progress, &status, &program};
         fflush(nullptr);
         pid_t child = fork();
         if (child == 0) {
@@ -79,6 +87,8 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
             PortableSetModulePath(c.installer.c_str());
             PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);
             PortableSetStartError(c.startError);
+            PortableSetTrustAnswer(c.trust);
+            OpenProgramFile(program);
             // A limit on the size of files makes the setup program's writing fail; the
             // message box stays below it.
             if (c.status == ExitTempUnwritable) {

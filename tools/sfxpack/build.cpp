@@ -88,7 +88,8 @@ CommandResult MeasureStub(const BuildRequest& request, CFileStream& stub, StubPa
     const PayloadBounds bounds = FindPayloadBounds(stub);
     if (bounds.signature == Signature::Misplaced) {
         return Fail(ExitBadInput,
-                    "%s: the PE header names a certificate table at %lld that does not end the file; "
+                    "%s: the PE header names a certificate table at %lld that is no well-formed table ending "
+                    "the file; "
                     "is this a stub?",
                     request.stub.c_str(), static_cast<long long>(bounds.tableOffset));
     }

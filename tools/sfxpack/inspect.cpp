@@ -33,7 +33,9 @@ const char VerifyUsage[] =
     "readable, every entry whole, nothing after the last one but a signature's padding\n"
     "and certificate table, which must end the file. Prints nothing and exits 0\n"
     "when it is; otherwise prints one line naming the entry and what is wrong, and\n"
-    "exits 2.\n"
+    "exits 2. A signature is judged by its form only (a WIN_CERTIFICATE of PKCS#7\n"
+    "signed data that ends the file), as the stub judges it before asking Windows:\n"
+    "its digest is not checked.\n"
     "\n"
     "Options:\n"
     "      --stub-length N   the payload starts at byte N (for stubs without a seal)\n"
@@ -74,7 +76,8 @@ std::string DescribeSignature(const PayloadBounds& bounds) {
     }
     return FormatText("certificate table at %lld, %lld bytes%s", static_cast<long long>(bounds.tableOffset),
                       static_cast<long long>(bounds.tableSize),
-                      bounds.signature == Signature::AtEnd ? "" : ", not at the end of the file");
+                      bounds.signature == Signature::AtEnd ? " (its digest is not checked here)"
+                                                           : ", not a well-formed table ending the file");
 }
 
 std::string SignatureAsJson(const PayloadBounds& bounds) {

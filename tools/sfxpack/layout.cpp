@@ -99,10 +99,11 @@ std::string DescribeProblem(const PayloadLayout& layout) {
     case LayoutProblem::None:
         return std::string();
     case LayoutProblem::TableMisplaced:
-        return FormatText("the PE header names a certificate table at %lld (%lld bytes) that does not end "
-                          "the file (%lld bytes); the stub would read it as payload",
-                          bytes, static_cast<long long>(layout.bounds.tableSize),
-                          static_cast<long long>(layout.fileLength));
+        return FormatText(
+            "the PE header claims a signature, but its certificate table at %lld (%lld bytes) "
+            "is no well-formed table ending the file (%lld bytes); the stub refuses it as damaged",
+            bytes, static_cast<long long>(layout.bounds.tableSize),
+            static_cast<long long>(layout.fileLength));
     case LayoutProblem::TableOverlaps:
         return FormatText("the certificate table at %lld begins inside the stub (%ld bytes)", bytes,
                           static_cast<long>(layout.stubLength));

@@ -13,7 +13,7 @@
 
 enum class LayoutProblem {
     None,
-    TableMisplaced, // the PE header names a certificate table that does not end the file
+    TableMisplaced, // a signature claimed, without a well-formed table that ends the file
     TableOverlaps,  // the certificate table begins inside the stub
     TooLarge,       // the payload reaches 2^31 bytes; the stub's positions are 32-bit
     StubBeyondEnd,  // the stub length is negative or lies beyond the end of the payload

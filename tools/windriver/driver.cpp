@@ -20,14 +20,15 @@ void SetVariable(const char* name, const std::string& value) {
     SetEnvironmentVariableW(Wide(name).c_str(), value.empty() ? nullptr : Wide(value).c_str());
 }
 
-bool CInstallerProcess::Start(const std::string& commandLine, const std::string& directory, bool suspended) {
+bool CInstallerProcess::Start(const std::string& commandLine, const std::string& directory, bool suspended,
+                              const std::string& application) {
     End();
     std::wstring line = Wide(commandLine);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    return CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0,
-                          nullptr, directory.empty() ? nullptr : Wide(directory).c_str(), &startup,
-                          &m_info) != FALSE;
+    return CreateProcessW(application.empty() ? nullptr : Wide(application).c_str(), &line[0], nullptr,
+                          nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
+                          directory.empty() ? nullptr : Wide(directory).c_str(), &startup, &m_info) != FALSE;
 }
 
 void CInstallerProcess::End() {

@@ -22,8 +22,9 @@ class CInstallerProcess {
     CInstallerProcess& operator=(const CInstallerProcess&) = delete;
 
     // Starts the command line (UTF-8) in directory (empty: this one); suspended: until
-    // Resume.
-    bool Start(const std::string& commandLine, const std::string& directory = "", bool suspended = false);
+    // Resume. With an application, that program runs, whatever the command line names.
+    bool Start(const std::string& commandLine, const std::string& directory = "", bool suspended = false,
+               const std::string& application = "");
     void Resume() const { ResumeThread(m_info.hThread); }
     void End();
     // A visible top-level window of the process with this caption, other than `besides`

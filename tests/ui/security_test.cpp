@@ -1,0 +1,279 @@
+// tests/ui/security_test.cpp: the installer under Wine as an attacker or an unlucky user
+// meets it: signed installers changed in every way that keeps them loadable, a command
+// line naming another file, an installer held by another program, the run's folder and
+// its permissions, files held during the clean-up, DLLs planted where the stub looks.
+#include <aclapi.h>
+
+#include <filesystem>
+
+#include "engine/install.h"
+#include "tests/ui/installer_fixture.h"
+
+namespace {
+
+constexpr char DamagedText[] = "download the installer again";
+
+uint32_t ReadLittleEndianAt(const std::string& bytes, size_t at) {
+    return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
+           static_cast<uint8_t>(bytes[at + 2]) << 16 |
+           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+}
+
+class SecurityTest : public InstallerTest {
+  protected:
+    // Starts the image and clicks Install; when a message box is expected, answers it.
+    // The exit status and the box's text.
+    std::pair<long, std::string> Install(const std::string& image, bool box) {
+        Launch(image);
+        ClickControl(dialog, IDOK);
+        std::string text;
+        if (box) {
+            HWND found = process.WaitForWindow(Caption, dialog);
+            text = found != nullptr ? ControlText(found, MessageTextId) : "no message box";
+            PressKey(found, VK_RETURN);
+        }
+        return {process.WaitForExit(), text};
+    }
+
+    // The folder the stand-in runs in, once it has written its record.
+    std::string RunFolder() {
+        EXPECT_TRUE(WaitUntil([&] { return FileExists(record); }));
+        const StandinRecord setup = ReadStandinRecord(record);
+        return setup.count("directory") != 0 ? setup.at("directory")[0] : std::string();
+    }
+};
+
+// The signature table: each way a signed installer can be changed and still load, and
+// what the stub does. Only a file that is as signed (or no longer claims a signature at
+// all, which Windows shows as coming from an unknown publisher) runs its setup program.
+TEST_F(SecurityTest, SignedInstallerChangedAnyWayRunsNothingAndEndsWith1620) {
+    const std::string good = ReadFileBytes(Signed("case-1\\installer.exe"));
+    const size_t entry = SecurityEntryOffset(good);
+    const uint32_t table = ReadLittleEndianAt(good, entry), size = ReadLittleEndianAt(good, entry + 4);
+    ASSERT_EQ(good.size(), size_t{table} + size);
+    // The optional header's checksum, which the digest leaves out.
+    const size_t checksum = ReadLittleEndianAt(good, 0x3C) + 24 + 64;
+    auto Directory = [&](uint32_t offset, uint32_t length) {
+        return Changed(good, entry, LittleEndian(offset) + LittleEndian(length));
+    };
+    auto Flip = [&](size_t at) { return Changed(good, at, std::string(1, char(good[at] ^ 0x20))); };
+    struct Case {
+        const char* name;
+        std::string image;
+        long status; // 42: the setup program ran
+    } cases[] = {
+        {"intact", good, 42},
+        {"a payload bit", Flip(stub.size() + 5000), ExitPackageInvalid},
+        {"a stub byte", Flip(0x4E), ExitPackageInvalid}, // the DOS stub's text
+        {"a byte appended", good + "x", ExitPackageInvalid},
+        {"certificate type", Changed(good, table + 6, {'\1', '\0'}), ExitPackageInvalid},
+        {"revision", Changed(good, table + 4, {'\0', '\1'}), ExitPackageInvalid},
+        {"first PKCS#7 byte", Flip(table + 8), ExitPackageInvalid},
+        {"dwLength too big", Changed(good, table, LittleEndian(size + 1)), ExitPackageInvalid},
+        {"dwLength 8", Changed(good, table, LittleEndian(8)), ExitPackageInvalid},
+        {"directory past the end", Directory(table + 8, size), ExitPackageInvalid},
+        {"directory into the payload", Directory(table - 1000, size), ExitPackageInvalid},
+        {"directory size short", Directory(table, size - 8), ExitPackageInvalid},
+        {"directory size 0", Directory(table, 0), ExitPackageInvalid},
+        {"directory offset 0", Directory(0, size), ExitPackageInvalid},
+        {"table cut by 10", good.substr(0, good.size() - 10), ExitPackageInvalid},
+        {"checksum changed", Flip(checksum), 42},
+        {"signature stripped", Directory(0, 0).substr(0, table - 1), 42}, // and its padding byte
+    };
+    WriteFileBytes(release, "");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto [status, text] = Install(c.image, c.status != 42);
+        EXPECT_EQ(c.status, status);
+        if (c.status == 42) {
+            EXPECT_TRUE(FileExists(record)) << "the setup program should have run";
+        } else {
+            EXPECT_NE(std::string::npos, text.find(DamagedText)) << text;
+            EXPECT_FALSE(FileExists(record)) << "a setup program was started";
+        }
+        EXPECT_TRUE(ListDirectory(temp).empty()) << "nothing may be left, or written before the check";
+        DeleteFileA(record.c_str());
+    }
+}
+
+// Started with a command line that names another installer as the program, or names no
+// program at all, it shows and installs its own payload. From its start to its end,
+// another program can neither write nor delete it.
+TEST_F(SecurityTest, UnpacksOnlyItselfWhateverItsCommandLineAndHoldsItsFile) {
+    const std::string other = dir / "other.exe";
+    WriteFileBytes(other,
+                   BuildInstaller(stub, "Other Product", {"not the setup program", "x", "", "", "", ""}));
+    WriteFileBytes(installer, Installer(Payload()));
+    auto CannotChange = [&] {
+        HANDLE writer = CreateFileA(installer.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        const bool refused = writer == INVALID_HANDLE_VALUE && !DeleteFileA(installer.c_str());
+        CloseHandle(writer);
+        return refused;
+    };
+    for (const std::string& commandLine : {"\"" + other + "\"", std::string("/S")}) {
+        SCOPED_TRACE(commandLine);
+        ASSERT_TRUE(process.Start(commandLine, dir.path(), false, installer));
+        dialog = process.WaitForWindow(Caption);
+        ASSERT_NE(nullptr, dialog);
+        EXPECT_EQ("Kelvane Studio" + std::string(26, ' '), ControlText(dialog, IDC_PRODUCT));
+        EXPECT_TRUE(CannotChange()) << "in Ready";
+        ClickControl(dialog, IDOK);
+        const std::string folder = RunFolder();
+        EXPECT_EQ(Payload()[1], ReadFileBytes(folder + "\\Setup.jar"));
+        EXPECT_TRUE(CannotChange()) << "while the setup program runs";
+        WriteFileBytes(release, "");
+        EXPECT_EQ(42, process.WaitForExit());
+        DeleteFileA(release.c_str());
+        DeleteFileA(record.c_str());
+    }
+}
+
+// Held by another program that shuts readers out: for a moment, the installer waits and
+// then works; for longer, it says so and ends with its own status, having written nothing.
+TEST_F(SecurityTest, InstallerHeldByAnotherProgramIsWaitedForThenNamedInUse) {
+    WriteFileBytes(installer, Installer(Payload()));
+    // Let go after a second, or only once the installer has given up.
+    for (const bool briefly : {true, false}) {
+        SCOPED_TRACE(briefly ? "held for a second" : "held on");
+        ASSERT_TRUE(process.Start("\"" + installer + "\"", dir.path(), true));
+        HANDLE holder = CreateFileA(installer.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+        process.Resume();
+        if (briefly) {
+            Sleep(1000);
+            CloseHandle(holder);
+        }
+        HWND window = process.WaitForWindow(Caption);
+        if (!briefly) {
+            CloseHandle(holder);
+        }
+        ASSERT_NE(nullptr, window);
+        if (briefly) {
+            EXPECT_EQ("Kelvane Studio" + std::string(26, ' '), ControlText(window, IDC_PRODUCT));
+            ClickControl(window, IDCANCEL);
+            EXPECT_EQ(ExitCancelled, process.WaitForExit());
+        } else {
+            const std::string text = ControlText(window, MessageTextId);
+            EXPECT_NE(std::string::npos, text.find("Another program is using this installer")) << text;
+            PressKey(window, VK_RETURN);
+            EXPECT_EQ(ExitInstallerInUse, process.WaitForExit());
+        }
+        EXPECT_TRUE(ListDirectory(temp).empty());
+    }
+}
+
+// The run's folder: its DACL read back names only the user, SYSTEM and the
+// Administrators. Under Wine the DACL becomes the folder's Unix mode; a run with
+// SFX_KEPT_TEMP set leaves its folder there for the mode check from Linux
+// (tests/ui/CMakeLists.txt).
+TEST_F(SecurityTest, RunFolderBelongsToItsUserAlone) {
+    const std::string kept = Built("SFX_KEPT_TEMP");
+    if (!kept.empty()) {
+        temp = kept;
+        std::filesystem::remove_all(temp);
+        ASSERT_TRUE(MakeDirectory(temp));
+        SetVariable("TEMP", temp);
+        SetVariable("SFX_STANDIN_LEAVE", "1");
+    }
+    Launch(Installer(Payload()));
+    ClickControl(dialog, IDOK);
+    const std::string folder = RunFolder();
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                                   nullptr, nullptr, &dacl, nullptr, &descriptor));
+    ASSERT_NE(nullptr, dacl);
+    HANDLE token = nullptr;
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    union {
+        TOKEN_USER user;
+        BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    } self;
+    DWORD length = 0;
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, &self, sizeof self, &length));
+    CloseHandle(token);
+    BYTE system[SECURITY_MAX_SID_SIZE], admins[SECURITY_MAX_SID_SIZE];
+    DWORD systemSize = sizeof system, adminsSize = sizeof admins;
+    ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize) &&
+                CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize));
+    bool userAllowed = false;
+    for (DWORD k = 0; k < dacl->AceCount; ++k) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, k, reinterpret_cast<void**>(&ace)));
+        PSID sid = &ace->SidStart;
+        userAllowed = userAllowed || EqualSid(sid, self.user.User.Sid);
+        EXPECT_TRUE(EqualSid(sid, self.user.User.Sid) || EqualSid(sid, system) || EqualSid(sid, admins))
+            << "entry " << k << " names someone else";
+    }
+    LocalFree(descriptor);
+    EXPECT_TRUE(userAllowed);
+    WriteFileBytes(release, "");
+    EXPECT_EQ(42, process.WaitForExit());
+}
+
+// A file the setup program's scanner still holds for about a second after it ends goes
+// with the folder; one held for a minute stays, and the installer ends all the same,
+// well within the bound, with the setup program's status.
+TEST_F(SecurityTest, CleanUpWaitsForABrieflyHeldFileButNotForever) {
+    for (const DWORD heldMs : {1000, 60000}) {
+        SCOPED_TRACE(heldMs);
+        Launch(Installer(Payload()));
+        ClickControl(dialog, IDOK);
+        const std::string held = RunFolder() + "\\Setup.jar";
+        HANDLE holder =
+            CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+        WriteFileBytes(release, "");
+        if (heldMs < 2000) {
+            Sleep(heldMs);
+            CloseHandle(holder);
+            EXPECT_EQ(42, process.WaitForExit());
+            EXPECT_TRUE(ListDirectory(temp).empty());
+        } else {
+            EXPECT_EQ(42, process.WaitForExit(10000)) << "the clean-up waits a few seconds at most";
+            CloseHandle(holder);
+            EXPECT_TRUE(FileExists(held));
+            std::filesystem::remove_all(std::filesystem::u8path(temp));
+            MakeDirectory(temp);
+        }
+        DeleteFileA(release.c_str());
+        DeleteFileA(record.c_str());
+    }
+}
+
+// Every library the stub loads at run time, and wintrust's own dependencies, planted
+// beside a signed installer (its working directory too) and, while the setup program
+// runs, in the run's folder, with Wine told to prefer such files: a whole install with
+// About before and during it loads none of them.
+TEST_F(SecurityTest, SignedInstallThroughAboutLoadsNoPlantedDll) {
+    const std::vector<std::string> planted = {"comctl32", "uxtheme", "shell32", "shlwapi",
+                                              "wintrust", "crypt32", "msasn1",  "imagehlp",
+                                              "cryptnet", "cryptui", "bcrypt"};
+    auto Plant = [&](const std::string& folder) {
+        for (const std::string& name : planted) {
+            ASSERT_TRUE(
+                CopyFileA(Built("SFX_PLANTED_DLL").c_str(), (folder + "\\" + name + ".dll").c_str(), FALSE));
+        }
+    };
+    Plant(dir.path());
+    OverrideDlls(planted, "native,builtin");
+    Launch(ReadFileBytes(Signed("case-1\\installer.exe")));
+    ClickControl(dialog, IDC_ABOUT);
+    CloseAbout(IDOK);
+    ClickControl(dialog, IDOK);
+    const std::string folder = RunFolder();
+    Plant(folder);
+    PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    CloseAbout(IDOK);
+    WriteFileBytes(release, "");
+    EXPECT_EQ(42, process.WaitForExit());
+    for (const std::string& where : {dir.path(), folder}) {
+        for (const std::string& name : planted) {
+            EXPECT_FALSE(FileExists(where + "\\" + name + ".dll.loaded"))
+                << name << " was loaded from " << where;
+        }
+    }
+}
+
+} // namespace

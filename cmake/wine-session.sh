@@ -7,6 +7,11 @@
 #   wine-session.sh STATE_DIR run PROG ARGS  run a Windows program in it; its exit status
 #                                            is this script's
 #   wine-session.sh STATE_DIR env            print the variables a caller needs
+#   wine-session.sh STATE_DIR dpi N          draw at N dots per inch from now on (96 is
+#                                            100 %, 144 is 150 %)
+#   wine-session.sh STATE_DIR run-at-dpi N PROG ARGS
+#                                            run a program at N dots per inch, then go
+#                                            back to 96
 #
 # With SFX_WINE_DISPLAY set (say to $DISPLAY), start uses that X display instead of
 # starting a virtual one.
@@ -83,7 +88,23 @@ start() {
     # common controls get the classic ones, with a segmented progress bar.
     wine reg add 'HKCU\Software\Microsoft\Windows\CurrentVersion\ThemeManager' /v ThemeActive /d 0 /f \
         </dev/null >/dev/null 2>&1
+    quiet_first_program
+}
+
+# The first program of a server starts Wine's background services, which keep its
+# streams open: let one with no streams start them.
+quiet_first_program() {
     wine cmd /c exit </dev/null >/dev/null 2>&1
+}
+
+# Wine reads the display's resolution when its server starts.
+set_dpi() {
+    export DISPLAY="$(display_of)"
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f </dev/null >/dev/null 2>&1
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w
+    wineserver -p </dev/null >/dev/null 2>&1
+    quiet_first_program
 }
 
 case "$action" in
@@ -93,11 +114,20 @@ run)
     export DISPLAY="$(display_of)"
     exec wine "$@"
     ;;
+dpi) set_dpi "$1" ;;
+run-at-dpi)
+    set_dpi "$1"
+    shift
+    status=0
+    wine "$@" || status=$?
+    set_dpi 96
+    exit $status
+    ;;
 env)
     echo "export WINEPREFIX='$WINEPREFIX' WINEDEBUG=-all WINEDLLOVERRIDES='$WINEDLLOVERRIDES' DISPLAY='$(display_of)'"
     ;;
 *)
-    echo "usage: $0 STATE_DIR start|stop|run|env" >&2
+    echo "usage: $0 STATE_DIR start|stop|run|env|dpi|run-at-dpi" >&2
     exit 2
     ;;
 esac

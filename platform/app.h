@@ -30,7 +30,9 @@ class CWinApp {
     bool OnCmdMsg(UINT nID);
     // Gives dialog controls the system's current look: registers the common controls.
     void Enable3dControls();
-    HICON LoadIcon(UINT nIDResource) const;
+    // The icon at size × size pixels, drawn from the group's nearest picture; 0 means the
+    // system's large icon size (SM_CXICON). The caller owns it.
+    HICON LoadIcon(UINT nIDResource, int size = 0) const;
     // The standard Help command: the program's help file, if it has one.
     void OnHelp();
 

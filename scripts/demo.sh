@@ -1,10 +1,20 @@
 #!/bin/bash
 # The main job: builds the installer (i686 product and x86_64) and a demo installer,
-# then runs the x86_64 demo under Wine as a user would: looks at it, opens About,
-# clicks Install and watches the demo setup program run. Screenshots go to demo-out/.
-# Without an X display, Wine draws on a virtual one (Xvfb).
+# then runs the i686 demo under Wine as a user would: looks at it, opens About, clicks
+# Install and watches the demo setup program run. Where 32-bit programs cannot run, it
+# runs the x86_64 demo and says why. Screenshots go to demo-out/. Without an X display,
+# Wine draws on a virtual one (Xvfb).
+#
+#   scripts/demo.sh [--dpi N]    at N dots per inch (96, the default, is 100 %; 144 is 150 %)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+dpi=96
+if [ "${1:-}" = --dpi ] && [ -n "${2:-}" ]; then
+    dpi=$2
+elif [ $# -gt 0 ]; then
+    echo "usage: $0 [--dpi N]" >&2
+    exit 2
+fi
 scripts/setup.sh
 
 for preset in win64 win32; do
@@ -21,11 +31,17 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 cmake/wine-session.sh "$state" start
 trap 'cmake/wine-session.sh "$state" stop' EXIT
+cmake/wine-session.sh "$state" dpi "$dpi"
 eval "$(cmake/wine-session.sh "$state" env)"
 
-installer=build/win64/tools/demo/demo_installer.exe
-echo "== running $installer under Wine on display $DISPLAY"
-wine build/win64/tools/demo/demo_driver.exe "$(winepath -w "$installer")" "$(winepath -w "$out/sync")" \
+build=build/win32
+if ! why=$(cmake/runs-32bit.sh --wine); then
+    echo "== the x86_64 demo instead of the i686 product: $why"
+    build=build/win64
+fi
+installer=$build/tools/demo/demo_installer.exe
+echo "== running $installer under Wine on display $DISPLAY at $dpi dots per inch"
+wine $build/tools/demo/demo_driver.exe "$(winepath -w "$installer")" "$(winepath -w "$out/sync")" \
     </dev/null >"$out/driver.log" 2>&1 &
 driver=$!
 

@@ -1,9 +1,13 @@
 #!/bin/bash
-# Checks a built Windows program from its file, for targets whose programs cannot run here:
-#   check_pe.sh OBJDUMP FILE pe32|pe32+ [--stub WINDRES RESOURCE_SCRIPT INCLUDE_DIR [MAX_BYTES]]
-# its format and imports, and with --stub the installer stub's defences, size and resources.
+# Checks a built Windows program from its file, where running it cannot show it:
+#   check_pe.sh OBJDUMP FILE pe32|pe32+ [--shipped | --stub WINDRES RESOURCE_SCRIPT INCLUDE_DIR [MAX_BYTES]]
+# its format, the Windows version it names and the DLLs it imports; for a program we ship
+# (--shipped, --stub) each imported function against tests/vista_imports.txt; with --stub
+# the installer stub's defences, size and resources.
 set -euo pipefail
-objdump=$1 file=$2 format=$3 stub=${4:-}
+objdump=$1 file=$2 format=$3 mode=${4:-}
+stub=""
+[ "$mode" != --stub ] || stub=1
 fail() {
     echo "$file: $*"
     exit 1
@@ -18,6 +22,21 @@ grep -q "^Magic.*$([ "$format" = pe32 ] && echo 010b || echo 020b)" <<<"$headers
 for dll in $(awk '/DLL Name:/ {print tolower($3)}' <<<"$headers"); do
     [[ "$allowed" == *" $dll "* ]] || fail "imports $dll, which is not among:$allowed"
 done
+# Windows Vista (6.0) is the oldest whose DLLs export every function imported: an older
+# Windows refuses the program as not valid for it instead of failing on a missing import.
+for field in MajorOSystemVersion=6 MinorOSystemVersion=0 MajorSubsystemVersion=6 MinorSubsystemVersion=0; do
+    [ "$(awk -v name="${field%=*}" '$1 == name {print $2}' <<<"$headers")" = "${field#*=}" ] ||
+        fail "its header does not say ${field%=*} ${field#*=}"
+done
+if [ -n "$mode" ]; then
+    list=$(dirname "$0")/vista_imports.txt
+    unlisted=$(awk 'NR == FNR { if ($1 !~ /^#/) for (i = 2; i <= NF; ++i) listed[$1 " " $i]; next }
+        /^The Import Tables/ {within = 1; next}
+        within && /^(The |PE File Base)/ {within = 0}
+        within && /DLL Name:/ {dll = tolower($3); next}
+        within && /^\t[0-9a-f]+\t/ && !((dll " " $NF) in listed) {print dll " " $NF}' "$list" - <<<"$headers")
+    [ -z "$unlisted" ] || fail "imports what is not in $list:" $unlisted
+fi
 if [ -n "$stub" ]; then
     windres=$5 script=$6 include=$7 max_bytes=${8:-}
     grep -q "^Subsystem.*(Windows GUI)" <<<"$headers" || fail "not a GUI program"
@@ -26,6 +45,8 @@ if [ -n "$stub" ]; then
     ((flags & 0x100)) || fail "not NX compatible: no DEP"
     [ "$format" = pe32 ] || ((flags & 0x20)) || fail "no high-entropy virtual addresses"
     grep -qaF 'level="asInvoker"' "$file" || fail "its manifest does not ask for the user's own rights"
+    grep -qaE '>true</dpiAware>.*>PerMonitorV2</dpiAwareness>' "$file" ||
+        fail "its manifest does not declare per-monitor DPI awareness with the system-aware fallback"
     # Exactly the resources the script makes, both read back by windres: load flags, which a
     # program file does not keep, and -1 written as 65535 are differences of form only.
     normalise() { sed -E 's/ (MOVEABLE|PURE|DISCARDABLE|PRELOAD|LOADONCALL|FIXED|IMPURE)//g; s/, -1, /, 65535, /'; }

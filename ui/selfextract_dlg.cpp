@@ -12,7 +12,10 @@
 CSelfExtractDlg::CSelfExtractDlg(CFileStream& program, CWnd* pParent)
     : CDialog(IDD_SELFEXTRACT_DIALOG, pParent), m_threadParams{nullptr, nullptr, &program} {
     m_strTitle = GetInstallTitle(program);
+    // Each icon at the size it is drawn at, which grows with the display's DPI: a
+    // scaled-down large icon would blur the caption's.
     m_hIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME);
+    m_hSmallIcon = AfxGetApp()->LoadIcon(IDR_MAINFRAME, GetSystemMetrics(SM_CXSMICON));
 }
 
 bool CSelfExtractDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -73,7 +76,7 @@ BOOL CSelfExtractDlg::OnInitDialog() {
     }
 
     SetIcon(m_hIcon, TRUE);
-    SetIcon(m_hIcon, FALSE);
+    SetIcon(m_hSmallIcon, FALSE);
     return TRUE;
 }
 

@@ -47,5 +47,9 @@ class CSelfExtractDlg : public CDialog {
     CStatic m_homepage;
     CString m_strTitle;
     InstallThreadParams m_threadParams;
-    HICON m_hIcon; // shared: loaded icons stay valid until the program ends
+    // Owned; never destroyed, as the window lives until the program ends. Large
+    // (SM_CXICON): the window's big icon and the minimised picture; small (SM_CXSMICON):
+    // the caption's.
+    HICON m_hIcon;
+    HICON m_hSmallIcon;
 };

@@ -67,8 +67,9 @@ void CWinApp::Enable3dControls() {
     }
 }
 
-HICON CWinApp::LoadIcon(UINT nIDResource) const {
-    return ::LoadIconA(m_hInstance, MAKEINTRESOURCEA(nIDResource));
+HICON CWinApp::LoadIcon(UINT nIDResource, int size) const {
+    return static_cast<HICON>(
+        ::LoadImageA(m_hInstance, MAKEINTRESOURCEA(nIDResource), IMAGE_ICON, size, size, LR_DEFAULTSIZE));
 }
 
 void CWinApp::OnHelp() {

@@ -1,0 +1,171 @@
+// tests/ui/layout_test.cpp: the installer's two dialogs at the session's resolution (96
+// dots per inch in the scenarios' run, 144 and 192 in runs of their own): every control
+// lies within its dialog and has room for its whole text in the font the dialog gives it.
+#include <gtest/gtest.h>
+
+#include "engine/install.h"
+#include "tests/support.h"
+#include "tools/windriver/driver.h"
+#include "ui/resource.h"
+
+namespace {
+
+// What a dialog template asks of the dialog manager: its width in dialog units and its
+// font, whose letters set the size of a dialog unit. Read from the program file, since a
+// font handle of another process means nothing in this one.
+struct DialogTemplate {
+    int width = 0;
+    int pointSize = 0;
+    int weight = FW_NORMAL;
+    bool italic = false;
+    std::wstring face;
+};
+
+// Past one name-or-number field of a template (none, a number, or a text).
+const WORD* SkipNameOrNumber(const WORD* field) {
+    if (*field == 0xFFFF) {
+        return field + 2;
+    }
+    while (*field++ != 0) {
+    }
+    return field;
+}
+
+DialogTemplate ReadDialogTemplate(const std::string& program, int id) {
+    DialogTemplate result;
+    HMODULE module = LoadLibraryExA(program.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(5)); // RT_DIALOG
+    const WORD* words = resource != nullptr
+                            ? static_cast<const WORD*>(LockResource(LoadResource(module, resource)))
+                            : nullptr;
+    if (words != nullptr) {
+        // DIALOGEX starts with a version, a signature and a help id, and gives the
+        // extended style before the style; both then go on alike.
+        const bool extended = words[1] == 0xFFFF;
+        const WORD* header = extended ? words + 4 : words;
+        const DWORD style = extended ? header[2] | header[3] << 16 : header[0] | header[1] << 16;
+        result.width = static_cast<short>(header[7]);
+        const WORD* field = SkipNameOrNumber(SkipNameOrNumber(header + 9)); // menu, class
+        field += lstrlenW(reinterpret_cast<const wchar_t*>(field)) + 1;     // caption
+        if ((style & DS_SETFONT) != 0) {
+            result.pointSize = *field++;
+            if (extended) {
+                result.weight = *field++;
+                result.italic = (*field++ & 0xFF) != 0;
+            }
+            result.face = reinterpret_cast<const wchar_t*>(field);
+        }
+    }
+    FreeLibrary(module);
+    return result;
+}
+
+// The font the dialog manager makes for the template at the display's resolution.
+HFONT CreateDialogFont(const DialogTemplate& dialog, int dpi) {
+    return CreateFontW(-MulDiv(dialog.pointSize, dpi, 72), 0, 0, 0, dialog.weight, dialog.italic, FALSE,
+                       FALSE, DEFAULT_CHARSET, 0, 0, PROOF_QUALITY, FF_DONTCARE, dialog.face.c_str());
+}
+
+// The horizontal dialog unit of a font, in pixels, times four: the average width of the
+// Latin letters, as the dialog manager measures it.
+int DialogBaseUnit(HDC dc) {
+    SIZE extent;
+    GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &extent);
+    return (extent.cx / 26 + 1) / 2;
+}
+
+// A problem of one control, or empty: outside the dialog's client area, or too small for
+// its text as the control draws it (statics break lines at words, buttons keep one line).
+std::string LayoutProblem(HWND dialog, HWND control, HDC dc) {
+    RECT client, rect;
+    GetClientRect(dialog, &client);
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    if (rect.left < client.left || rect.top < client.top || rect.right > client.right ||
+        rect.bottom > client.bottom) {
+        return "lies outside its dialog";
+    }
+    char className[32], text[512];
+    GetClassNameA(control, className, sizeof className);
+    GetWindowTextA(control, text, sizeof text);
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    const bool isStatic = lstrcmpiA(className, "Static") == 0;
+    if (text[0] == '\0' || (isStatic && (style & SS_TYPEMASK) == SS_BITMAP)) {
+        return "";
+    }
+    RECT room;
+    GetClientRect(control, &room);
+    RECT needed = room;
+    if (isStatic) {
+        UINT prefix = (style & SS_NOPREFIX) != 0 ? DT_NOPREFIX : 0;
+        DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | prefix);
+    } else {
+        SIZE extent;
+        GetTextExtentPoint32A(dc, text, lstrlenA(text), &extent);
+        // A button draws its text inside a border and a focus rectangle.
+        const int frame = 2 * (GetSystemMetrics(SM_CXEDGE) + 1);
+        needed = {0, 0, extent.cx + frame, extent.cy + frame};
+    }
+    if (needed.right - needed.left > room.right || needed.bottom - needed.top > room.bottom) {
+        return "needs " + std::to_string(needed.right - needed.left) + "x" +
+               std::to_string(needed.bottom - needed.top) + " pixels for \"" + text + "\" but has " +
+               std::to_string(room.right) + "x" + std::to_string(room.bottom);
+    }
+    return "";
+}
+
+void ExpectEveryControlFits(HWND dialog, const DialogTemplate& layout, int dpi) {
+    ASSERT_NE(nullptr, dialog);
+    ASSERT_FALSE(layout.face.empty()) << "no font in the template";
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT font = CreateDialogFont(layout, dpi);
+    HGDIOBJ previous = SelectObject(dc, font);
+    // The font measured with is the dialog's when the dialog units it makes give the
+    // dialog its width.
+    RECT client;
+    GetClientRect(dialog, &client);
+    EXPECT_NEAR(MulDiv(layout.width, DialogBaseUnit(dc), 4), client.right, 1) << "not the dialog's font";
+    int controls = 0;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control != nullptr;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        ++controls;
+        const std::string problem = LayoutProblem(dialog, control, dc);
+        EXPECT_TRUE(problem.empty()) << "control " << GetDlgCtrlID(control) << " " << problem;
+    }
+    EXPECT_GE(controls, 10);
+    SelectObject(dc, previous);
+    DeleteObject(font);
+    DeleteDC(dc);
+}
+
+// The main window with a short title and with one of the full 40 characters, and About.
+TEST(Layout, EveryControlOfBothDialogsFitsItsTextAtTheSessionsResolution) {
+    SetProcessDPIAware();
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    const char* expected = getenv("SFX_DPI");
+    ASSERT_EQ(expected != nullptr ? atoi(expected) : 96, dpi) << "the session draws at another resolution";
+
+    ScratchDir dir;
+    const std::string stub = ReadFileBytes(getenv("SFX_STUB"));
+    const DialogTemplate mainLayout = ReadDialogTemplate(getenv("SFX_STUB"), IDD_SELFEXTRACT_DIALOG);
+    const DialogTemplate aboutLayout = ReadDialogTemplate(getenv("SFX_STUB"), IDD_ABOUTBOX);
+    for (const std::string& title :
+         {std::string("Kelvane Studio 2026"), std::string("Forty Characters Without Any Blanks 1234")}) {
+        SCOPED_TRACE(title);
+        WriteFileBytes(dir / "installer.exe", BuildInstaller(stub, title, {"", "", "", "", "", ""}));
+        CInstallerProcess process;
+        ASSERT_TRUE(process.Start("\"" + (dir / "installer.exe") + "\"", dir.path()));
+        HWND dialog = process.WaitForWindow("Kelvane Pro Self-Extractor");
+        ExpectEveryControlFits(dialog, mainLayout, dpi);
+        PostMessageA(dialog, WM_COMMAND, IDC_ABOUT, 0);
+        HWND about = process.WaitForWindow("About Kelvane Pro Self-Extractor");
+        ExpectEveryControlFits(about, aboutLayout, dpi);
+        PostMessageA(about, WM_COMMAND, IDOK, 0);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_EQ(ExitCancelled, process.WaitForExit());
+    }
+}
+
+} // namespace

@@ -28,6 +28,7 @@ class CCrc32x8 {
     uint32_t GetValue() const { return ~m_value; }
 
   private:
+    friend class CCrc32Fast;   // which folds the bulk and leaves the rest to this one
     uint32_t m_tables[8][256]; // [k][b]: the remainder of byte b followed by k zero bytes
     uint32_t m_value = 0xFFFFFFFF;
 };

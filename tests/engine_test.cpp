@@ -8,6 +8,7 @@
 
 #include "engine/bounds.h"
 #include "engine/crc32.h"
+#include "engine/crc32_fast.h"
 #include "engine/extract.h"
 #include "engine/layout.h"
 #include "engine/program_file.h"
@@ -64,6 +65,29 @@ TEST(Crc32, BothGiveTheStandardValuesInPiecesOfAnySize) {
     const std::string data = PatternBytes(5000, 7);
     for (size_t piece = 1; piece <= 17; ++piece) {
         EXPECT_EQ(Crc32Of<CCrc32>(data, 5000), Crc32Of<CCrc32x8>(data, piece)) << piece;
+    }
+}
+
+// sfxpack's folding CRC against the stub's bytewise one: every length that ends its
+// 64-byte and 16-byte steps differently, from every alignment of the start, longer data
+// whole, and fed in pieces that split its blocks anywhere.
+TEST(Crc32, FoldingAgreesAtEveryLengthAlignmentAndPiece) {
+    if (!CCrc32Fast::CanFold()) {
+        GTEST_LOG_(INFO) << "no carry-less multiplication here: only the sliced fallback is checked";
+    }
+    const std::string data = PatternBytes((1 << 20) + 333, 11);
+    for (size_t start = 0; start < 16; ++start) {
+        CCrc32 bytewise;
+        for (size_t length = 0; length <= 2048; ++length) {
+            CCrc32Fast folded;
+            folded.Update(data.data() + start, length);
+            ASSERT_EQ(bytewise.GetValue(), folded.GetValue()) << "start " << start << ", length " << length;
+            bytewise.Update(data.data() + start + length, 1);
+        }
+    }
+    const uint32_t whole = Crc32Of<CCrc32>(data, data.size());
+    for (size_t piece : {size_t{63}, size_t{64}, size_t{65}, size_t{1000}, size_t{4099}, data.size()}) {
+        EXPECT_EQ(whole, Crc32Of<CCrc32Fast>(data, piece)) << "pieces of " << piece;
     }
 }
 

@@ -6,7 +6,7 @@
 
 #include <vector>
 
-#include "engine/crc32.h"
+#include "engine/crc32_fast.h"
 #include "engine/program_file.h"
 #include "engine/seal.h"
 #include "tools/sfxpack/seal.h"
@@ -41,7 +41,7 @@ std::string EntryLabel(int entry) { return FormatText("entry %d (%s)", entry + 1
 const char* EntryFileName(int entry) { return PayloadEntryTable[entry] + 1; }
 
 bool DigestRange(CFileStream& file, int64_t from, int64_t to, uint32_t& digest) {
-    CCrc32x8 crc;
+    CCrc32Fast crc;
     std::vector<unsigned char> buffer(static_cast<size_t>(DigestPiece));
     bool read = file.Seek(from);
     for (int64_t position = from; read && position < to;) {

@@ -107,8 +107,23 @@ for at in 1001 1055 1460; do # the title, entries 1 and 2
     expect 2 "" "sfxpack: flip.exe: the payload's CRC-32 is * but the seal records $crc: the installer is damaged*" verify flip.exe
     expect 2 "*digest       crc-32 $crc, does not match: the payload's is *" "sfxpack: flip.exe: the payload's*" list flip.exe
     expect 2 "" "sfxpack: flip.exe: the payload's CRC-32 is *; nothing extracted (--force extracts what is there)" extract flip.exe -C refused
+    [[ ! -e refused ]] || fail "a refused extract left refused/ behind"
 done
 expect 0 "" "sfxpack: warning: flip.exe: the payload's CRC-32 is *" extract --force flip.exe -C forced-crc
+# Entries longer than the pieces build and extract digest at a time (mapped 16 MiB, each
+# 4 MiB of progress), at offsets no page boundary meets: the same digest as zlib's, the
+# same bytes out; damage far into an entry found by extract, into a directory that was
+# there and is left as it was.
+head -c $((17 << 20 | 3)) /dev/urandom >big1 && head -c $((5 << 20)) /dev/urandom >big2
+expect 0 "" "sfxpack: warning: big1: not a Windows program*" build --stub crc-stub.exe -t Big -o crc.exe big1 big2
+crc=$(python3 -c 'import sys, zlib; print("%08x" % zlib.crc32(open(sys.argv[1], "rb").read()[1000:]))' crc.exe)
+expect 0 "*digest       crc-32 $crc, matches*" "" list crc.exe
+expect 0 "" "" extract crc.exe -C big
+cmp big1 big/Setup.exe && cmp big2 big/Setup.jar || fail "the big entries were not extracted as they are"
+flip $((1000 + 40 + 10 + (17 << 20)))
+mkdir -p kept && echo old >kept/Setup.exe
+expect 2 "" "sfxpack: flip.exe: the payload's CRC-32 is *; nothing extracted*" extract flip.exe -C kept
+[[ $(ls kept) == Setup.exe && $(cat kept/Setup.exe) == old ]] || fail "a refused extract changed kept/"
 # A first file the stub could not start is packed with a warning.
 { pe 014c 2102 && cat jar; } >library.dll && { pe 8664 0022 && cat jar; } >setup64.exe
 expect 0 "" "sfxpack: warning: jar: not a Windows program (no PE header, or a DLL)*" build -s stub.exe -t T -o w.exe jar

@@ -221,15 +221,17 @@ bool WriteStub(BuildInputs& inputs, CFileStream& output) {
            output.CopyRange(inputs.stub, rest, part.length - rest);
 }
 
-// Writes the whole installer; on failure, failedInput names the input that no longer
-// reads as it was measured, if one does not, since it rather than the output is then
-// to blame.
+// Writes the whole installer, and the CRC-32 of its payload as written to digest; on
+// failure, failedInput names the input that no longer reads as it was measured, if one
+// does not, since it rather than the output is then to blame.
 bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std::string& titleField,
-                    CFileStream& output, std::string& failedInput) {
+                    CFileStream& output, uint32_t& digest, std::string& failedInput) {
     if (!WriteStub(inputs, output)) {
         failedInput = HoldsItsSize(inputs.stub, inputs.stubInfo.size) ? "" : request.stub;
         return false;
     }
+    CCrc32Fast crc;
+    crc.Update(titleField.data(), titleField.size());
     if (!output.Write(titleField.data(), titleField.size())) {
         return false;
     }
@@ -238,29 +240,25 @@ bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std:
         int32_t length = given ? static_cast<int32_t>(inputs.fileInfo[k].size) : 0;
         unsigned char field[LengthFieldDigits];
         EncodeEntryLength(length, field);
+        crc.Update(field, sizeof field);
         if (!output.Write(field, sizeof field)) {
             return false;
         }
-        if (given && !output.CopyRange(inputs.files[k], 0, length)) {
+        // Digested on the way: reading the written file back would cost as much again.
+        if (given && !CopyDigesting(inputs.files[k], 0, length, &output, crc)) {
             failedInput = HoldsItsSize(inputs.files[k], length) ? "" : request.files[k];
             return false;
         }
     }
+    digest = crc.GetValue();
     return output.SetPermissions(inputs.stubInfo.mode & 0777);
 }
 
-// Stores the CRC-32 of the written payload in the installer's copy of the seal, read
-// back as the stub and verify will read it.
-bool SealDigest(const std::string& path, const StubPart& stub) {
-    if (stub.digestSeal < 0) {
-        return true;
-    }
-    CFileStream installer;
-    uint32_t digest = 0;
+// Stores the CRC-32 of the written payload in the installer's copy of the seal.
+bool SealDigest(const std::string& path, const StubPart& stub, uint32_t digest) {
     std::string systemPath;
-    return OpenFile(installer, path, CFileStream::modeRead) && installer.SeekToEnd() &&
-           DigestRange(installer, stub.length, installer.GetPosition(), digest) && installer.Close() &&
-           ToSystemPath(path, systemPath) && StoreSealDigest(systemPath.c_str(), stub.digestSeal, digest);
+    return stub.digestSeal < 0 ||
+           (ToSystemPath(path, systemPath) && StoreSealDigest(systemPath.c_str(), stub.digestSeal, digest));
 }
 
 } // namespace
@@ -295,10 +293,11 @@ CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note,
                     GetSystemErrorText().c_str());
     }
     std::string failedInput;
-    bool written = WriteInstaller(request, inputs, titleField, output, failedInput);
+    uint32_t digest = 0;
+    bool written = WriteInstaller(request, inputs, titleField, output, digest, failedInput);
     std::string error = GetSystemErrorText();
     bool closed = output.Close();
-    if (written && closed && !SealDigest(temporary, inputs.stubPart)) {
+    if (written && closed && !SealDigest(temporary, inputs.stubPart, digest)) {
         written = false;
         error = GetSystemErrorText();
     }

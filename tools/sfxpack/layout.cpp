@@ -16,8 +16,10 @@ namespace {
 
 // The stub reads every position as a signed 32-bit value.
 constexpr int64_t LargestInstaller = INT32_MAX;
-// Read at a time for a digest.
-constexpr int64_t DigestPiece = 1 << 20;
+// Mapped at a time to be digested: few calls, and little of a 32-bit address space.
+constexpr int64_t ViewPiece = 16 << 20;
+// Digested, then written, at a time: the write finds the bytes still in the caches.
+constexpr size_t CachePiece = 1 << 20;
 
 // A length field the packer would write for its own value: only then does it hold ten
 // digits of a length the stub reads as it was meant.
@@ -40,21 +42,40 @@ std::string EntryLabel(int entry) { return FormatText("entry %d (%s)", entry + 1
 
 const char* EntryFileName(int entry) { return PayloadEntryTable[entry] + 1; }
 
+bool CopyDigesting(CFileStream& source, int64_t offset, int64_t length, CFileStream* output,
+                   CCrc32Fast& crc) {
+    CFileView view;
+    std::vector<unsigned char> buffer; // only for a file the system cannot map
+    for (int64_t done = 0; done < length;) {
+        const size_t piece = static_cast<size_t>(length - done < ViewPiece ? length - done : ViewPiece);
+        const unsigned char* bytes = view.Map(source, offset + done, piece) ? view.GetData() : nullptr;
+        if (bytes == nullptr) {
+            buffer.resize(piece);
+            if (!source.Seek(offset + done) || source.Read(buffer.data(), piece) != piece) {
+                return false;
+            }
+            bytes = buffer.data();
+        }
+        for (size_t at = 0; at < piece; at += CachePiece) {
+            const size_t part = piece - at < CachePiece ? piece - at : CachePiece;
+            crc.Update(bytes + at, part);
+            if (output != nullptr && !output->WriteThrough(bytes + at, part)) {
+                return false;
+            }
+        }
+        done += static_cast<int64_t>(piece);
+    }
+    return true;
+}
+
 bool DigestRange(CFileStream& file, int64_t from, int64_t to, uint32_t& digest) {
     CCrc32Fast crc;
-    std::vector<unsigned char> buffer(static_cast<size_t>(DigestPiece));
-    bool read = file.Seek(from);
-    for (int64_t position = from; read && position < to;) {
-        const size_t piece = static_cast<size_t>(to - position < DigestPiece ? to - position : DigestPiece);
-        read = file.Read(buffer.data(), piece) == piece;
-        crc.Update(buffer.data(), piece);
-        position += static_cast<int64_t>(piece);
-    }
+    const bool read = CopyDigesting(file, from, to - from, nullptr, crc);
     digest = crc.GetValue();
     return read;
 }
 
-void ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout) {
+void ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout, bool readDigest) {
     layout = PayloadLayout();
     const int32_t stubLength = layout.stubLength = seal.stubLength;
     layout.hasDigest = seal.hasDigest;
@@ -100,7 +121,7 @@ void ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout
     const int64_t position = walk.GetPosition();
     // The stub's digest covers what its walk reads: the title, and each length field with
     // the data it declares.
-    if (layout.hasDigest && walk.GetEnd() == WalkEnd::Complete) {
+    if (layout.hasDigest && readDigest && walk.GetEnd() == WalkEnd::Complete) {
         layout.digestRead = DigestRange(file, stubLength, position, layout.digest);
     }
     switch (walk.GetEnd()) {
@@ -116,7 +137,15 @@ void ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout
     if (position < end && !IsSigningPadding(file, bounds, position)) {
         return SetProblem(layout, LayoutProblem::TrailingBytes, PayloadEntryCount - 1, end - position);
     }
-    if (layout.hasDigest && (!layout.digestRead || layout.digest != layout.sealedDigest)) {
+    if (readDigest) {
+        CheckPayloadDigest(layout, layout.digestRead, layout.digest);
+    }
+}
+
+void CheckPayloadDigest(PayloadLayout& layout, bool read, uint32_t digest) {
+    layout.digestRead = read;
+    layout.digest = digest;
+    if (layout.hasDigest && layout.IsComplete() && (!read || digest != layout.sealedDigest)) {
         SetProblem(layout, LayoutProblem::DigestMismatch, 0, 0);
     }
 }
@@ -197,7 +226,7 @@ CommandResult FindSeal(const std::string& path, CFileStream& file, long long stu
 }
 
 CommandResult OpenInstaller(const std::string& path, long long stubLengthOption, CFileStream& file,
-                            PayloadLayout& layout) {
+                            PayloadLayout& layout, bool readDigest) {
     FileInfo info;
     if (!GetPathInfo(path, info)) {
         return Fail(ExitIoError, "%s: %s", path.c_str(), GetSystemErrorText().c_str());
@@ -211,7 +240,7 @@ CommandResult OpenInstaller(const std::string& path, long long stubLengthOption,
     PayloadSeal seal;
     CommandResult found = FindSeal(path, file, stubLengthOption, seal);
     if (!found.Failed()) {
-        ReadPayloadLayout(file, seal, layout);
+        ReadPayloadLayout(file, seal, layout, readDigest);
     }
     return found;
 }

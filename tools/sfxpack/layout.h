@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/bounds.h"
+#include "engine/crc32_fast.h"
 #include "engine/walk.h"
 #include "tools/sfxpack/cli.h"
 
@@ -62,7 +63,19 @@ struct PayloadLayout {
 // than the stub, it also takes as problems what the stub would read without complaint
 // but no packer writes: a length field other than ten digits of 0 to 2^31 - 1, bytes
 // after the last entry, a certificate table the stub would take for payload.
-void ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout);
+// Without readDigest, the digest is left to the caller, who reads the payload anyway
+// (CheckPayloadDigest).
+void ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout,
+                       bool readDigest = true);
+
+// Records the CRC-32 of the walked payload as the caller read it (read: all of it could
+// be), and a DigestMismatch when it is not the sealed one and nothing else was wrong.
+void CheckPayloadDigest(PayloadLayout& layout, bool read, uint32_t digest);
+
+// Adds length bytes of source from offset on to crc and, given an output, writes them at
+// its position as well, each piece read from memory once; false when source ends early
+// or a write fails.
+bool CopyDigesting(CFileStream& source, int64_t offset, int64_t length, CFileStream* output, CCrc32Fast& crc);
 
 // The CRC-32 of the bytes from offset from up to to of an open file; false when they cannot
 // all be read.
@@ -83,4 +96,4 @@ CommandResult FindSeal(const std::string& path, CFileStream& file, long long stu
 
 // Opens an installer and reads its layout, with its seal as FindSeal finds it.
 CommandResult OpenInstaller(const std::string& path, long long stubLengthOption, CFileStream& file,
-                            PayloadLayout& layout);
+                            PayloadLayout& layout, bool readDigest = true);

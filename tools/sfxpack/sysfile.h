@@ -31,7 +31,37 @@ Arguments GetUtf8Arguments(int argc, char** argv);
 // path holds a character the system code page lacks.
 bool ToSystemPath(const std::string& path, std::string& systemPath);
 
+// A read-only mapping of length bytes of an open file from offset on (a multiple of
+// FileViewAlignment), or nullptr; and its end. The mapping outlives neither the file
+// nor a change of its length.
+void* MapFileView(const CFileStream& file, int64_t offset, size_t length);
+void UnmapFileView(void* base, size_t length);
+
 // --- Built from the above (sysfile.cpp) ----------------------------------------------
+
+// Where a view may begin: Windows maps from multiples of 64 KiB, POSIX of a page.
+constexpr int64_t FileViewAlignment = 64 * 1024;
+
+// Part of an open file in memory: its bytes are read where the system caches them, with
+// no copy into a buffer of ours.
+class CFileView {
+  public:
+    CFileView() = default;
+    ~CFileView() { Unmap(); }
+    CFileView(const CFileView&) = delete;
+    CFileView& operator=(const CFileView&) = delete;
+
+    // Maps length bytes from offset on, in place of any earlier view; false when the file
+    // does not hold them all today or the system maps none.
+    bool Map(const CFileStream& file, int64_t offset, size_t length);
+    const unsigned char* GetData() const { return m_data; }
+    void Unmap();
+
+  private:
+    void* m_base = nullptr; // owned: the mapping, UnmapFileView in Unmap
+    size_t m_mapped = 0;    // its length, from an aligned offset
+    const unsigned char* m_data = nullptr;
+};
 
 bool OpenFile(CFileStream& file, const std::string& path, CFileStream::OpenMode mode);
 // The platform's own calls (platform/process.h), on the system path.

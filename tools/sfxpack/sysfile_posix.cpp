@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,3 +33,13 @@ bool ToSystemPath(const std::string& path, std::string& systemPath) {
     systemPath = path;
     return true;
 }
+
+void* MapFileView(const CFileStream& file, int64_t offset, size_t length) {
+    // Populated at once: one call maps every page, where touching them one by one would
+    // fault on each.
+    void* base = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE,
+                      static_cast<int>(file.GetOsHandle()), static_cast<off_t>(offset));
+    return base == MAP_FAILED ? nullptr : base;
+}
+
+void UnmapFileView(void* base, size_t length) { munmap(base, length); }

@@ -77,3 +77,18 @@ bool ToSystemPath(const std::string& path, std::string& systemPath) {
     systemPath.assign(name.GetString(), static_cast<size_t>(name.GetLength()));
     return true;
 }
+
+void* MapFileView(const CFileStream& file, int64_t offset, size_t length) {
+    HANDLE mapping = CreateFileMappingA(reinterpret_cast<HANDLE>(file.GetOsHandle()), nullptr, PAGE_READONLY,
+                                        0, 0, nullptr);
+    if (mapping == nullptr) {
+        return nullptr;
+    }
+    void* base =
+        MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32),
+                      static_cast<DWORD>(offset), length);
+    CloseHandle(mapping); // the view keeps what it maps
+    return base;
+}
+
+void UnmapFileView(void* base, size_t) { UnmapViewOfFile(base); }

@@ -90,28 +90,32 @@ class CTargetDirectory {
 };
 
 // Writes one entry as the stub would: what the file holds of it, into a file of its own
-// name in directory. The progress counts the file up to the payload's end, stub included,
-// as the stub's does. Not ExtractPayloadFrom's loop: CopyRange moves the bytes inside the
-// kernel, and the stub must not link it.
+// name in directory, adding it to crc when one is given. The progress counts the file up
+// to the payload's end, stub included, as the stub's does. Not ExtractPayloadFrom's loop:
+// CopyRange moves the bytes inside the kernel, and the stub must not link it.
 bool WriteEntryFile(CFileStream& installer, const PayloadEntry& entry, int32_t total,
-                    const std::string& directory, CExtractProgress& progress) {
+                    const std::string& directory, CExtractProgress& progress, CCrc32Fast* crc) {
     CFileStream output;
     if (!OpenFile(output, JoinPath(directory, EntryFileName(entry.index)), CFileStream::modeWrite)) {
         return false;
     }
     for (int64_t done = 0; done < entry.available; done += ProgressPiece) {
         const int64_t piece = entry.available - done < ProgressPiece ? entry.available - done : ProgressPiece;
-        if (!output.CopyRange(installer, entry.offset + done, piece)) {
+        const int64_t offset = entry.offset + done;
+        if (crc != nullptr ? !CopyDigesting(installer, offset, piece, &output, *crc)
+                           : !output.CopyRange(installer, offset, piece)) {
             return false;
         }
-        progress.OnPosition(ProgressPercent(static_cast<int32_t>(entry.offset + done + piece), total));
+        progress.OnPosition(ProgressPercent(static_cast<int32_t>(offset + piece), total));
     }
     return output.Close();
 }
 
-// Writes the entries the stub would extract, at the offsets of the stub's own walk.
+// Writes the entries the stub would extract, at the offsets of the stub's own walk; given
+// a crc, adds to it every byte of that walk, the title and length fields between the
+// entries included, so that the copy reads the payload once for both.
 bool CopyEntries(CFileStream& installer, int32_t stubLength, const std::string& directory,
-                 CExtractProgress& progress) {
+                 CExtractProgress& progress, CCrc32Fast* crc) {
     CPayloadWalk walk(installer, stubLength);
     if (!walk.HasPayload()) {
         return true;
@@ -119,9 +123,16 @@ bool CopyEntries(CFileStream& installer, int32_t stubLength, const std::string& 
     const int32_t total = static_cast<int32_t>(walk.GetBounds().end);
     progress.OnBegin();
     bool copied = true;
+    int64_t digested = stubLength;
     PayloadEntry entry;
     while (copied && walk.Next(entry)) {
-        copied = WriteEntryFile(installer, entry, total, directory, progress);
+        copied =
+            (crc == nullptr || CopyDigesting(installer, digested, entry.offset - digested, nullptr, *crc)) &&
+            WriteEntryFile(installer, entry, total, directory, progress, crc);
+        digested = entry.offset + entry.available;
+    }
+    if (copied && crc != nullptr) {
+        copied = CopyDigesting(installer, digested, walk.GetPosition() - digested, nullptr, *crc);
     }
     if (copied) {
         progress.OnPosition(100);
@@ -228,6 +239,12 @@ class CPlacement {
     bool m_replaced[PayloadEntryCount] = {}; // the name held a file, now aside
 };
 
+// A damaged installer without --force.
+CommandResult RefuseDamaged(const ExtractRequest& request, const PayloadLayout& layout) {
+    return Fail(ExitBadInput, "%s: %s; nothing extracted (--force extracts what is there)",
+                request.installer.c_str(), DescribeProblem(layout).c_str());
+}
+
 } // namespace
 
 void CTerminalProgress::OnBegin() {}
@@ -253,15 +270,16 @@ CommandResult ExtractInstaller(const ExtractRequest& request, CExtractProgress& 
                                std::string& warning) {
     CFileStream program;
     PayloadLayout layout;
-    CommandResult result = OpenInstaller(request.installer, request.stubLength, program, layout);
+    // The digest is taken on the way, and checked before anything is moved into place.
+    CommandResult result = OpenInstaller(request.installer, request.stubLength, program, layout, false);
     if (result.Failed()) {
         return result;
     }
     if (!layout.IsComplete() && !request.force) {
-        return Fail(ExitBadInput, "%s: %s; nothing extracted (--force extracts what is there)",
-                    request.installer.c_str(), DescribeProblem(layout).c_str());
+        return RefuseDamaged(request, layout);
     }
-    warning = layout.IsComplete() ? std::string() : request.installer + ": " + DescribeProblem(layout);
+    CCrc32Fast crc;
+    CCrc32Fast* digesting = layout.hasDigest && layout.IsComplete() ? &crc : nullptr;
 
     CTargetDirectory target(request.directory);
     result = target.Prepare();
@@ -278,10 +296,17 @@ CommandResult ExtractInstaller(const ExtractRequest& request, CExtractProgress& 
         return Fail(ExitIoError, "%s: cannot create a directory in it: %s", request.directory.c_str(),
                     GetSystemErrorText().c_str());
     }
-    if (!CopyEntries(program, layout.stubLength, staging.GetPath(), progress)) {
+    if (!CopyEntries(program, layout.stubLength, staging.GetPath(), progress, digesting)) {
         return Fail(ExitIoError, "%s: cannot write the entries: %s", request.directory.c_str(),
                     GetSystemErrorText().c_str());
     }
+    if (digesting != nullptr) {
+        CheckPayloadDigest(layout, true, crc.GetValue());
+        if (!layout.IsComplete() && !request.force) {
+            return RefuseDamaged(request, layout);
+        }
+    }
+    warning = layout.IsComplete() ? std::string() : request.installer + ": " + DescribeProblem(layout);
     result = CPlacement(staging.GetPath(), request.directory).PlaceAll(count);
     if (!result.Failed()) {
         target.Keep();

@@ -95,11 +95,14 @@ bool FindTemp(CString& temp, InstallEnd& end) {
     }
     // Static: on the stack it would push the inlined callers' locals beyond short offsets.
     static char full[MAX_PATH];
-    // 0, a failure, wraps around to the largest value; a path that does not fit stays as
-    // given, too long for the run (RunInstall).
-    if (GetFullPathNameA(temp, MAX_PATH, full, nullptr) - 1 < MAX_PATH - 1) {
-        temp = full;
+    // 0, a failure, wraps around to the largest value. A full path that does not fit is
+    // too long for the run, even where TEMP itself is short: left relative, it would be
+    // resolved again from inside the run's folder.
+    if (GetFullPathNameA(temp, MAX_PATH, full, nullptr) - 1 >= MAX_PATH - 1) {
+        end = Failure(ExitTempUnwritable, IDS_TEMP_TOO_LONG, temp, IDS_TEMP_UNSET_ADVICE);
+        return false;
     }
+    temp = full;
     return true;
 }
 

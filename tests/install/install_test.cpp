@@ -40,6 +40,8 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     AppendCertificateTable(signedImage, 800);
     // TEMP at the longest the run's paths allow, and one character longer.
     const std::string longest = dir / std::string(220 - dir.path().size() - 1, 't');
+    // A folder whose own path leaves no room for a relative TEMP's full path.
+    const std::string deep = dir / std::string(MAX_PATH - dir.path().size() - 3, 'd');
     const std::string security = "Security software may have blocked it";
     struct Case {
         std::string reason; // in the message
@@ -48,6 +50,7 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         std::string temp;
         DWORD startError = 0; // what starting the setup program fails with, when not its own
         SignatureCheck trust = SignatureCheck::Intact; // of signed.exe
+        std::string start = "/";                       // the folder the installer starts in
     } cases[] = {
         {"damaged or incomplete", ExitPackageInvalid, dir / "signed.exe", dir / "temp", 0,
          SignatureCheck::Damaged},
@@ -57,6 +60,7 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         {"damaged or incomplete", ExitPackageInvalid, dir / "gone.exe", dir / "temp"},
         {"\n" + (dir / "temp") + "/KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
         {"too long:\n\n" + longest + "u\n", ExitTempUnwritable, dir / "setup.exe", longest + "u"},
+        {"too long:\n\nt\n", ExitTempUnwritable, dir / "setup.exe", "t", 0, SignatureCheck::Intact, deep},
         // The pattern is no program: Linux will not run it.
         {"cannot run on this computer", ExitPlatformUnsupported, dir / "setup.exe", longest},
         {"cannot run on this computer", ExitPlatformUnsupported, dir / "setup.exe", dir / "temp", 216},
@@ -69,6 +73,8 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
         std::filesystem::create_directories(std::filesystem::u8path(c.installer).parent_path());
+        MakeDirectory(c.start);
+        ASSERT_EQ(0, chdir(c.start.c_str()));
         MakeDirectory(c.temp);
         if (c.installer != dir / "gone.exe") {
             WriteFileBytes(c.installer, c.installer == dir / "signed.exe" ? signedImage : image);

@@ -4,17 +4,20 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "engine/crc32.h"
 #include "engine/program_file.h"
+#include "engine/seal.h"
 #include "engine/walk.h"
 #include "platform/system.h"
 
 namespace {
 
 // Copies the data of one entry, as far as the payload holds it, from the program file to
-// its output, block by block, with one progress position per block. False when a read
-// delivers less than the layout promised: a network share that drops, a drive pulled.
+// its output, block by block, with one progress position per block; the digest takes in
+// every byte read. False when a read delivers less than the layout promised: a network
+// share that drops, a drive pulled.
 bool CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
-                   CExtractProgress& progress) {
+                   CExtractProgress& progress, CCrc32& digest) {
     unsigned char buffer[CopyBlockSize];
     program.Seek(entry.offset);
     int64_t remaining = entry.available;
@@ -22,6 +25,7 @@ bool CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t tota
         size_t block = remaining > CopyBlockSize ? CopyBlockSize : static_cast<size_t>(remaining);
         remaining -= static_cast<int64_t>(block);
         size_t got = program.Read(buffer, block);
+        digest.Update(buffer, got);
         // An output that could not be created still has its bytes read, so that the
         // progress goes on as for the others.
         if (output.IsOpen()) {
@@ -68,9 +72,10 @@ void CWindowProgress::OnEnd() {
     m_status.ShowWindow(SW_SHOWNORMAL);
 }
 
-ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const CString& targetDirectory,
-                                 CExtractProgress& progress, CFileStream* setupHold) {
-    CPayloadWalk walk(program, stubLength);
+ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
+                                 const CString& targetDirectory, CExtractProgress& progress,
+                                 CFileStream* setupHold) {
+    CPayloadWalk walk(program, seal.stubLength);
     if (!walk.HasPayload()) {
         return ExtractResult::NoPayload;
     }
@@ -78,6 +83,10 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     const int32_t total = static_cast<int32_t>(walk.GetBounds().end);
     progress.OnBegin();
 
+    CCrc32 digest;
+    unsigned char title[TitleFieldLength];
+    program.Seek(seal.stubLength);
+    digest.Update(title, program.Read(title, TitleFieldLength));
     ExtractResult result = ExtractResult::Complete;
     PayloadEntry entry;
     while (walk.Next(entry)) {
@@ -86,7 +95,8 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
         // someone else, and is not written through.
         bool written =
             output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeCreateNew);
-        if (!CopyEntryData(program, entry, total, output, progress)) {
+        digest.Update(entry.field, LengthFieldDigits);
+        if (!CopyEntryData(program, entry, total, output, progress, digest)) {
             result = ExtractResult::Truncated;
         }
         CFileStream* hold = entry.index == 0 ? setupHold : nullptr;
@@ -101,6 +111,9 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
     if (walk.GetEnd() != WalkEnd::Complete) {
         result = ExtractResult::Truncated;
     }
+    if (result == ExtractResult::Complete && seal.hasDigest && digest.GetValue() != seal.digest) {
+        result = ExtractResult::BadDigest;
+    }
     progress.OnPosition(100);
     progress.OnEnd();
     return result;
@@ -109,7 +122,8 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const
 ExtractResult ExtractPayload(CFileStream& program, CProgressCtrl& progress, CWnd& status,
                              const CString& targetDirectory, CFileStream& setupHold) {
     CWindowProgress windows(progress, status);
-    return ExtractPayloadFrom(program, StubLength, targetDirectory, windows, &setupHold);
+    const PayloadSeal seal = {OwnSeal.length, OwnSeal.digestState == SealHasCrc32, OwnSeal.digest};
+    return ExtractPayloadFrom(program, seal, targetDirectory, windows, &setupHold);
 }
 
 SignatureCheck CheckSignature(CFileStream& program) {

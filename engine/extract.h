@@ -3,6 +3,7 @@
 
 #include <stdint.h>
 
+#include "engine/layout.h"
 #include "engine/progress.h"
 #include "platform/controls.h"
 #include "platform/cstring.h"
@@ -14,6 +15,7 @@ enum class ExtractResult {
     NoPayload,   // the file is too short to hold a payload
     Truncated,   // the file ends inside the payload, or a read of it fell short
     WriteFailed, // an entry could not be created new (its name taken) or written completely
+    BadDigest,   // all was read, but the payload's CRC-32 is not the one its seal records
 };
 
 // Drives the installer dialog's progress bar, and swaps it for the status text at the end.
@@ -29,17 +31,21 @@ class CWindowProgress : public CExtractProgress {
     CWnd& m_status;            // borrowed
 };
 
-// Copies the payload of an open installer file into targetDirectory, each entry created
-// new under targetDirectory + its PayloadEntryTable name. Writes only bytes that were
-// read; no output exceeds its declared length; a read that falls short ends the copy. With setupHold, the
-// first entry, the setup program, stays open there from its writing on (CFileStream::CloseAndHold), and only
-// while it holds exactly the entry's bytes: closed, it was changed by someone else.
-ExtractResult ExtractPayloadFrom(CFileStream& program, int32_t stubLength, const CString& targetDirectory,
-                                 CExtractProgress& progress, CFileStream* setupHold = nullptr);
+// Copies the payload of an open installer file, which starts at seal.stubLength, into
+// targetDirectory, each entry created new under targetDirectory + its PayloadEntryTable
+// name. Writes only bytes that were read; no output exceeds its declared length; a read
+// that falls short ends the copy. The CRC-32 of what it reads is compared with the
+// seal's digest, when it has one, at the end. With setupHold, the first entry, the
+// setup program, stays open there from its writing on (CFileStream::CloseAndHold), and
+// only while it holds exactly the entry's bytes: closed, it was changed by someone else.
+ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
+                                 const CString& targetDirectory, CExtractProgress& progress,
+                                 CFileStream* setupHold = nullptr);
 
 // The installer's own extraction: the program file into targetDirectory, progress on
 // the dialog's bar, which is hidden at the end in favour of the status text; the setup
-// program held in setupHold.
+// program held in setupHold; the payload's CRC-32 checked when the seal carries one,
+// signed or not: it costs nothing beside the copy.
 ExtractResult ExtractPayload(CFileStream& program, CProgressCtrl& progress, CWnd& status,
                              const CString& targetDirectory, CFileStream& setupHold);
 

@@ -170,6 +170,7 @@ InstallEnd RunSetupProgram(ExtractResult extracted, const CString& folder, CFile
         break;
     case ExtractResult::NoPayload:
     case ExtractResult::Truncated:
+    case ExtractResult::BadDigest:
         return Failure(ExitPackageInvalid, IDS_DAMAGED);
     case ExtractResult::WriteFailed:
         return Failure(ExitTempUnwritable, IDS_ENTRIES_UNWRITABLE, folder, IDS_TEMP_ADVICE);

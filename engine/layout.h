@@ -9,6 +9,15 @@
 // the linked file's real length here (engine/seal.h).
 extern const volatile int32_t& StubLength;
 
+// What a stub's seal tells of its installer: where the payload starts and, from stubs
+// that carry one, the CRC-32 of the payload as it was built: the title field and every
+// length field and entry, up to the payload's end.
+struct PayloadSeal {
+    int32_t stubLength = 0;
+    bool hasDigest = false;
+    uint32_t digest = 0;
+};
+
 constexpr int TitleFieldLength = 40;
 constexpr int LengthFieldDigits = 10;
 constexpr int PayloadEntryCount = 7;

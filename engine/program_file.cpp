@@ -3,6 +3,7 @@
 
 #include "engine/bounds.h"
 #include "engine/layout.h"
+#include "engine/seal.h"
 #include "platform/process.h"
 #include "platform/system.h"
 
@@ -64,5 +65,6 @@ CString ReadInstallTitle(CFileStream& stream, int32_t stubLength) {
 }
 
 CString GetInstallTitle(CFileStream& program) {
-    return program.IsOpen() ? ReadInstallTitle(program, StubLength) : CString("UNKNOWN");
+    // Through OwnSeal, as the extraction reads the seal: one reference to it in the stub.
+    return program.IsOpen() ? ReadInstallTitle(program, OwnSeal.length) : CString("UNKNOWN");
 }

@@ -30,13 +30,16 @@ inline const std::string& FuzzScratchDirectory() {
 
 // Writes the input into the scratch directory and reads its layout. The first byte's low
 // six bits are the stub length: the fuzzer then meets stubs longer than the file, and
-// payloads right after short stubs.
+// payloads right after short stubs; a seal in the stub gives the digest.
 inline std::string ReadFuzzInput(const uint8_t* data, size_t size, PayloadLayout& layout) {
     const std::string path = FuzzScratchDirectory() + "/installer.exe";
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<long>(size));
     CFileStream stream;
     Require(stream.Open(path.c_str(), CFileStream::modeRead) ? nullptr : "the input opens");
-    ReadPayloadLayout(stream, size > 0 ? data[0] & 0x3F : 0, layout);
+    PayloadSeal seal;
+    Require(FindSeal(path, stream, size > 0 ? data[0] & 0x3F : 0, seal).Failed() ? "the input is read"
+                                                                                 : nullptr);
+    ReadPayloadLayout(stream, seal, layout);
     Require(CheckLayout(layout));
     return path;
 }

@@ -94,7 +94,7 @@ const char* CheckReaders(const std::string& path, const PayloadLayout& layout, c
     const CString title = ReadInstallTitle(file, layout.stubLength);
     CProgressRecord progress;
     fs::create_directory(root / "stub");
-    stub.result = ExtractPayloadFrom(file, layout.stubLength, (root / "stub").u8string().c_str(), progress);
+    stub.result = ExtractPayloadFrom(file, layout.GetSeal(), (root / "stub").u8string().c_str(), progress);
     stub.files = FilesIn(root / "stub");
     bool plainQuiet = false, forcedQuiet = false;
     const CommandResult plain = Extract(path, layout.stubLength, root / "plain", false, plainQuiet);
@@ -125,7 +125,11 @@ const char* CheckReaders(const std::string& path, const PayloadLayout& layout, c
                                                      : listed.empty() || shown == listed,
           "the stub shows the title list shows, blanks where the payload ends");
     Check(failed, !complete || stub.result == ExtractResult::Complete,
-          "the stub extracts what verify accepts");
+          "the stub extracts what verify accepts, its digest matching");
+    Check(failed, layout.problem != LayoutProblem::DigestMismatch || stub.result == ExtractResult::BadDigest,
+          "the stub refuses a payload whose digest verify finds changed");
+    Check(failed, stub.result != ExtractResult::BadDigest || (layout.hasDigest && !complete),
+          "the stub finds a changed digest only where verify does");
     Check(failed, (stub.result == ExtractResult::NoPayload) == calls.empty(),
           "the stub's progress shows its work");
     Check(failed,
@@ -140,7 +144,7 @@ const char* CheckReaders(const std::string& path, const PayloadLayout& layout, c
           "extract --force writes what the stub writes");
     // Where verify walks every length field, it lists the entries the stub writes.
     const LayoutProblem walked[] = {LayoutProblem::None, LayoutProblem::FieldCut, LayoutProblem::EntryCut,
-                                    LayoutProblem::TrailingBytes};
+                                    LayoutProblem::TrailingBytes, LayoutProblem::DigestMismatch};
     Check(failed,
           std::count(std::begin(walked), std::end(walked), layout.problem) == 0 ||
               stub.files.size() == static_cast<size_t>(layout.entryCount),

@@ -17,6 +17,7 @@ packages=(
     osslsigncode openssl                                     # signed installers
     clang libclang-rt-14-dev nlohmann-json3-dev              # fuzzing
     dpkg-dev lintian man-db groff-base unzip                 # packages and the man page
+    python3                                                  # zlib's CRC-32, to check ours
 )
 
 sudo=""

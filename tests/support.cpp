@@ -11,6 +11,9 @@
 #include <iterator>
 #include <random>
 
+#include <gtest/gtest.h>
+
+#include "engine/crc32.h"
 #include "engine/layout.h"
 #include "engine/seal.h"
 
@@ -157,16 +160,31 @@ std::string LittleEndian(uint32_t value) {
     return {char(value), char(value >> 8), char(value >> 16), char(value >> 24)};
 }
 
-std::string SealBlock(uint32_t length) {
-    return std::string(StubSealMarker, StubSealMarkerLength) + LittleEndian(length);
+std::string SealBlock(uint32_t length, bool digestRoom) {
+    return std::string(StubSealMarker, StubSealMarkerLength) + LittleEndian(length) +
+           (digestRoom ? LittleEndian(SealHasNoDigest) + LittleEndian(0) : "");
 }
 
-std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader) {
+std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader, bool digestRoom) {
     // Past the PE header.
     const std::string stub = Changed(peHeader ? PeStub(size, true) : PatternBytes(size, 99), size * 2 / 3,
-                                     SealBlock(static_cast<uint32_t>(size)));
+                                     SealBlock(static_cast<uint32_t>(size), digestRoom));
     WriteFileBytes(path, stub);
     return stub;
+}
+
+std::string WithSealedDigest(std::string image, size_t stubLength) {
+    CCrc32 digest;
+    digest.Update(image.data() + stubLength, image.size() - stubLength);
+    const size_t seal = image.find(std::string(StubSealMarker, StubSealMarkerLength));
+    EXPECT_LT(seal, stubLength);
+    return Changed(image, seal + SealDigestOffset,
+                   LittleEndian(SealHasCrc32) + LittleEndian(digest.GetValue()));
+}
+
+std::string FlipBit(std::string bytes, size_t at, int bit) {
+    bytes.at(at) = static_cast<char>(bytes.at(at) ^ (1 << bit));
+    return bytes;
 }
 
 Files EntryFiles(const std::vector<std::string>& entries) {

@@ -69,11 +69,19 @@ size_t SecurityEntryOffset(const std::string& peImage);
 // entry naming that table.
 void AppendCertificateTable(std::string& peImage, uint32_t tableSize);
 
-// The seal block of engine/seal.h, recording length; and a stand-in stub of size bytes,
-// pattern bytes (after a PE header when asked) around one sealed with its size, written
-// to path and returned.
-std::string SealBlock(uint32_t length);
-std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader = false);
+// The seal block of engine/seal.h, recording length, with room for a digest or as older
+// stubs have it; and a stand-in stub of size bytes, pattern bytes (after a PE header when
+// asked) around one sealed with its size, written to path and returned.
+std::string SealBlock(uint32_t length, bool digestRoom = false);
+std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader = false,
+                            bool digestRoom = false);
+
+// An installer image whose stub's seal (the first marker) records the CRC-32 of all that
+// follows the stub, as sfxpack build seals it.
+std::string WithSealedDigest(std::string image, size_t stubLength);
+
+// The bytes with one bit flipped.
+std::string FlipBit(std::string bytes, size_t at, int bit = 0);
 
 // Takes one of the roads a copy (CFileStream::CopyRange) can take, for as long as it
 // lives: all bytes moved inside the kernel; none, as where the kernel refuses, so that

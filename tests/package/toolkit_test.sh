@@ -54,5 +54,9 @@ fi
 quietly cmake --build "$scratch/example"
 installer=$scratch/example/ExampleSetup.exe
 "$sfxpack" verify "$installer" || fail "sfxpack verify refuses the example installer"
-cmp -s -n "$(stat -c %s "$stubs/stub.exe")" "$stubs/stub.exe" "$installer" || fail "not packed on the installed stub"
+# The stub's bytes, but for the payload's digest that build seals into its copy: the flag
+# and the CRC, five bytes in a row at most.
+{ cmp -l -n "$(stat -c %s "$stubs/stub.exe")" "$stubs/stub.exe" "$installer" || true; } |
+    awk 'NR == 1 { first = $1 } { last = $1 } END { exit !(NR <= 5 && last - first < 5) }' ||
+    fail "not packed on the installed stub"
 "$sfxpack" list "$installer" | grep -qF '"Example Product 1.0' || fail "the example's title is missing"

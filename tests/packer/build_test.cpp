@@ -155,4 +155,18 @@ TEST_F(BuildTest, WritesExactlyTheLayoutAndLeavesOutAStubsSignature) {
     }
 }
 
+// A stub whose seal has room for the digest gets the CRC-32 of the payload in the
+// installer's copy; an older one gets the installer it always got.
+TEST_F(BuildTest, SealsThePayloadsDigestWhereTheStubHasRoomForIt) {
+    for (bool room : {false, true}) {
+        stub = WriteSealedStub(dir / "stub.exe", 3000, false, room);
+        SealScan scan;
+        ASSERT_EQ(SealStatus::Sealed, CheckStubSeal((dir / "stub.exe").c_str(), scan));
+        EXPECT_EQ(room, scan.CanCarryDigest());
+        ASSERT_FALSE(BuildInstallerFile(Request(7, dir / "out.exe")).Failed());
+        const std::string plain = BuildInstaller(stub, title, contents);
+        EXPECT_EQ(room ? WithSealedDigest(plain, stub.size()) : plain, ReadFileBytes(dir / "out.exe"));
+    }
+}
+
 } // namespace

@@ -23,9 +23,11 @@ expect() {
 pe() {
     printf 'MZ%58s\x40\0\0\0PE\0\0%b%16s%b' "" "\\x${1:2:2}\\x${1:0:2}" "" "\\x${2:2:2}\\x${2:0:2}" | tr ' ' '\0'
 }
-# A 32-bit stub of 1000 bytes around a seal block, sealed; entries of 300 (a 32-bit
-# program), 200 and 5000 bytes.
+# A 32-bit stub of 1000 bytes around an older seal block, without room for a digest,
+# sealed; one whose block can carry it; entries of 300 (a 32-bit program), 200 and 5000
+# bytes.
 { pe 014c 0102 && head -c 512 /dev/zero && printf '#SFX-SEAL#\177\001\0\0\0\0' && head -c 384 /dev/zero; } >stub.exe
+{ pe 014c 0102 && head -c 512 /dev/zero && printf '#SFX-SEAL#\177\001\0\0\0\0CRC\0\0\0\0\0' && head -c 376 /dev/zero; } >crc-stub.exe
 { pe 014c 0102 && head -c 212 /dev/urandom; } >setup
 head -c 200 /dev/urandom >jar && head -c 5000 /dev/urandom >aux
 head -c 35328 /dev/zero >raw.exe && mkfifo pipe
@@ -33,6 +35,7 @@ head -c 35328 /dev/zero >raw.exe && mkfifo pipe
 kit='kit\installer.exe'
 listing='stub length  1000
 signature    none
+digest       none
 title        "Kelvane Pro                             "
 entry  name           offset      length
     1  Setup.exe        1050         300
@@ -43,6 +46,9 @@ entry  name           offset      length
     6  knxr.dat         6600           0'
 
 expect 0 "" "" seal stub.exe
+expect 0 "" "" seal crc-stub.exe
+expect 0 "stub.exe: sealed, 1000 bytes; an older stub: it cannot carry a payload digest" "" seal --check stub.exe
+expect 0 "crc-stub.exe: sealed, 1000 bytes; can carry a payload digest" "" seal --check crc-stub.exe
 expect 0 "" "" build --stub stub.exe "--title=Kelvane Pro" -o "$kit" setup jar aux
 expect 0 "" "" verify "$kit"
 expect 0 "$listing" "" list "$kit"
@@ -85,6 +91,24 @@ limit=4 expect 3 "" "sfxpack: new: cannot write the entries*" extract "$kit" -C 
 cmp -s aux out/setup.aux || fail "extract wrote another setup.aux"
 cmp -s -n 1200 aux forced/setup.aux && [ "$(stat -c %s forced/setup.aux)" = 1200 ] || fail "extract --force"
 [ ! -e refused ] && [ -p pipe ] || fail "a refused command left something behind"
+# The digest: the CRC-32 of everything after the stub, as zlib computes it, sealed in by
+# build; one bit flipped in the title or an entry is damage verify names, list shows and
+# extract refuses unless forced; in a length field, verify names what it breaks first.
+expect 0 "" "" build --stub crc-stub.exe -t "Kelvane Pro" -o crc.exe setup jar aux
+crc=$(python3 -c 'import sys, zlib; print("%08x" % zlib.crc32(open(sys.argv[1], "rb").read()[1000:]))' crc.exe)
+expect 0 "*digest       crc-32 $crc, matches*" "" list crc.exe
+expect 0 "*\"digest\": {\"algorithm\": \"crc-32\", \"sealed\": \"$crc\", \"payload\": \"$crc\", \"matches\": true}*" "" list --json crc.exe
+expect 0 "" "" verify --stub-length 1000 crc.exe
+flip() { python3 -c 'import sys; b = bytearray(open("crc.exe", "rb").read()); b[int(sys.argv[1])] ^= 1; open("flip.exe", "wb").write(b)' "$1"; }
+flip 6599 # the length field of entry 6
+expect 2 "" "sfxpack: flip.exe: entry 6 (knxr.dat) declares 1 bytes but the file ends after 0" verify flip.exe
+for at in 1001 1055 1460; do # the title, entries 1 and 2
+    flip $at
+    expect 2 "" "sfxpack: flip.exe: the payload's CRC-32 is * but the seal records $crc: the installer is damaged*" verify flip.exe
+    expect 2 "*digest       crc-32 $crc, does not match: the payload's is *" "sfxpack: flip.exe: the payload's*" list flip.exe
+    expect 2 "" "sfxpack: flip.exe: the payload's CRC-32 is *; nothing extracted (--force extracts what is there)" extract flip.exe -C refused
+done
+expect 0 "" "sfxpack: warning: flip.exe: the payload's CRC-32 is *" extract --force flip.exe -C forced-crc
 # A first file the stub could not start is packed with a warning.
 { pe 014c 2102 && cat jar; } >library.dll && { pe 8664 0022 && cat jar; } >setup64.exe
 expect 0 "" "sfxpack: warning: jar: not a Windows program (no PE header, or a DLL)*" build -s stub.exe -t T -o w.exe jar

@@ -20,13 +20,13 @@ struct Reading {
 
 // Reads an image with every reader, sfxpack's copies taking the road given, and checks
 // the properties they share.
-Reading ReadAll(const std::string& image, int32_t stubLength, size_t road = 0) {
+Reading ReadAll(const std::string& image, const PayloadSeal& seal, size_t road = 0) {
     ScratchDir dir;
     WriteFileBytes(dir / "kit.exe", image);
     CFileStream file;
     EXPECT_TRUE(file.Open((dir / "kit.exe").c_str(), CFileStream::modeRead));
     Reading r;
-    ReadPayloadLayout(file, stubLength, r.layout);
+    ReadPayloadLayout(file, seal, r.layout);
     CCopyRoad copyRoad(road);
     EXPECT_STREQ(nullptr, CheckLayout(r.layout));
     EXPECT_STREQ(nullptr, CheckReaders(dir / "kit.exe", r.layout, dir.path(), r.stub));
@@ -58,7 +58,7 @@ TEST(Readers, AgreeOnAnInstallerCutAtEveryByte) {
                 AppendCertificateTable(image, 100);
             }
             SCOPED_TRACE("cut at " + std::to_string(cut) + (sign ? ", signed" : ""));
-            const Reading r = ReadAll(image, stub, cut);
+            const Reading r = ReadAll(image, {stub}, cut);
             const int entry =
                 static_cast<int>(std::upper_bound(fieldAt.begin(), fieldAt.end(), cut) - fieldAt.begin()) - 1;
             const P cutProblem =
@@ -78,6 +78,43 @@ TEST(Readers, AgreeOnAnInstallerCutAtEveryByte) {
             EXPECT_TRUE(!complete ||
                         EntryFiles({entries.begin(), entries.begin() + r.layout.entryCount}) == r.stub.files);
         }
+    }
+}
+
+// One bit flipped anywhere in the payload of an installer whose seal records its digest,
+// one byte after another through the title, the length fields and the entries: the stub
+// extracts none of them as complete, and verify accepts none. Without the digest the
+// stub takes a changed title or entry as it always has.
+TEST(Readers, NoBitOfThePayloadChangesUnseenWhereTheSealRecordsItsDigest) {
+    const int32_t stub = 100;
+    const std::vector<std::string> entries = {PatternBytes(30, 1), "x", "",   "",
+                                              PatternBytes(12, 5), "6", "7th"};
+    const std::string stubBytes = Changed(PatternBytes(stub, 2), 10, SealBlock(stub, true));
+    const std::string built = BuildInstaller(stubBytes, "Kelvane Suite", entries);
+    const std::string sealed = WithSealedDigest(built, stub);
+    ScratchDir dir;
+    WriteFileBytes(dir / "kit.exe", sealed);
+    CFileStream file;
+    PayloadSeal seal;
+    ASSERT_TRUE(file.Open((dir / "kit.exe").c_str(), CFileStream::modeRead) &&
+                !FindSeal("kit.exe", file, -1, seal).Failed());
+    ASSERT_TRUE(seal.hasDigest && seal.stubLength == stub);
+    const Reading whole = ReadAll(sealed, seal);
+    EXPECT_EQ(P::None, whole.layout.problem) << DescribeProblem(whole.layout);
+    EXPECT_EQ(R::Complete, whole.stub.result);
+    EXPECT_EQ(EntryFiles(entries), whole.stub.files);
+    EXPECT_EQ(seal.digest, whole.layout.digest);
+    // The title, entry 7's length field made negative, so that its data goes unread, and
+    // an entry: a stub with no digest sealed in notices nothing.
+    const size_t field7 = sealed.size() - 3 - LengthFieldDigits;
+    for (size_t at : {size_t{stub + 3}, field7 + 9, size_t{stub + 55}}) {
+        EXPECT_EQ(R::Complete, ReadAll(FlipBit(built, at, 2), {stub}).stub.result) << at;
+    }
+    for (size_t at = stub; at < sealed.size(); ++at) {
+        SCOPED_TRACE("bit " + std::to_string(at % 8) + " of byte " + std::to_string(at));
+        const Reading r = ReadAll(FlipBit(sealed, at, static_cast<int>(at % 8)), seal);
+        EXPECT_NE(P::None, r.layout.problem);
+        EXPECT_NE(R::Complete, r.stub.result);
     }
 }
 
@@ -104,7 +141,7 @@ TEST(Readers, VerifyNamesWhatTheStubReadsLeniently) {
         {one, static_cast<int32_t>(one.size()) + 1, P::StubBeyondEnd, R::NoPayload, {}},
     };
     for (const auto& [image, stubLength, problem, result, written] : cases) {
-        const Reading r = ReadAll(image, stubLength);
+        const Reading r = ReadAll(image, {stubLength});
         EXPECT_EQ(problem, r.layout.problem) << DescribeProblem(r.layout);
         EXPECT_EQ(result, r.stub.result) << DescribeProblem(r.layout);
         EXPECT_EQ(EntryFiles(written), r.stub.files) << DescribeProblem(r.layout);
@@ -112,7 +149,7 @@ TEST(Readers, VerifyNamesWhatTheStubReadsLeniently) {
     EXPECT_EQ(
         "entry 3 (setup.aux): the length field (0a 0a 0a 0a 0a 0a 0a 0a 0a 00) is not a length from 0 to "
         "2147483647",
-        DescribeProblem(ReadAll(lenient, 600).layout));
+        DescribeProblem(ReadAll(lenient, {600}).layout));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // tests/ui/scenarios_test.cpp: the installer as a user meets it under Wine, driven from
 // outside: Ready, About and Cancel, an Install from the click to the exit status, signed
-// installers two at a time, the runs that must start nothing, the hold on Setup.exe.
+// installers two at a time, the runs that must start nothing (a damaged payload among
+// them), the hold on Setup.exe.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -192,6 +193,9 @@ TEST_F(InstallerTest, RunsThatMustStartNothingSayWhyEndWithTheirStatusAndWriteNo
     cut.pop_back();
     std::string changed = ReadFileBytes(Signed("case-1\\installer.exe"));
     changed[stub.size() + 5000] ^= 0x20;
+    // One bit flipped in a payload whose CRC-32 was sealed in, as sfxpack build does.
+    const std::string sealed = WithSealedDigest(Installer(Payload()), stub.size());
+    const size_t jar = stub.size() + TitleFieldLength + 2 * LengthFieldDigits + setup.size();
     struct Case {
         const char* name;
         std::string image;
@@ -202,6 +206,10 @@ TEST_F(InstallerTest, RunsThatMustStartNothingSayWhyEndWithTheirStatusAndWriteNo
     } cases[] = {
         {"cut short", cut, temp, ExitPackageInvalid, "download the installer again"},
         {"a byte changed after signing", changed, temp, ExitPackageInvalid, "download the installer again"},
+        {"a bit of the title", FlipBit(sealed, stub.size() + 3), temp, ExitPackageInvalid, "download"},
+        {"a bit of Setup.exe", FlipBit(sealed, stub.size() + 2000, 7), temp, ExitPackageInvalid, "download"},
+        {"a bit of Setup.jar", FlipBit(sealed, jar + 1, 3), temp, ExitPackageInvalid, "download"},
+        {"a bit of a length field", FlipBit(sealed, jar - 1), temp, ExitPackageInvalid, "download"},
         {"cut short before signing", ReadFileBytes(Signed("cut.exe")), temp, ExitPackageInvalid, "download"},
         {"TEMP unset", Installer(Payload()), "", ExitTempUnwritable, "\n%TEMP%\n"},
         {"TEMP a file", Installer(Payload()), file, ExitTempUnwritable, "\n" + file + "\n"},

@@ -7,6 +7,7 @@
 
 #include "engine/bounds.h"
 #include "engine/layout.h"
+#include "tools/sfxpack/layout.h"
 #include "tools/sfxpack/seal.h"
 #include "tools/sfxpack/sysfile.h"
 #include "tools/sfxpack/title.h"
@@ -46,6 +47,7 @@ const char BuildUsage[] =
 struct StubPart {
     int64_t length = 0;
     int64_t securityEntry = -1; // file offset of the entry to clear; -1 when unsigned
+    int64_t digestSeal = -1;    // file offset of a seal that can carry the digest; else -1
 };
 
 // The stub's seal must record the stub's own size, or the payload would be looked for
@@ -54,14 +56,15 @@ struct StubPart {
 CommandResult CheckSealed(const std::string& stub, CFileStream& file, const PayloadBounds& bounds,
                           StubPart& part) {
     std::string systemPath;
-    int32_t stored = 0;
-    int64_t size = 0;
-    SealStatus status = ToSystemPath(stub, systemPath) ? CheckStubSeal(systemPath.c_str(), &stored, &size)
-                                                       : SealStatus::IoError;
+    SealScan scan;
+    SealStatus status =
+        ToSystemPath(stub, systemPath) ? CheckStubSeal(systemPath.c_str(), scan) : SealStatus::IoError;
+    const int32_t stored = scan.storedLength;
     switch (status) {
     case SealStatus::Sealed:
         if (stored == bounds.end || (stored < bounds.end && IsSigningPadding(file, bounds, stored))) {
             part.length = stored;
+            part.digestSeal = scan.CanCarryDigest() ? scan.offset : -1;
             return Succeed();
         }
         return Fail(ExitBadInput,
@@ -246,6 +249,20 @@ bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std:
     return output.SetPermissions(inputs.stubInfo.mode & 0777);
 }
 
+// Stores the CRC-32 of the written payload in the installer's copy of the seal, read
+// back as the stub and verify will read it.
+bool SealDigest(const std::string& path, const StubPart& stub) {
+    if (stub.digestSeal < 0) {
+        return true;
+    }
+    CFileStream installer;
+    uint32_t digest = 0;
+    std::string systemPath;
+    return OpenFile(installer, path, CFileStream::modeRead) && installer.SeekToEnd() &&
+           DigestRange(installer, stub.length, installer.GetPosition(), digest) && installer.Close() &&
+           ToSystemPath(path, systemPath) && StoreSealDigest(systemPath.c_str(), stub.digestSeal, digest);
+}
+
 } // namespace
 
 CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note, std::string* warning) {
@@ -281,6 +298,10 @@ CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note,
     bool written = WriteInstaller(request, inputs, titleField, output, failedInput);
     std::string error = GetSystemErrorText();
     bool closed = output.Close();
+    if (written && closed && !SealDigest(temporary, inputs.stubPart)) {
+        written = false;
+        error = GetSystemErrorText();
+    }
     if (written && closed && RenameReplacing(temporary, request.output)) {
         return Succeed();
     }

@@ -10,12 +10,14 @@ namespace {
 
 const char ListUsage[] =
     "Usage: sfxpack list [OPTION]... INSTALLER\n"
-    "Show the stub length, the title and the entries of an installer.\n"
+    "Show the stub length, the signature, the digest, the title and the entries of an\n"
+    "installer.\n"
     "\n"
     "For each entry: its number, the name it is extracted under, the offset of its data\n"
     "in the file and its length. The title is shown between double quotes, trailing\n"
     "blanks as stored. A signed installer's certificate table is shown with its offset\n"
-    "and length; the payload ends where it begins.\n"
+    "and length; the payload ends where it begins. The digest is the payload's CRC-32 as\n"
+    "the stub's seal records it, and whether the payload still has it.\n"
     "\n"
     "Options:\n"
     "      --json            print a JSON object instead of a table\n"
@@ -31,7 +33,8 @@ const char VerifyUsage[] =
     "Usage: sfxpack verify [OPTION]... INSTALLER\n"
     "Check that an installer's payload is complete and consistent: every length field\n"
     "readable, every entry whole, nothing after the last one but a signature's padding\n"
-    "and certificate table, which must end the file. Prints nothing and exits 0\n"
+    "and certificate table, which must end the file, and the payload's CRC-32 the one\n"
+    "the stub's seal records, when it records one. Prints nothing and exits 0\n"
     "when it is; otherwise prints one line naming the entry and what is wrong, and\n"
     "exits 2. A signature is judged by its form only (a WIN_CERTIFICATE of PKCS#7\n"
     "signed data that ends the file), as the stub judges it before asking Windows:\n"
@@ -89,9 +92,36 @@ std::string SignatureAsJson(const PayloadBounds& bounds) {
                       bounds.signature == Signature::AtEnd ? "true" : "false");
 }
 
+// The digest's line: what the seal records, and whether the payload has it.
+std::string DescribeDigest(const PayloadLayout& layout) {
+    if (!layout.hasDigest) {
+        return "none";
+    }
+    std::string text = FormatText("crc-32 %08lx", static_cast<unsigned long>(layout.sealedDigest));
+    if (!layout.digestRead) {
+        return text + ", not checked: the payload cannot be walked to its end";
+    }
+    return text + (layout.digest == layout.sealedDigest
+                       ? ", matches"
+                       : FormatText(", does not match: the payload's is %08lx",
+                                    static_cast<unsigned long>(layout.digest)));
+}
+
+std::string DigestAsJson(const PayloadLayout& layout) {
+    if (!layout.hasDigest) {
+        return "null";
+    }
+    return FormatText("{\"algorithm\": \"crc-32\", \"sealed\": \"%08lx\", \"payload\": ",
+                      static_cast<unsigned long>(layout.sealedDigest)) +
+           (layout.digestRead ? FormatText("\"%08lx\"", static_cast<unsigned long>(layout.digest)) : "null") +
+           ", \"matches\": " +
+           (layout.digestRead && layout.digest == layout.sealedDigest ? "true" : "false") + "}";
+}
+
 std::string ListingAsTable(const PayloadLayout& layout, unsigned codePage) {
     std::string text = FormatText("stub length  %ld\n", static_cast<long>(layout.stubLength));
     text += "signature    " + DescribeSignature(layout.bounds) + "\n";
+    text += "digest       " + DescribeDigest(layout) + "\n";
     if (!layout.title.empty()) {
         text += "title        " + QuotedTitle(DecodeTitle(layout.title, codePage)) + "\n";
     }
@@ -116,6 +146,7 @@ std::string ListingAsJson(const PayloadLayout& layout, const std::string& path, 
                        static_cast<long>(layout.stubLength), static_cast<long long>(layout.fileLength),
                        static_cast<long long>(layout.bounds.end));
     json += "  \"signature\": " + SignatureAsJson(layout.bounds) + ",\n";
+    json += "  \"digest\": " + DigestAsJson(layout) + ",\n";
     json +=
         "  \"title\": " + (layout.title.empty() ? "null" : JsonString(DecodeTitle(layout.title, codePage))) +
         ",\n";

@@ -4,6 +4,9 @@
 #include <inttypes.h>
 #include <string.h>
 
+#include <vector>
+
+#include "engine/crc32.h"
 #include "engine/program_file.h"
 #include "engine/seal.h"
 #include "tools/sfxpack/seal.h"
@@ -13,6 +16,8 @@ namespace {
 
 // The stub reads every position as a signed 32-bit value.
 constexpr int64_t LargestInstaller = INT32_MAX;
+// Read at a time for a digest.
+constexpr int64_t DigestPiece = 1 << 20;
 
 // A length field the packer would write for its own value: only then does it hold ten
 // digits of a length the stub reads as it was meant.
@@ -35,9 +40,25 @@ std::string EntryLabel(int entry) { return FormatText("entry %d (%s)", entry + 1
 
 const char* EntryFileName(int entry) { return PayloadEntryTable[entry] + 1; }
 
-void ReadPayloadLayout(CFileStream& file, int32_t stubLength, PayloadLayout& layout) {
+bool DigestRange(CFileStream& file, int64_t from, int64_t to, uint32_t& digest) {
+    CCrc32x8 crc;
+    std::vector<unsigned char> buffer(static_cast<size_t>(DigestPiece));
+    bool read = file.Seek(from);
+    for (int64_t position = from; read && position < to;) {
+        const size_t piece = static_cast<size_t>(to - position < DigestPiece ? to - position : DigestPiece);
+        read = file.Read(buffer.data(), piece) == piece;
+        crc.Update(buffer.data(), piece);
+        position += static_cast<int64_t>(piece);
+    }
+    digest = crc.GetValue();
+    return read;
+}
+
+void ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout) {
     layout = PayloadLayout();
-    layout.stubLength = stubLength;
+    const int32_t stubLength = layout.stubLength = seal.stubLength;
+    layout.hasDigest = seal.hasDigest;
+    layout.sealedDigest = seal.digest;
     CPayloadWalk walk(file, stubLength);
     const PayloadBounds& bounds = layout.bounds = walk.GetBounds();
     layout.fileLength = bounds.fileLength;
@@ -77,6 +98,11 @@ void ReadPayloadLayout(CFileStream& file, int32_t stubLength, PayloadLayout& lay
         layout.entryCount = walked.index + 1;
     }
     const int64_t position = walk.GetPosition();
+    // The stub's digest covers what its walk reads: the title, and each length field with
+    // the data it declares.
+    if (layout.hasDigest && walk.GetEnd() == WalkEnd::Complete) {
+        layout.digestRead = DigestRange(file, stubLength, position, layout.digest);
+    }
     switch (walk.GetEnd()) {
     case WalkEnd::FieldCut:
         return SetProblem(layout, LayoutProblem::FieldCut, layout.entryCount, end - position);
@@ -88,7 +114,10 @@ void ReadPayloadLayout(CFileStream& file, int32_t stubLength, PayloadLayout& lay
         break;
     }
     if (position < end && !IsSigningPadding(file, bounds, position)) {
-        SetProblem(layout, LayoutProblem::TrailingBytes, PayloadEntryCount - 1, end - position);
+        return SetProblem(layout, LayoutProblem::TrailingBytes, PayloadEntryCount - 1, end - position);
+    }
+    if (layout.hasDigest && (!layout.digestRead || layout.digest != layout.sealedDigest)) {
+        SetProblem(layout, LayoutProblem::DigestMismatch, 0, 0);
     }
 }
 
@@ -135,35 +164,37 @@ std::string DescribeProblem(const PayloadLayout& layout) {
                                               static_cast<long>(layout.entries[entry].declared), bytes);
     case LayoutProblem::TrailingBytes:
         return FormatText("%lld bytes follow the last entry; the stub never reads them", bytes);
+    case LayoutProblem::DigestMismatch:
+        if (!layout.digestRead) {
+            return "the payload cannot be read to check its CRC-32";
+        }
+        return FormatText("the payload's CRC-32 is %08lx but the seal records %08lx: the installer is "
+                          "damaged, changed since it was built",
+                          static_cast<unsigned long>(layout.digest),
+                          static_cast<unsigned long>(layout.sealedDigest));
     }
     return std::string();
 }
 
-namespace {
-
-// The stub length of an open installer: stubLengthOption when it is not negative, else
-// what the seal at the start of the file records. path is for messages.
-CommandResult FindStubLength(const std::string& path, CFileStream& file, long long stubLengthOption,
-                             int32_t& stubLength) {
-    if (stubLengthOption >= 0) {
-        stubLength = static_cast<int32_t>(stubLengthOption);
-        return Succeed();
-    }
+CommandResult FindSeal(const std::string& path, CFileStream& file, long long stubLengthOption,
+                       PayloadSeal& seal) {
     SealScan scan;
     if (!ScanForSeal(file, true, scan)) {
         return Fail(ExitIoError, "%s: read error", path.c_str());
     }
-    if (scan.markers == 0) {
+    if (scan.markers == 0 && stubLengthOption < 0) {
         return Fail(ExitBadInput,
                     "%s: no seal found, so the stub length is unknown; give it with --stub-length N "
                     "(%ld for the classic stub)",
                     path.c_str(), static_cast<long>(UnsealedStubLength));
     }
-    stubLength = scan.storedLength;
+    seal.stubLength = stubLengthOption >= 0 ? static_cast<int32_t>(stubLengthOption) : scan.storedLength;
+    // A seal past the stub belongs to the payload, perhaps to another installer in it.
+    seal.hasDigest = scan.markers > 0 && scan.HasDigest() &&
+                     scan.offset + static_cast<int64_t>(sizeof(StubSeal)) <= seal.stubLength;
+    seal.digest = scan.digest;
     return Succeed();
 }
-
-} // namespace
 
 CommandResult OpenInstaller(const std::string& path, long long stubLengthOption, CFileStream& file,
                             PayloadLayout& layout) {
@@ -177,10 +208,10 @@ CommandResult OpenInstaller(const std::string& path, long long stubLengthOption,
     if (!OpenFile(file, path, CFileStream::modeRead)) {
         return Fail(ExitIoError, "%s: %s", path.c_str(), GetSystemErrorText().c_str());
     }
-    int32_t stubLength = 0;
-    CommandResult found = FindStubLength(path, file, stubLengthOption, stubLength);
+    PayloadSeal seal;
+    CommandResult found = FindSeal(path, file, stubLengthOption, seal);
     if (!found.Failed()) {
-        ReadPayloadLayout(file, stubLength, layout);
+        ReadPayloadLayout(file, seal, layout);
     }
     return found;
 }

@@ -23,6 +23,7 @@ enum class LayoutProblem {
     BadField,       // a length field is not ten digits of a length 0 .. 2^31 - 1
     EntryCut,       // the file ends inside an entry's data
     TrailingBytes,  // bytes follow the last entry
+    DigestMismatch, // the payload's CRC-32 is not the one its seal records
 };
 
 struct LayoutEntry {
@@ -35,8 +36,14 @@ struct PayloadLayout {
     int32_t stubLength = 0;
     int64_t fileLength = 0;
     PayloadBounds bounds; // where the payload ends, and the signature
-    std::string title;    // the 40 bytes as stored; empty when the field is cut
-    int entryCount = 0;   // entries whose length field could be read
+    // The payload's CRC-32 as the seal records it, and as the walked payload gives it:
+    // read only when the seal records one and every length field could be walked.
+    bool hasDigest = false;
+    uint32_t sealedDigest = 0;
+    bool digestRead = false;
+    uint32_t digest = 0;
+    std::string title;  // the 40 bytes as stored; empty when the field is cut
+    int entryCount = 0; // entries whose length field could be read
     LayoutEntry entries[PayloadEntryCount];
 
     LayoutProblem problem = LayoutProblem::None;
@@ -45,14 +52,21 @@ struct PayloadLayout {
     unsigned char badField[LengthFieldDigits] = {};
 
     bool IsComplete() const { return problem == LayoutProblem::None; }
+    // The seal as the stub reads it.
+    PayloadSeal GetSeal() const { return {stubLength, hasDigest, sealedDigest}; }
 };
 
-// Walks the payload of an open installer that starts its payload at stubLength, the way
-// the stub does, and records the first problem met. Reads only the fixed parts. Stricter
+// Walks the payload of an open installer whose seal is given, the way the stub does, and
+// records the first problem met. Reads only the fixed parts, and the whole payload when
+// the seal records its digest, last of all. Stricter
 // than the stub, it also takes as problems what the stub would read without complaint
 // but no packer writes: a length field other than ten digits of 0 to 2^31 - 1, bytes
 // after the last entry, a certificate table the stub would take for payload.
-void ReadPayloadLayout(CFileStream& file, int32_t stubLength, PayloadLayout& layout);
+void ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout);
+
+// The CRC-32 of the bytes from offset from up to to of an open file; false when they cannot
+// all be read.
+bool DigestRange(CFileStream& file, int64_t from, int64_t to, uint32_t& digest);
 
 // The problem as a one-line message, e.g. "entry 3 (setup.aux) declares 5000 bytes but
 // the file ends after 1200"; empty when there is none.
@@ -61,7 +75,12 @@ std::string DescribeProblem(const PayloadLayout& layout);
 // An entry's file name: its PayloadEntryTable name without the separator.
 const char* EntryFileName(int entry);
 
-// Opens an installer and reads its layout; the stub length is stubLengthOption when it
-// is not negative, else what the seal at the start of the file records.
+// The seal of an open installer as its stub reads it: the first in the file. The stub
+// length is stubLengthOption when it is not negative, else what the seal records; the
+// digest is the seal's when it lies inside the stub. path is for messages.
+CommandResult FindSeal(const std::string& path, CFileStream& file, long long stubLengthOption,
+                       PayloadSeal& seal);
+
+// Opens an installer and reads its layout, with its seal as FindSeal finds it.
 CommandResult OpenInstaller(const std::string& path, long long stubLengthOption, CFileStream& file,
                             PayloadLayout& layout);

@@ -43,7 +43,8 @@ const char SealUsage[] =
     "\n"
     "Options:\n"
     "      --check   only tell whether the seal holds the file's length: exit 0 when it\n"
-    "                does, 2 when it does not\n"
+    "                does, 2 when it does not; and whether the stub can carry the\n"
+    "                digest of a payload, which older stubs cannot\n"
     "  -h, --help    show this help and exit\n";
 
 CommandResult RunSeal(const Arguments& args) {
@@ -66,18 +67,22 @@ CommandResult RunSeal(const Arguments& args) {
         return FailUsage("seal", "no stub given");
     }
     std::string systemPath;
-    int32_t stored = 0;
-    int64_t fileLength = 0;
+    SealScan scan;
     SealStatus status = SealStatus::IoError;
     if (ToSystemPath(stub, systemPath)) {
-        status = check ? CheckStubSeal(systemPath.c_str(), &stored, &fileLength)
-                       : SealStubFile(systemPath.c_str(), &stored);
+        status = check ? CheckStubSeal(systemPath.c_str(), scan)
+                       : SealStubFile(systemPath.c_str(), &scan.storedLength);
     }
     switch (status) {
     case SealStatus::Sealed:
-        if (check && stored != fileLength) {
+        if (check && scan.storedLength != scan.fileLength) {
             return Fail(ExitBadInput, "%s: seal says %ld bytes but the file has %lld", stub.c_str(),
-                        static_cast<long>(stored), static_cast<long long>(fileLength));
+                        static_cast<long>(scan.storedLength), static_cast<long long>(scan.fileLength));
+        }
+        if (check) {
+            printf("%s: sealed, %ld bytes; %s\n", stub.c_str(), static_cast<long>(scan.storedLength),
+                   scan.CanCarryDigest() ? "can carry a payload digest"
+                                         : "an older stub: it cannot carry a payload digest");
         }
         return Succeed();
     case SealStatus::NoMarker:

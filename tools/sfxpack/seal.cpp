@@ -15,6 +15,18 @@ constexpr size_t ScanChunk = 64 * 1024;
 constexpr size_t ScanOverlap = sizeof(StubSeal) - 1;
 
 // Scans a whole stub; a stub holds its marker exactly once.
+// Writes count little-endian bytes of each value at offset of an existing file.
+bool PatchFile(const char* path, int64_t offset, const uint32_t* values, int count) {
+    unsigned char bytes[8];
+    for (int i = 0; i < count * 4; ++i) {
+        bytes[i] = static_cast<unsigned char>(values[i / 4] >> (8 * (i % 4)));
+    }
+    CFileStream file;
+    bool written = file.Open(path, CFileStream::modeUpdate) && file.Seek(offset) &&
+                   file.Write(bytes, static_cast<size_t>(count) * 4);
+    return file.Close() && written;
+}
+
 SealStatus ScanStub(CFileStream& file, SealScan& scan) {
     if (!ScanForSeal(file, false, scan)) {
         return SealStatus::IoError;
@@ -40,24 +52,30 @@ bool ScanForSeal(CFileStream& file, bool firstOnly, SealScan& scan) {
     size_t kept = 0;
     int64_t base = 0; // file offset of buffer[0]
     for (;;) {
-        size_t got = file.Read(buffer.data() + kept, ScanChunk);
-        if (got == 0) {
-            // A read that failed ends the scan early.
-            return file.GetPosition() == scan.fileLength;
-        }
-        size_t size = kept + got;
-        for (size_t i = 0; i + sizeof(StubSeal) <= size; ++i) {
+        const size_t got = file.Read(buffer.data() + kept, ScanChunk);
+        const size_t size = kept + got;
+        // Once the file is read, the bytes kept may still hold an older, shorter block.
+        const size_t room = got == 0 ? SealDigestOffset : sizeof(StubSeal);
+        for (size_t i = 0; i + room <= size; ++i) {
             if (memcmp(buffer.data() + i, StubSealMarker, StubSealMarkerLength) != 0) {
                 continue;
             }
             if (++scan.markers == 1) {
+                const unsigned char* seal = buffer.data() + i;
                 scan.offset = base + static_cast<int64_t>(i);
-                scan.storedLength =
-                    static_cast<int32_t>(ReadLittleEndian(buffer.data() + i + StubSealMarkerLength, 4));
+                scan.storedLength = static_cast<int32_t>(ReadLittleEndian(seal + StubSealMarkerLength, 4));
+                if (i + sizeof(StubSeal) <= size) {
+                    scan.digestState = ReadLittleEndian(seal + SealDigestOffset, 4);
+                    scan.digest = ReadLittleEndian(seal + SealDigestOffset + 4, 4);
+                }
             }
             if (firstOnly || scan.markers == 2) {
                 return true;
             }
+        }
+        if (got == 0) {
+            // A read that failed ends the scan early.
+            return file.GetPosition() == scan.fileLength;
         }
         kept = size < ScanOverlap ? size : ScanOverlap;
         memmove(buffer.data(), buffer.data() + size - kept, kept);
@@ -79,27 +97,27 @@ SealStatus SealStubFile(const char* path, int32_t* length) {
     if (scan.fileLength > INT32_MAX) {
         return SealStatus::IoError;
     }
-    uint32_t value = static_cast<uint32_t>(scan.fileLength);
-    unsigned char bytes[4] = {static_cast<unsigned char>(value), static_cast<unsigned char>(value >> 8),
-                              static_cast<unsigned char>(value >> 16),
-                              static_cast<unsigned char>(value >> 24)};
-    bool written = file.Open(path, CFileStream::modeUpdate) &&
-                   file.Seek(scan.offset + StubSealMarkerLength) && file.Write(bytes, sizeof bytes);
-    if (!file.Close() || !written) {
+    const uint32_t value = static_cast<uint32_t>(scan.fileLength);
+    if (!PatchFile(path, scan.offset + StubSealMarkerLength, &value, 1)) {
         return SealStatus::IoError;
     }
     *length = static_cast<int32_t>(scan.fileLength);
     return SealStatus::Sealed;
 }
 
-SealStatus CheckStubSeal(const char* path, int32_t* stored, int64_t* fileLength) {
+SealStatus CheckStubSeal(const char* path, SealScan& scan) {
     CFileStream file;
     if (!file.Open(path, CFileStream::modeRead)) {
         return SealStatus::IoError;
     }
-    SealScan scan;
-    SealStatus status = ScanStub(file, scan);
-    *stored = scan.storedLength;
-    *fileLength = scan.fileLength;
-    return status;
+    return ScanStub(file, scan);
 }
+
+bool StoreSealDigest(const char* path, int64_t sealOffset, uint32_t digest) {
+    const uint32_t words[2] = {SealHasCrc32, digest};
+    return PatchFile(path, sealOffset + SealDigestOffset, words, 2);
+}
+
+bool SealScan::CanCarryDigest() const { return digestState == SealHasNoDigest || HasDigest(); }
+
+bool SealScan::HasDigest() const { return digestState == SealHasCrc32; }

@@ -9,7 +9,13 @@ struct SealScan {
     int markers = 0;          // markers seen, counting stops at 2
     int64_t offset = -1;      // file offset of the first one
     int32_t storedLength = 0; // the length stored in the first one
-    int64_t fileLength = 0;   // of the whole file
+    uint32_t digestState = 0; // the word after it: SealHasNoDigest or SealHasCrc32 in a
+                              // stub that can carry a digest, other data in older ones
+    uint32_t digest = 0;
+    int64_t fileLength = 0; // of the whole file
+
+    bool CanCarryDigest() const;
+    bool HasDigest() const;
 };
 
 // Scans an open file from its start. With firstOnly the scan ends at the first marker,
@@ -28,5 +34,10 @@ enum class SealStatus {
 // Stores the file's length in its seal; *length receives that length.
 SealStatus SealStubFile(const char* path, int32_t* length);
 
-// Reads the seal: Sealed when the stored length equals the file's length.
-SealStatus CheckStubSeal(const char* path, int32_t* stored, int64_t* fileLength);
+// Reads a stub's seal into scan; Sealed when the stub has exactly one (whatever length it
+// records).
+SealStatus CheckStubSeal(const char* path, SealScan& scan);
+
+// Stores the CRC-32 of a payload in the seal of an installer whose stub can carry it;
+// sealOffset is the seal's file offset.
+bool StoreSealDigest(const char* path, int64_t sealOffset, uint32_t digest);

@@ -8,7 +8,6 @@ namespace {
 constexpr int64_t DosPeHeaderOffset = 0x3C; // where the DOS header keeps the PE header's offset
 // From the start of the PE header: the signature, the COFF header and the optional
 // header, whose data directories follow a count of them.
-constexpr int CoffOptionalLength = 4 + 16;
 constexpr int OptionalHeader = 4 + 20;
 constexpr uint32_t PeSignature = 0x00004550; // "PE\0\0"
 // In the COFF header: the machine and the characteristics, of which one marks a DLL.
@@ -55,11 +54,10 @@ PayloadBounds FindPayloadBounds(CFileStream& file) {
     const uint32_t magic = ReadLittleEndian(header + OptionalHeader, 2);
     const int directories = magic == Pe32Magic ? Pe32Directories : Pe32PlusDirectories;
     const int entry = directories + static_cast<int>(SecurityDirectory) * DirectoryEntryLength;
-    // The optional header must hold the entry, and its count of directories include it.
-    if ((magic != Pe32Magic && magic != Pe32PlusMagic) ||
-        ReadLittleEndian(header + CoffOptionalLength, 2) <
-            static_cast<uint32_t>(entry + DirectoryEntryLength) ||
-        ReadLittleEndian(header + OptionalHeader + directories - 4, 4) <= SecurityDirectory) {
+    // The entry's place is read whatever the header says of its own size and of its count
+    // of directories: Windows starts a program whose count leaves the entry out, so a
+    // count lowered after signing would otherwise pass a changed file as unsigned.
+    if (magic != Pe32Magic && magic != Pe32PlusMagic) {
         return bounds;
     }
     const unsigned char* table = header + OptionalHeader + entry;

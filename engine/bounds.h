@@ -9,10 +9,10 @@
 // An Authenticode signature: a certificate table at the end of the file, named by the
 // security entry of the PE header's data directories (a file offset, not an address).
 // The signing tool first pads the file with zeros to a multiple of eight.
-// A security entry of zeros (or no PE header, or no security entry) means unsigned; any
+// A security entry of zeros (or no PE header) means unsigned, whatever the header counts; any
 // other claims a signature, which only a well-formed table that ends the file can keep.
 enum class Signature {
-    None,      // unsigned: no PE header, no security entry, or one of zeros
+    None,      // unsigned: no PE header, or a security entry of zeros
     AtEnd,     // a WIN_CERTIFICATE table of PKCS#7 signed data that ends the file exactly
     Misplaced, // a signature claimed, but no such table ends the file: damage
 };

@@ -30,9 +30,14 @@ BOOL CSelfExtractApp::InitInstance() {
     m_pMainWnd = &dlg;
     INT_PTR result = dlg.DoModal();
     m_pMainWnd = nullptr;
+    // A quit message that another program posts ends the modal loop, under a running
+    // install too: the worker still ends the process, with the setup program's status.
+    if (result != IDABORT && dlg.IsInstallRunning()) {
+        Sleep(INFINITE);
+    }
 
-    // Only a cancelled or failed dialog comes back here: an install ends the process
-    // from its worker thread.
+    // Only a cancelled or failed dialog gets here: an install ends the process from its
+    // worker thread.
     if (result == -1) {
         ShowErrorBox(desktop, IDS_WINDOW_FAILED);
     }

@@ -13,6 +13,10 @@ class CSelfExtractDlg : public CDialog {
     // program: the program file, held open for as long as the dialog lives.
     explicit CSelfExtractDlg(CFileStream& program, CWnd* pParent = nullptr);
 
+    // From the first Install on, the worker holds the handles; the install runs until
+    // the process ends.
+    bool IsInstallRunning() const { return m_threadParams.hProgress != nullptr; }
+
   protected:
     void DoDataExchange(CDataExchange* pDX) override;
     // WM_INITDIALOG; TRUE = focus on the first tab stop, the Install button.
@@ -35,10 +39,6 @@ class CSelfExtractDlg : public CDialog {
     void OnAbout();
 
   private:
-    // From the first Install on, the worker holds the handles; the install runs until
-    // the process ends.
-    bool IsInstallRunning() const { return m_threadParams.hProgress != nullptr; }
-
     CStatic m_status;
     CButton m_installButton;
     CButton m_cancelButton;

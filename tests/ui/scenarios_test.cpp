@@ -122,6 +122,8 @@ TEST_F(InstallerTest, InstallShowsProgressThenStatusRunsSetupOnceInAFolderOfItsO
     PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     CloseAbout(IDOK);
     EXPECT_EQ("-----V", Looks()) << "the run goes on";
+    // A quit message ends the dialog's modal loop, but not the run.
+    PostMessageA(dialog, WM_QUIT, 0, 0);
 
     WriteFileBytes(release, "");
     EXPECT_EQ(42, process.WaitForExit()) << "the setup program's status is the installer's";

@@ -79,6 +79,13 @@ TEST_F(SecurityTest, SignedInstallerChangedAnyWayRunsNothingAndEndsWith1620) {
         {"table cut by 10", good.substr(0, good.size() - 10), ExitPackageInvalid},
         {"checksum changed", Flip(checksum), 42},
         {"signature stripped", Directory(0, 0).substr(0, table - 1), 42}, // and its padding byte
+        // The directories counted short of the security entry, the payload changed, its
+        // CRC-32 sealed anew and the table cut off: the entry's bytes still claim a
+        // signature.
+        {"directory count 4",
+         WithSealedDigest(Changed(Flip(stub.size() + 5000), entry - 36, LittleEndian(4)).substr(0, table - 1),
+                          stub.size()),
+         ExitPackageInvalid},
     };
     WriteFileBytes(release, "");
     for (const Case& c : cases) {

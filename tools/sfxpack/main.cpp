@@ -30,7 +30,8 @@ const char MainUsage[] =
     "\n"
     "Exit status:\n"
     "  0  success\n"
-    "  1  usage error: an unknown command or option, a missing argument\n"
+    "  1  usage error: an unknown command or option, a missing argument, more than\n"
+    "     seven files, an output that is one of the inputs\n"
     "  2  bad or damaged input: an unsealed stub, a title that does not fit, a file too\n"
     "     large or no regular file, a damaged installer, an extract over its installer\n"
     "  3  I/O failure: a file that cannot be read or written\n";

@@ -42,6 +42,30 @@ std::string EntryLabel(int entry) { return FormatText("entry %d (%s)", entry + 1
 
 const char* EntryFileName(int entry) { return PayloadEntryTable[entry] + 1; }
 
+namespace {
+
+struct DigestedPiece {
+    const unsigned char* bytes;
+    size_t size;
+    CFileStream* output; // or nullptr
+    CCrc32Fast* crc;
+};
+
+// Digests a piece, and writes it where there is an output, a cache's worth at a time.
+bool DigestAndWrite(void* context) {
+    const DigestedPiece& piece = *static_cast<DigestedPiece*>(context);
+    for (size_t at = 0; at < piece.size; at += CachePiece) {
+        const size_t part = piece.size - at < CachePiece ? piece.size - at : CachePiece;
+        piece.crc->Update(piece.bytes + at, part);
+        if (piece.output != nullptr && !piece.output->WriteThrough(piece.bytes + at, part)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 bool CopyDigesting(CFileStream& source, int64_t offset, int64_t length, CFileStream* output,
                    CCrc32Fast& crc) {
     CFileView view;
@@ -56,12 +80,9 @@ bool CopyDigesting(CFileStream& source, int64_t offset, int64_t length, CFileStr
             }
             bytes = buffer.data();
         }
-        for (size_t at = 0; at < piece; at += CachePiece) {
-            const size_t part = piece - at < CachePiece ? piece - at : CachePiece;
-            crc.Update(bytes + at, part);
-            if (output != nullptr && !output->WriteThrough(bytes + at, part)) {
-                return false;
-            }
+        DigestedPiece work = {bytes, piece, output, &crc};
+        if (!ReadViewsGuarded(DigestAndWrite, &work)) {
+            return false;
         }
         done += static_cast<int64_t>(piece);
     }

@@ -36,6 +36,10 @@ bool ToSystemPath(const std::string& path, std::string& systemPath);
 // nor a change of its length.
 void* MapFileView(const CFileStream& file, int64_t offset, size_t length);
 void UnmapFileView(void* base, size_t length);
+// Runs work(context), which reads mapped views: its answer, or false when a view's file
+// shrank under it. (POSIX raises SIGBUS for such a read, which would end the program and
+// leave its staging files; Windows does not let a mapped file shrink.)
+bool ReadViewsGuarded(bool (*work)(void*), void* context);
 
 // --- Built from the above (sysfile.cpp) ----------------------------------------------
 

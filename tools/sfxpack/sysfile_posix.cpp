@@ -2,6 +2,8 @@
 #include "tools/sfxpack/sysfile.h"
 
 #include <errno.h>
+#include <setjmp.h>
+#include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/mman.h>
@@ -43,3 +45,24 @@ void* MapFileView(const CFileStream& file, int64_t offset, size_t length) {
 }
 
 void UnmapFileView(void* base, size_t length) { munmap(base, length); }
+
+namespace {
+
+sigjmp_buf g_viewFault; // where a read beyond a shrunk view's file returns to
+
+void OnViewFault(int) { siglongjmp(g_viewFault, 1); }
+
+} // namespace
+
+bool ReadViewsGuarded(bool (*work)(void*), void* context) {
+    struct sigaction fault = {};
+    struct sigaction previous = {};
+    fault.sa_handler = OnViewFault;
+    sigaction(SIGBUS, &fault, &previous);
+    bool done = false;
+    if (sigsetjmp(g_viewFault, 1) == 0) {
+        done = work(context);
+    }
+    sigaction(SIGBUS, &previous, nullptr);
+    return done;
+}

@@ -92,3 +92,5 @@ void* MapFileView(const CFileStream& file, int64_t offset, size_t length) {
 }
 
 void UnmapFileView(void* base, size_t) { UnmapViewOfFile(base); }
+
+bool ReadViewsGuarded(bool (*work)(void*), void* context) { return work(context); }

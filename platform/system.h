@@ -38,10 +38,14 @@ enum class SignatureCheck {
 // Asks the system whether a signed file is as it was signed: no user interface, no
 // revocation check, nothing fetched from the network. Answers about the signer's
 // certificate chain (an unknown root, an expired certificate) count as Intact: whether
-// to trust the publisher, the system asks itself when the setup program starts. Every
-// other answer, and a system that cannot answer, counts as Damaged. The stream's
-// position is kept.
+// to trust the publisher is the system's question, not the installer's. A distrusted
+// publisher or a revoked certificate counts as Distrusted; every other answer, and a
+// system that cannot answer, as Damaged. The stream's position is kept.
 SignatureCheck CheckSignatureDigest(CFileStream& file);
+#ifdef _WIN32
+// What one answer of WinVerifyTrust means, as CheckSignatureDigest judges it.
+SignatureCheck JudgeTrustAnswer(DWORD status);
+#endif
 
 #ifdef _WIN32
 // From now on the program loads DLLs from the system directory only, never from beside

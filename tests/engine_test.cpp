@@ -13,6 +13,7 @@
 #include "engine/layout.h"
 #include "engine/program_file.h"
 #include "engine/progress.h"
+#include "platform/system.h"
 #include "platform/unique_name.h"
 #include "tests/support.h"
 
@@ -125,6 +126,37 @@ TEST(CreateUniquelyNamed, SkipsTakenNamesAndStopsAtAnyOtherFailure) {
 constexpr SignatureCheck WellFormedTableAnswer = SignatureCheck::Damaged;
 #else
 constexpr SignatureCheck WellFormedTableAnswer = SignatureCheck::Intact;
+#endif
+
+#ifdef _WIN32
+// A file found as signed installs whatever the system thinks of its signer's chain; a
+// distrusted or revoked signer is refused; any other answer is damage, the answers a
+// changed file brings about under Wine among them.
+TEST(SignatureAnswers, OnlyAFileFoundAsSignedInstalls) {
+    const SignatureCheck intact = SignatureCheck::Intact, damaged = SignatureCheck::Damaged,
+                         distrusted = SignatureCheck::Distrusted;
+    const std::pair<HRESULT, SignatureCheck> cases[] = {
+        {S_OK, intact},
+        {CERT_E_EXPIRED, intact},
+        {CERT_E_UNTRUSTEDROOT, intact},
+        {CERT_E_CHAINING, intact},
+        {CERT_E_UNTRUSTEDCA, intact},
+        {CERT_E_INVALID_NAME, intact},
+        {TRUST_E_EXPLICIT_DISTRUST, distrusted},
+        {CERT_E_REVOKED, distrusted},
+        {TRUST_E_FAIL, damaged},
+        {TRUST_E_NOSIGNATURE, damaged},
+        {TRUST_E_BAD_DIGEST, damaged},
+        {CRYPT_E_ASN1_BADTAG, damaged},
+        {HRESULT(ERROR_INSUFFICIENT_BUFFER), damaged}, // a table cut short, under Wine
+        {TRUST_E_SUBJECT_FORM_UNKNOWN, damaged},
+        {TRUST_E_PROVIDER_UNKNOWN, damaged},
+        {HRESULT(CERT_E_INVALID_NAME + 1), damaged},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.second, JudgeTrustAnswer(static_cast<DWORD>(c.first))) << std::hex << c.first;
+    }
+}
 #endif
 
 // A well-formed table that ends the file ends the payload. A security entry of zeros,

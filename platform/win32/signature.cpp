@@ -55,12 +55,17 @@ SignatureCheck CheckSignatureDigest(CFileStream& file) {
     }
     free(path);
     FreeLibrary(wintrust); // nothing, when it did not load
+    return JudgeTrustAnswer(status);
+}
+
+SignatureCheck JudgeTrustAnswer(DWORD status) {
     // The CERT_E_ answers follow TRUST_E_NOSIGNATURE, one apart: each says the signature
-    // was read and the digest held, and names a doubt about the signer's chain, which
-    // Windows raises itself when the setup program starts. TRUST_E_FAIL among them
-    // names no cause, so it counts as damage. (CERT_E_REVOKED needs the revocation check
-    // that is not asked for.)
-    if (status == static_cast<DWORD>(TRUST_E_EXPLICIT_DISTRUST)) {
+    // was read and the digest held, and names a doubt about the signer's chain, whose
+    // trust is the system's question. TRUST_E_FAIL among them names no cause, so it
+    // counts as damage; a revoked certificate (which takes a revocation check the stub
+    // does not ask for) is refused like a distrusted publisher.
+    if (status == static_cast<DWORD>(TRUST_E_EXPLICIT_DISTRUST) ||
+        status == static_cast<DWORD>(CERT_E_REVOKED)) {
         return SignatureCheck::Distrusted;
     }
     return status == ERROR_SUCCESS || (status > static_cast<DWORD>(TRUST_E_NOSIGNATURE) &&

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "engine/bounds.h"
 #include "engine/install.h"
 #include "tests/ui/installer_fixture.h"
 
@@ -14,9 +15,7 @@ namespace {
 constexpr char DamagedText[] = "download the installer again";
 
 uint32_t ReadLittleEndianAt(const std::string& bytes, size_t at) {
-    return static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8 |
-           static_cast<uint8_t>(bytes[at + 2]) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(bytes[at + 3])) << 24;
+    return ReadLittleEndian(reinterpret_cast<const unsigned char*>(bytes.data() + at), 4);
 }
 
 class SecurityTest : public InstallerTest {

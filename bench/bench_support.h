@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "engine/layout.h"
+#include "engine/payload.h"
 
 // Entry sizes of the benchmark installer: 256 MiB in all.
 extern const size_t BenchEntrySizes[PayloadEntryCount];

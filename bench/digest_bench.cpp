@@ -3,7 +3,7 @@
 // rounds. Windows only; scripts/bench.sh runs it under Wine on a 256 MiB installer.
 #include <stdio.h>
 
-#include "platform/system.h"
+#include "platform/system/trust.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

@@ -11,7 +11,8 @@
 #include "bench/bench_support.h"
 #include "engine/crc32.h"
 #include "engine/extract.h"
-#include "platform/portable/window.h"
+#include "engine/seal.h"
+#include "platform/window/portable/window.h"
 
 namespace {
 
@@ -26,22 +27,21 @@ uint32_t WriteInstaller(const std::string& path, const std::string& entries) {
     char title[TitleFieldLength + 1];
     snprintf(title, sizeof title, "%-40s", "Benchmark Installer");
     fwrite(title, 1, TitleFieldLength, installer);
-    CCrc32 digest;
-    digest.Update(title, TitleFieldLength);
+    uint32_t digest = UpdateCrc32(0, title, TitleFieldLength);
     for (int k = 0; k < PayloadEntryCount; ++k) {
         unsigned char field[LengthFieldDigits];
         EncodeEntryLength(static_cast<int32_t>(BenchEntrySizes[k]), field);
         fwrite(field, 1, sizeof field, installer);
-        digest.Update(field, sizeof field);
+        digest = UpdateCrc32(digest, field, sizeof field);
         FILE* entry = fopen((entries + "/" + (PayloadEntryTable[k] + 1)).c_str(), "rb");
         for (size_t got; (got = fread(buffer.data(), 1, buffer.size(), entry)) > 0;) {
             fwrite(buffer.data(), 1, got, installer);
-            digest.Update(buffer.data(), got);
+            digest = UpdateCrc32(digest, buffer.data(), got);
         }
         fclose(entry);
     }
     fclose(installer);
-    return digest.GetValue();
+    return digest;
 }
 
 } // namespace
@@ -64,8 +64,9 @@ int main() {
     auto extract = [&](const PayloadSeal& seal) {
         RunShell("rm -f '" + work + "/cp/'*");
         const double start = Now();
-        CFileStream program;
-        program.Open(installerPath.c_str(), CFileStream::modeRead);
+        ProgramFile program;
+        program.stream.Open(installerPath.c_str(), CFileStream::modeRead);
+        program.bounds = FindPayloadBounds(program.stream);
         CWindowProgress windows(progress, status);
         ExtractResult result = ExtractPayloadFrom(program, seal, (work + "/cp").c_str(), windows);
         const double time = Now() - start;

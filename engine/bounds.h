@@ -4,7 +4,7 @@
 
 #include <stdint.h>
 
-#include "platform/file.h"
+#include "platform/system/file.h"
 
 // An Authenticode signature: a certificate table at the end of the file, named by the
 // security entry of the PE header's data directories (a file offset, not an address).

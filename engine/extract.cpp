@@ -7,25 +7,20 @@
 #include "engine/crc32.h"
 #include "engine/program_file.h"
 #include "engine/seal.h"
-#include "engine/walk.h"
-#include "platform/system.h"
+#include "platform/system/trust.h"
 
 namespace {
 
 // Copies the data of one entry, as far as the payload holds it, from the program file to
-// its output, block by block, with one progress position per block; the digest takes in
-// every byte read. False when a read delivers less than the layout promised: a network
-// share that drops, a drive pulled.
-bool CopyEntryData(CFileStream& program, const PayloadEntry& entry, int32_t total, CFileStream& output,
-                   CExtractProgress& progress, CCrc32& digest) {
+// its output, block by block, with one progress position per block. False when a read
+// delivers less than the layout promised: a network share that drops, a drive pulled.
+bool CopyEntryData(CPayloadReader& reader, const PayloadEntry& entry, CFileStream& program, int32_t total,
+                   CFileStream& output, CExtractProgress& progress) {
     unsigned char buffer[CopyBlockSize];
-    program.Seek(entry.offset);
-    int64_t remaining = entry.available;
-    while (remaining > 0) {
+    for (int64_t remaining = entry.available; remaining > 0;) {
         size_t block = remaining > CopyBlockSize ? CopyBlockSize : static_cast<size_t>(remaining);
         remaining -= static_cast<int64_t>(block);
-        size_t got = program.Read(buffer, block);
-        digest.Update(buffer, got);
+        size_t got = reader.ReadData(buffer, block);
         // An output that could not be created still has its bytes read, so that the
         // progress goes on as for the others.
         if (output.IsOpen()) {
@@ -72,31 +67,30 @@ void CWindowProgress::OnEnd() {
     m_status.ShowWindow(SW_SHOWNORMAL);
 }
 
-ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
+ExtractResult ExtractPayloadFrom(ProgramFile& program, const PayloadSeal& seal,
                                  const CString& targetDirectory, CExtractProgress& progress,
                                  CFileStream* setupHold) {
-    CPayloadWalk walk(program, seal.stubLength);
-    if (!walk.HasPayload()) {
+    // The digest is computed only where the seal records one to compare it with.
+    CPayloadReader reader(program.stream, program.bounds, seal.stubLength,
+                          seal.hasDigest ? UpdateCrc32 : nullptr);
+    if (!reader.HasPayload()) {
         return ExtractResult::NoPayload;
     }
     // The progress counts the whole file up to the payload's end, stub included.
-    const int32_t total = static_cast<int32_t>(walk.GetBounds().end);
+    const int32_t total = static_cast<int32_t>(program.bounds.end);
     progress.OnBegin();
 
-    CCrc32 digest;
-    unsigned char title[TitleFieldLength];
-    program.Seek(seal.stubLength);
-    digest.Update(title, program.Read(title, TitleFieldLength));
+    char title[TitleFieldLength];
+    reader.ReadTitle(title);
     ExtractResult result = ExtractResult::Complete;
     PayloadEntry entry;
-    while (walk.Next(entry)) {
+    while (reader.Next(entry)) {
         CFileStream output;
         // Created new: a name already taken in a folder of the run's own was put there by
         // someone else, and is not written through.
         bool written =
             output.Open(targetDirectory + PayloadEntryTable[entry.index], CFileStream::modeCreateNew);
-        digest.Update(entry.field, LengthFieldDigits);
-        if (!CopyEntryData(program, entry, total, output, progress, digest)) {
+        if (!CopyEntryData(reader, entry, program.stream, total, output, progress)) {
             result = ExtractResult::Truncated;
         }
         CFileStream* hold = entry.index == 0 ? setupHold : nullptr;
@@ -104,14 +98,14 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
         if (!written && result == ExtractResult::Complete) {
             result = ExtractResult::WriteFailed;
         }
-        if (hold != nullptr && hold->IsOpen() && !HoldsEntry(*hold, program, entry)) {
+        if (hold != nullptr && hold->IsOpen() && !HoldsEntry(*hold, program.stream, entry)) {
             hold->Close();
         }
     }
-    if (walk.GetEnd() != WalkEnd::Complete) {
+    if (reader.GetEnd() != WalkEnd::Complete) {
         result = ExtractResult::Truncated;
     }
-    if (result == ExtractResult::Complete && seal.hasDigest && digest.GetValue() != seal.digest) {
+    if (result == ExtractResult::Complete && seal.hasDigest && reader.GetDigest() != seal.digest) {
         result = ExtractResult::BadDigest;
     }
     progress.OnPosition(100);
@@ -119,15 +113,15 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
     return result;
 }
 
-ExtractResult ExtractPayload(CFileStream& program, CProgressCtrl& progress, CWnd& status,
+ExtractResult ExtractPayload(ProgramFile& program, CProgressCtrl& progress, CWnd& status,
                              const CString& targetDirectory, CFileStream& setupHold) {
     CWindowProgress windows(progress, status);
     const PayloadSeal seal = {OwnSeal.length, OwnSeal.digestState == SealHasCrc32, OwnSeal.digest};
     return ExtractPayloadFrom(program, seal, targetDirectory, windows, &setupHold);
 }
 
-SignatureCheck CheckSignature(CFileStream& program) {
-    switch (FindPayloadBounds(program).signature) {
+SignatureCheck CheckSignature(ProgramFile& program) {
+    switch (program.bounds.signature) {
     case Signature::None:
         return SignatureCheck::Unsigned;
     case Signature::Misplaced:
@@ -135,5 +129,5 @@ SignatureCheck CheckSignature(CFileStream& program) {
     case Signature::AtEnd:
         break;
     }
-    return CheckSignatureDigest(program);
+    return CheckSignatureDigest(program.stream);
 }

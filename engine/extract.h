@@ -3,12 +3,16 @@
 
 #include <stdint.h>
 
-#include "engine/layout.h"
+#include "engine/payload.h"
+#include "engine/program_file.h"
 #include "engine/progress.h"
-#include "platform/controls.h"
-#include "platform/cstring.h"
-#include "platform/file.h"
-#include "platform/system.h"
+#include "platform/system/cstring.h"
+#include "platform/system/file.h"
+#include "platform/system/trust.h"
+#include "platform/window/controls.h"
+
+// The stub copies 1 KiB at a time, with one progress message per block.
+constexpr int CopyBlockSize = 1024;
 
 enum class ExtractResult {
     Complete,    // every declared entry was read and written whole
@@ -38,7 +42,7 @@ class CWindowProgress : public CExtractProgress {
 // seal's digest, when it has one, at the end. With setupHold, the first entry, the
 // setup program, stays open there from its writing on (CFileStream::CloseAndHold), and
 // only while it holds exactly the entry's bytes: closed, it was changed by someone else.
-ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
+ExtractResult ExtractPayloadFrom(ProgramFile& program, const PayloadSeal& seal,
                                  const CString& targetDirectory, CExtractProgress& progress,
                                  CFileStream* setupHold = nullptr);
 
@@ -46,9 +50,9 @@ ExtractResult ExtractPayloadFrom(CFileStream& program, const PayloadSeal& seal,
 // the dialog's bar, which is hidden at the end in favour of the status text; the setup
 // program held in setupHold; the payload's CRC-32 checked when the seal carries one,
 // signed or not: it costs nothing beside the copy.
-ExtractResult ExtractPayload(CFileStream& program, CProgressCtrl& progress, CWnd& status,
+ExtractResult ExtractPayload(ProgramFile& program, CProgressCtrl& progress, CWnd& status,
                              const CString& targetDirectory, CFileStream& setupHold);
 
 // Judges a signed program file before anything is written: first its structure (a
 // well-formed table that ends the file), then the system, on the same open handle.
-SignatureCheck CheckSignature(CFileStream& program);
+SignatureCheck CheckSignature(ProgramFile& program);

@@ -4,11 +4,13 @@
 #include "engine/install.h"
 
 #include "engine/extract.h"
-#include "engine/layout.h"
 #include "engine/messages.h"
-#include "platform/process.h"
-#include "platform/system.h"
-#include "platform/unique_name.h"
+#include "engine/payload.h"
+#include "platform/system/filesystem.h"
+#include "platform/system/process.h"
+#include "platform/system/text.h"
+#include "platform/system/trust.h"
+#include "platform/system/unique_name.h"
 
 namespace {
 
@@ -113,7 +115,7 @@ bool MakeRunFolder(const CString& temp, CString& folder) {
     return CreateUniquelyNamed(
         temp + RunFolderPrefix + DecimalText(GetCurrentProcessId()) + "-", RunFolderAttempts, folder,
         [](const char* name) { return CreatePrivateDirectory(name) != FALSE; },
-        [] { return GetLastError() == ERROR_ALREADY_EXISTS; });
+        [] { return IsNameTaken(GetLastError()); });
 }
 
 InstallEnd StartFailure(DWORD error, const CString& setupPath) {
@@ -178,10 +180,10 @@ InstallEnd RunSetupProgram(ExtractResult extracted, const CString& folder, CFile
     return StartSetupProgram(folder, setupHold);
 }
 
-InstallEnd RunInstall(CFileStream& program, CProgressCtrl& progress, CWnd& status) {
+InstallEnd RunInstall(ProgramFile& program, CProgressCtrl& progress, CWnd& status) {
     // Judged before anything is written: a file that claims a signature runs only as
     // signed.
-    const SignatureCheck check = program.IsOpen() ? CheckSignature(program) : SignatureCheck::Damaged;
+    const SignatureCheck check = program.stream.IsOpen() ? CheckSignature(program) : SignatureCheck::Damaged;
     if (check == SignatureCheck::Damaged) {
         return Failure(ExitPackageInvalid, IDS_DAMAGED);
     }

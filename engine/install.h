@@ -3,10 +3,10 @@
 // and the end of the process.
 #pragma once
 
-#include "platform/cstring.h"
-#include "platform/file.h"
+#include "engine/program_file.h"
+#include "platform/system/cstring.h"
+#include "platform/window/wnd.h"
 #include "platform/wintypes.h"
-#include "platform/wnd.h"
 
 // The two controls the main dialog lends the worker, and the program file, held open
 // since the title was read. The block lives in the dialog object, which outlives the
@@ -14,7 +14,7 @@
 struct InstallThreadParams {
     HWND hProgress;       // the progress bar
     HWND hStatus;         // the status text shown while the setup program runs
-    CFileStream* program; // borrowed; closed when it could not be opened
+    ProgramFile* program; // borrowed; its stream closed when it could not be opened
 };
 
 // Exit statuses of the installer process, chosen from the Windows codes whose meaning

@@ -1,11 +1,20 @@
-// engine/program_file.h: the running installer's own file: finding and opening it, and
-// reading its title.
+// engine/program_file.h: the running installer's own file: finding and opening it,
+// measuring it once, and reading its title.
 #pragma once
 
 #include <stdint.h>
 
-#include "platform/cstring.h"
-#include "platform/file.h"
+#include "engine/bounds.h"
+#include "platform/system/cstring.h"
+#include "platform/system/file.h"
+
+// The installer's file, held open from the start until the process ends, and where its
+// payload ends, found once when it is opened: the title, the signature check, the
+// extraction and About all take these.
+struct ProgramFile {
+    CFileStream stream;
+    PayloadBounds bounds;
+};
 
 // The installer cannot go on after the last two.
 enum class ProgramFileResult {
@@ -15,21 +24,14 @@ enum class ProgramFileResult {
     InUse,     // another program holds it, and still did after a wait of about two seconds
 };
 
-// Opens the program file for reading: the module file the loader ran, never what the
-// command line names, under its ANSI name (GetAnsiPath), so that a folder named in any
-// language is found. Shared for reading only: while the stream is open, nobody can
-// write, replace or delete the file, so what was checked is what is read.
-ProgramFileResult OpenProgramFile(CFileStream& stream);
+// Opens the program file for reading and measures it: the module file the loader ran,
+// never what the command line names, under its ANSI name (GetAnsiPath), so that a folder
+// named in any language is found. Shared for reading only: while the stream is open,
+// nobody can write, replace or delete the file, so what was checked is what is read.
+ProgramFileResult OpenProgramFile(ProgramFile& program);
 
-// Length of an open file; the stream's position is kept.
-int32_t GetStreamLength(CFileStream& stream);
-
-// Reads the 40 title bytes at the current position; bytes beyond the end of the file
-// count as blanks. Nothing is trimmed.
-CString ReadTitleField(CFileStream& stream);
-
-// The title of an open installer file, or "NO INSTALL DATA FOUND" when the file is
-// exactly as long as its stub.
-CString ReadInstallTitle(CFileStream& stream, int32_t stubLength);
+// The title of an installer file whose stub is stubLength bytes, or "NO INSTALL DATA
+// FOUND" when the payload ends where the stub does. Nothing is trimmed.
+CString ReadInstallTitle(CFileStream& stream, const PayloadBounds& bounds, int32_t stubLength);
 // The title for the main dialog; "UNKNOWN" when the program file is not open.
-CString GetInstallTitle(CFileStream& program);
+CString GetInstallTitle(ProgramFile& program);

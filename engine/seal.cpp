@@ -1,7 +1,6 @@
 // engine/seal.cpp: the one definition of the seal block, which holds the stub's length and
 // the payload's digest.
 #include "engine/seal.h"
-#include "engine/layout.h"
 
 // Read-only data: the build writes the length into the file after linking, nothing writes
 // it at run time. Not volatile itself (that would move it to the writable data, which would

@@ -28,7 +28,11 @@ constexpr uint32_t SealHasCrc32 = 0x01435243;
 // Of the block: where the digest's state word lies, and the length of the older blocks.
 constexpr int SealDigestOffset = StubSealMarkerLength + 4;
 
-// This program's own seal, read through a reference as StubLength is (engine/layout.h).
+// Length of the stub program file, and so the offset of the payload: the linked file's
+// real length, which the build stores in the seal. For the tools and tests.
+extern const volatile int32_t& StubLength;
+
+// This program's own seal, read through a reference as StubLength is.
 // The stub reads it only this way: each reference to it costs the stub a relocation.
 extern const StubSeal TheStubSeal;
 extern const volatile StubSeal& OwnSeal;

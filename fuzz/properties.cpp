@@ -65,13 +65,14 @@ const char* CheckLayout(const PayloadLayout& layout) {
           "at most seven entries, and six or seven in a complete payload");
     int64_t end = static_cast<int64_t>(layout.stubLength) + TitleFieldLength; // of the last entry
     for (int k = 0; k < layout.entryCount; ++k) {
-        const LayoutEntry& entry = layout.entries[k];
+        const PayloadEntry& entry = layout.entries[k];
         Check(failed, entry.offset == end + LengthFieldDigits, "each entry follows its length field");
-        Check(failed, entry.available >= 0 && entry.available <= entry.declared,
+        const int64_t declared = entry.declared > 0 ? entry.declared : 0; // as the stub reads it
+        Check(failed, entry.available >= 0 && entry.available <= declared,
               "no entry holds more than declared");
         Check(failed, entry.offset + entry.available <= layout.bounds.end,
               "every entry lies inside the payload");
-        end = entry.offset + entry.declared;
+        end = entry.offset + declared;
     }
     const int64_t rest = layout.bounds.end - end;
     Check(failed,
@@ -87,11 +88,12 @@ const char* CheckReaders(const std::string& path, const PayloadLayout& layout, c
                          StubExtraction& stub) {
     const fs::path root = fs::u8path(scratch);
     const Files before = FilesIn(root);
-    CFileStream file;
-    if (!file.Open(path.c_str(), CFileStream::modeRead)) {
+    ProgramFile file;
+    if (!file.stream.Open(path.c_str(), CFileStream::modeRead)) {
         return "the installer opens";
     }
-    const CString title = ReadInstallTitle(file, layout.stubLength);
+    file.bounds = FindPayloadBounds(file.stream);
+    const CString title = ReadInstallTitle(file.stream, file.bounds, layout.stubLength);
     CProgressRecord progress;
     fs::create_directory(root / "stub");
     stub.result = ExtractPayloadFrom(file, layout.GetSeal(), (root / "stub").u8string().c_str(), progress);
@@ -152,7 +154,7 @@ const char* CheckReaders(const std::string& path, const PayloadLayout& layout, c
     size_t entries = 0;
     for (int k = 0; k < PayloadEntryCount; ++k) {
         const auto written = stub.files.find(EntryFileName(k));
-        const LayoutEntry& entry = layout.entries[k];
+        const PayloadEntry& entry = layout.entries[k];
         entries += written != stub.files.end() ? 1 : 0;
         if (written != stub.files.end() && k < layout.entryCount) {
             const size_t size = written->second.size();

@@ -11,5 +11,5 @@
 // commctrl.h builds on windows.h.
 #include <commctrl.h>
 #else
-#include "platform/portable/wintypes.h"
+#include "platform/wintypes_posix.h"
 #endif

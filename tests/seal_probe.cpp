@@ -2,9 +2,9 @@
 // StubLength it reads at run time equals its own file's length.
 #include <stdio.h>
 
-#include "engine/layout.h"
-#include "engine/program_file.h"
-#include "platform/system.h"
+#include "engine/seal.h"
+#include "platform/system/file.h"
+#include "platform/system/process.h"
 
 int main() {
     CFileStream self;
@@ -12,7 +12,7 @@ int main() {
         fprintf(stderr, "cannot open own file %s\n", GetModulePath().GetString());
         return 2;
     }
-    int32_t fileLength = GetStreamLength(self);
+    const int64_t fileLength = self.GetLength();
     printf("StubLength %ld, file length %ld\n", static_cast<long>(StubLength), static_cast<long>(fileLength));
     return StubLength == fileLength ? 0 : 1;
 }

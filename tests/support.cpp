@@ -12,9 +12,9 @@
 #include <random>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
-#include "engine/crc32.h"
-#include "engine/layout.h"
+#include "engine/payload.h"
 #include "engine/seal.h"
 
 namespace fs = std::filesystem;
@@ -50,6 +50,14 @@ std::string ScratchDir::operator/(const std::string& name) const {
 std::string ReadFileBytes(const std::string& path) {
     std::ifstream in(HostPath(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool OpenProgram(const std::string& path, ProgramFile& program) {
+    if (!program.stream.Open(path.c_str(), CFileStream::modeRead)) {
+        return false;
+    }
+    program.bounds = FindPayloadBounds(program.stream);
+    return true;
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
@@ -92,9 +100,13 @@ std::string PatternBytes(size_t count, unsigned seed) {
 }
 
 std::string LengthField(int32_t length) {
-    unsigned char field[LengthFieldDigits];
-    EncodeEntryLength(length, field);
-    return std::string(reinterpret_cast<const char*>(field), LengthFieldDigits);
+    // Built here, not by sfxpack's writer, so that a fault there shows against this.
+    std::string field(10, '\0');
+    uint32_t rest = static_cast<uint32_t>(length);
+    for (int k = 9; k >= 0; --k, rest /= 10) {
+        field[k] = static_cast<char>(10 + rest % 10);
+    }
+    return field;
 }
 
 std::string BuildInstaller(size_t stubLength, const std::string& title,
@@ -174,12 +186,11 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader,
 }
 
 std::string WithSealedDigest(std::string image, size_t stubLength) {
-    CCrc32 digest;
-    digest.Update(image.data() + stubLength, image.size() - stubLength);
+    const uint32_t digest = static_cast<uint32_t>(
+        crc32_z(0, reinterpret_cast<const Bytef*>(image.data() + stubLength), image.size() - stubLength));
     const size_t seal = image.find(std::string(StubSealMarker, StubSealMarkerLength));
     EXPECT_LT(seal, stubLength);
-    return Changed(image, seal + SealDigestOffset,
-                   LittleEndian(SealHasCrc32) + LittleEndian(digest.GetValue()));
+    return Changed(image, seal + SealDigestOffset, LittleEndian(SealHasCrc32) + LittleEndian(digest));
 }
 
 std::string FlipBit(std::string bytes, size_t at, int bit) {

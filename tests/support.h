@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/program_file.h"
 #include "platform/wintypes.h"
 
 // A fresh directory, removed with its contents when the object goes.
@@ -29,6 +30,8 @@ class ScratchDir {
 };
 
 std::string ReadFileBytes(const std::string& path);
+// Opens an installer as the stub opens its own file, measured.
+bool OpenProgram(const std::string& path, ProgramFile& program);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 bool MakeDirectory(const std::string& path);

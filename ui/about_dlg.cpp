@@ -4,12 +4,12 @@
 #include "engine/program_file.h"
 #include "ui/resource.h"
 
-CAboutDlg::CAboutDlg(CFileStream& program) : CDialog(IDD_ABOUTBOX) {
-    // Asked of the handle, never read through the stream, which the install's worker
-    // may be reading at this moment.
-    const int64_t length = program.IsOpen() ? program.GetLength() : -1;
+CAboutDlg::CAboutDlg(const ProgramFile& program) : CDialog(IDD_ABOUTBOX) {
+    // Measured when the file was opened: it is held, so nobody can have changed its
+    // length since; the stream itself may be the install's worker's at this moment.
     // Plain decimal digits: the length is a 32-bit value.
-    m_strSize = length >= 0 ? DecimalText(static_cast<uint32_t>(length)) : CString("NO EXE FOUND!");
+    m_strSize = program.stream.IsOpen() ? DecimalText(static_cast<uint32_t>(program.bounds.fileLength))
+                                        : CString("NO EXE FOUND!");
 }
 
 void CAboutDlg::DoDataExchange(CDataExchange* pDX) {

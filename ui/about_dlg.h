@@ -2,13 +2,13 @@
 // the program file, payload included, measured afresh each time the box opens.
 #pragma once
 
-#include "platform/dialog.h"
-#include "platform/file.h"
+#include "engine/program_file.h"
+#include "platform/window/dialog.h"
 
 class CAboutDlg : public CDialog {
   public:
     // program: the program file, open or not.
-    explicit CAboutDlg(CFileStream& program);
+    explicit CAboutDlg(const ProgramFile& program);
 
   protected:
     void DoDataExchange(CDataExchange* pDX) override;

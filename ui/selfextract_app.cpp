@@ -16,7 +16,7 @@ BOOL CSelfExtractApp::InitInstance() {
     // The program's own file, held from the title's read until the process ends (an
     // install ends it from its worker, while the dialog still runs in here): the one
     // handle that serves the title, the signature check, the extraction and About.
-    CFileStream program;
+    ProgramFile program;
     CWnd desktop = CWnd::FromHandle(nullptr);
     const ProgramFileResult opened = OpenProgramFile(program);
     if (opened > ProgramFileResult::NotOpened) {

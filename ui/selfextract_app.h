@@ -2,7 +2,7 @@
 // one modal dialog; there is no main frame and no message loop of its own.
 #pragma once
 
-#include "platform/app.h"
+#include "platform/window/app.h"
 
 class CSelfExtractApp : public CWinApp {
   public:

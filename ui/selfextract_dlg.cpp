@@ -3,13 +3,13 @@
 #include "ui/selfextract_dlg.h"
 
 #include "engine/program_file.h"
-#include "platform/app.h"
-#include "platform/gdi.h"
-#include "platform/menu.h"
-#include "platform/thread.h"
+#include "platform/system/thread.h"
+#include "platform/window/app.h"
+#include "platform/window/gdi.h"
+#include "platform/window/menu.h"
 #include "ui/about_dlg.h"
 
-CSelfExtractDlg::CSelfExtractDlg(CFileStream& program, CWnd* pParent)
+CSelfExtractDlg::CSelfExtractDlg(ProgramFile& program, CWnd* pParent)
     : CDialog(IDD_SELFEXTRACT_DIALOG, pParent), m_threadParams{nullptr, nullptr, &program} {
     m_strTitle = GetInstallTitle(program);
     // Each icon at the size it is drawn at, which grows with the display's DPI: a

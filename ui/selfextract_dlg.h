@@ -4,14 +4,14 @@
 #pragma once
 
 #include "engine/install.h"
-#include "platform/controls.h"
-#include "platform/dialog.h"
+#include "platform/window/controls.h"
+#include "platform/window/dialog.h"
 #include "ui/resource.h"
 
 class CSelfExtractDlg : public CDialog {
   public:
     // program: the program file, held open for as long as the dialog lives.
-    explicit CSelfExtractDlg(CFileStream& program, CWnd* pParent = nullptr);
+    explicit CSelfExtractDlg(ProgramFile& program, CWnd* pParent = nullptr);
 
     // From the first Install on, the worker holds the handles; the install runs until
     // the process ends.

@@ -12,11 +12,12 @@
 #include <filesystem>
 
 #include "engine/install.h"
-#include "engine/layout.h"
+#include "engine/payload.h"
 #include "engine/program_file.h"
-#include "platform/portable/control.h"
-#include "platform/portable/window.h"
-#include "platform/thread.h"
+#include "engine/seal.h"
+#include "platform/system/portable/control.h"
+#include "platform/system/thread.h"
+#include "platform/window/portable/window.h"
 #include "tests/support.h"
 #include "ui/resource.h"
 
@@ -81,7 +82,7 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         }
         SetEnv("TEMP", c.temp.c_str());
         PortableWindow progress, status;
-        CFileStream program;
+        ProgramFile program;
         InstallThreadParams params = {&progress, &status, &program};
         fflush(nullptr);
         pid_t child = fork();
@@ -89,7 +90,6 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
             int box = open((dir / "box").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
             dup2(box, STDERR_FILENO);
             PortableSetStrings(Strings, sizeof Strings / sizeof Strings[0]);
-            PortableSetCommandLine(("\"" + c.installer + "\"").c_str());
             PortableSetModulePath(c.installer.c_str());
             PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);
             PortableSetStartError(c.startError);

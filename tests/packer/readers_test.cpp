@@ -156,24 +156,3 @@ TEST(Readers, VerifyNamesWhatTheStubReadsLeniently) {
 }
 
 } // namespace
-
-#ifndef _WIN32
-// A file that shrinks while sfxpack reads it through a view is a failed read, not the
-// end of the program (POSIX would kill it with SIGBUS and leave its staging files).
-TEST(FileView, ReadOfAFileThatShrankUnderItFailsInsteadOfEndingTheProgram) {
-    ScratchDir dir;
-    WriteFileBytes(dir / "input", std::string(256 * 1024, 'x'));
-    CFileStream file;
-    ASSERT_TRUE(file.Open((dir / "input").c_str(), CFileStream::modeRead));
-    CFileView view;
-    ASSERT_TRUE(view.Map(file, 0, 256 * 1024));
-    auto readLastByte = [](void* data) {
-        return static_cast<const unsigned char*>(data)[256 * 1024 - 1] == 'x';
-    };
-    void* bytes = const_cast<unsigned char*>(view.GetData());
-    EXPECT_TRUE(ReadViewsGuarded(readLastByte, bytes));
-    ASSERT_EQ(0, truncate((dir / "input").c_str(), 0));
-    EXPECT_FALSE(ReadViewsGuarded(readLastByte, bytes));
-    EXPECT_FALSE(ReadViewsGuarded(readLastByte, bytes)) << "and again: the guard is set anew";
-}
-#endif

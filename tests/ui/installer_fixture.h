@@ -11,7 +11,7 @@
 #include <regex>
 #include <sstream>
 
-#include "engine/layout.h"
+#include "engine/payload.h"
 #include "tests/support.h"
 #include "tools/windriver/driver.h"
 #include "ui/resource.h"

@@ -7,8 +7,9 @@
 #include <filesystem>
 
 #include "engine/install.h"
-#include "platform/file.h"
-#include "platform/process.h"
+#include "platform/system/file.h"
+#include "platform/system/filesystem.h"
+#include "platform/system/process.h"
 #include "tests/ui/installer_fixture.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <stdio.h>
 
 #include "engine/bounds.h"
-#include "engine/layout.h"
+#include "engine/payload.h"
 #include "tools/sfxpack/layout.h"
 #include "tools/sfxpack/seal.h"
 #include "tools/sfxpack/sysfile.h"
@@ -138,7 +138,6 @@ struct BuildInputs {
     StubPart stubPart;
     CFileStream files[PayloadEntryCount];
     FileInfo fileInfo[PayloadEntryCount];
-    int entryCount = 0; // entries written: at least RequiredEntryCount
 };
 
 CommandResult OpenInputs(const BuildRequest& request, BuildInputs& inputs, bool& stubWasSigned) {
@@ -152,13 +151,12 @@ CommandResult OpenInputs(const BuildRequest& request, BuildInputs& inputs, bool&
     if (result.Failed()) {
         return result;
     }
-    int count = static_cast<int>(request.files.size());
-    inputs.entryCount = count > RequiredEntryCount ? count : RequiredEntryCount;
-    int64_t total = inputs.stubPart.length + TitleFieldLength +
-                    static_cast<int64_t>(inputs.entryCount) * LengthFieldDigits;
-    for (int k = 0; k < count; ++k) {
-        total += inputs.fileInfo[k].size;
+    int64_t sizes[PayloadEntryCount];
+    for (size_t k = 0; k < request.files.size(); ++k) {
+        sizes[k] = inputs.fileInfo[k].size;
     }
+    const int64_t total = inputs.stubPart.length +
+                          CPayloadWriter::MeasurePayload(sizes, static_cast<int>(request.files.size()));
     if (total > INT32_MAX) {
         return Fail(ExitBadInput, "the installer would be %lld bytes; the stub reads at most %ld",
                     static_cast<long long>(total), static_cast<long>(INT32_MAX));
@@ -221,44 +219,43 @@ bool WriteStub(BuildInputs& inputs, CFileStream& output) {
            output.CopyRange(inputs.stub, rest, part.length - rest);
 }
 
-// Writes the whole installer, and the CRC-32 of its payload as written to digest; on
-// failure, failedInput names the input that no longer reads as it was measured, if one
-// does not, since it rather than the output is then to blame.
+// Writes the whole installer; on failure, failedInput names the input that no longer reads as it was
+// measured, if one does not, since it rather than the output is then to blame.
 bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std::string& titleField,
-                    CFileStream& output, uint32_t& digest, std::string& failedInput) {
+                    CFileStream& output, std::string& failedInput) {
     if (!WriteStub(inputs, output)) {
         failedInput = HoldsItsSize(inputs.stub, inputs.stubInfo.size) ? "" : request.stub;
         return false;
     }
-    CCrc32Fast crc;
-    crc.Update(titleField.data(), titleField.size());
-    if (!output.Write(titleField.data(), titleField.size())) {
+    CPayloadWriter writer(output);
+    if (!writer.WriteTitle(titleField.data())) {
         return false;
     }
-    for (int k = 0; k < inputs.entryCount; ++k) {
-        bool given = k < static_cast<int>(request.files.size());
-        int32_t length = given ? static_cast<int32_t>(inputs.fileInfo[k].size) : 0;
-        unsigned char field[LengthFieldDigits];
-        EncodeEntryLength(length, field);
-        crc.Update(field, sizeof field);
-        if (!output.Write(field, sizeof field)) {
+    for (size_t k = 0; k < request.files.size(); ++k) {
+        const int32_t length = static_cast<int32_t>(inputs.fileInfo[k].size);
+        if (!writer.WriteEntryLength(length)) {
             return false;
         }
-        // Digested on the way: reading the written file back would cost as much again.
-        if (given && !CopyDigesting(inputs.files[k], 0, length, &output, crc)) {
+        if (!output.CopyRange(inputs.files[k], 0, length)) {
             failedInput = HoldsItsSize(inputs.files[k], length) ? "" : request.files[k];
             return false;
         }
     }
-    digest = crc.GetValue();
-    return output.SetPermissions(inputs.stubInfo.mode & 0777);
+    return writer.Finish() && output.SetPermissions(inputs.stubInfo.mode & 0777);
 }
 
-// Stores the CRC-32 of the written payload in the installer's copy of the seal.
-bool SealDigest(const std::string& path, const StubPart& stub, uint32_t digest) {
+// Stores the CRC-32 of the written payload, all the writer wrote after the stub, in the
+// installer's copy of the seal.
+bool SealDigest(const std::string& path, const StubPart& stub) {
+    if (stub.digestSeal < 0) {
+        return true;
+    }
+    CFileStream written;
+    uint32_t digest = 0;
     std::string systemPath;
-    return stub.digestSeal < 0 ||
-           (ToSystemPath(path, systemPath) && StoreSealDigest(systemPath.c_str(), stub.digestSeal, digest));
+    return OpenFile(written, path, CFileStream::modeRead) && DigestToEnd(written, stub.length, digest) &&
+           written.Close() && ToSystemPath(path, systemPath) &&
+           StoreSealDigest(systemPath.c_str(), stub.digestSeal, digest);
 }
 
 } // namespace
@@ -293,11 +290,10 @@ CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note,
                     GetSystemErrorText().c_str());
     }
     std::string failedInput;
-    uint32_t digest = 0;
-    bool written = WriteInstaller(request, inputs, titleField, output, digest, failedInput);
+    bool written = WriteInstaller(request, inputs, titleField, output, failedInput);
     std::string error = GetSystemErrorText();
     bool closed = output.Close();
-    if (written && closed && !SealDigest(temporary, inputs.stubPart, digest)) {
+    if (written && closed && !SealDigest(temporary, inputs.stubPart)) {
         written = false;
         error = GetSystemErrorText();
     }

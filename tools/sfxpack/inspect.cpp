@@ -129,7 +129,7 @@ std::string ListingAsTable(const PayloadLayout& layout, unsigned codePage) {
         text += "entry  name           offset      length\n";
     }
     for (int k = 0; k < layout.entryCount; ++k) {
-        const LayoutEntry& entry = layout.entries[k];
+        const PayloadEntry& entry = layout.entries[k];
         text += FormatText("%5d  %-10s %10lld  %10ld", k + 1, EntryFileName(k),
                            static_cast<long long>(entry.offset), static_cast<long>(entry.declared));
         if (entry.available < entry.declared) {
@@ -143,7 +143,7 @@ std::string ListingAsTable(const PayloadLayout& layout, unsigned codePage) {
 std::string ListingAsJson(const PayloadLayout& layout, const std::string& path, unsigned codePage) {
     std::string json = "{\n  \"installer\": " + JsonString(path) + ",\n";
     json += FormatText("  \"stub_length\": %ld,\n  \"file_length\": %lld,\n  \"payload_end\": %lld,\n",
-                       static_cast<long>(layout.stubLength), static_cast<long long>(layout.fileLength),
+                       static_cast<long>(layout.stubLength), static_cast<long long>(layout.bounds.fileLength),
                        static_cast<long long>(layout.bounds.end));
     json += "  \"signature\": " + SignatureAsJson(layout.bounds) + ",\n";
     json += "  \"digest\": " + DigestAsJson(layout) + ",\n";
@@ -152,7 +152,7 @@ std::string ListingAsJson(const PayloadLayout& layout, const std::string& path, 
         ",\n";
     json += "  \"entries\": [";
     for (int k = 0; k < layout.entryCount; ++k) {
-        const LayoutEntry& entry = layout.entries[k];
+        const PayloadEntry& entry = layout.entries[k];
         json += k == 0 ? "\n" : ",\n";
         json += FormatText("    {\"number\": %d, \"name\": \"%s\", \"offset\": %lld, \"length\": %ld, "
                            "\"available\": %lld}",
@@ -222,13 +222,15 @@ CommandResult RunReader(const char* command, const char* usage, bool listing, co
     }
     CommandResult result = CheckInstallerGiven(scanner, options);
     CFileStream file;
-    PayloadLayout layout;
+    PayloadSeal seal;
     if (!result.Failed()) {
-        result = OpenInstaller(options.installer, options.stubLength, file, layout);
+        result = OpenInstaller(options.installer, options.stubLength, file, seal);
     }
     if (result.Failed()) {
         return result;
     }
+    PayloadLayout layout;
+    ReadPayloadLayout(file, seal, layout);
     if (listing) {
         fputs(FormatListing(layout, options.installer, static_cast<unsigned>(codePage), json).c_str(),
               stdout);

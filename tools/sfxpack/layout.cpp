@@ -6,8 +6,6 @@
 
 #include <vector>
 
-#include "engine/crc32_fast.h"
-#include "engine/program_file.h"
 #include "engine/seal.h"
 #include "tools/sfxpack/seal.h"
 #include "tools/sfxpack/sysfile.h"
@@ -16,10 +14,8 @@ namespace {
 
 // The stub reads every position as a signed 32-bit value.
 constexpr int64_t LargestInstaller = INT32_MAX;
-// Mapped at a time to be digested: few calls, and little of a 32-bit address space.
-constexpr int64_t ViewPiece = 16 << 20;
-// Digested, then written, at a time: the write finds the bytes still in the caches.
-constexpr size_t CachePiece = 1 << 20;
+// Read, or copied and digested, at a time.
+constexpr size_t DataPiece = 1 << 20;
 
 // A length field the packer would write for its own value: only then does it hold ten
 // digits of a length the stub reads as it was meant.
@@ -30,7 +26,11 @@ bool IsCanonicalField(const unsigned char field[LengthFieldDigits]) {
     return length >= 0 && memcmp(field, again, LengthFieldDigits) == 0;
 }
 
+// The first problem met is the one told.
 void SetProblem(PayloadLayout& layout, LayoutProblem problem, int entry, int64_t bytes) {
+    if (!layout.IsComplete()) {
+        return;
+    }
     layout.problem = problem;
     layout.problemEntry = entry;
     layout.problemBytes = bytes;
@@ -38,137 +38,133 @@ void SetProblem(PayloadLayout& layout, LayoutProblem problem, int entry, int64_t
 
 std::string EntryLabel(int entry) { return FormatText("entry %d (%s)", entry + 1, EntryFileName(entry)); }
 
+// Reads the current entry's data through the reader, which digests it; false when the
+// file ends early.
+bool ReadEntryData(CPayloadReader& reader, const PayloadEntry& entry, std::vector<unsigned char>& buffer) {
+    buffer.resize(DataPiece);
+    for (int64_t left = entry.available; left > 0;) {
+        const size_t piece = left < static_cast<int64_t>(DataPiece) ? static_cast<size_t>(left) : DataPiece;
+        if (reader.ReadData(buffer.data(), piece) != piece) {
+            return false;
+        }
+        left -= static_cast<int64_t>(piece);
+    }
+    return true;
+}
+
 } // namespace
 
 const char* EntryFileName(int entry) { return PayloadEntryTable[entry] + 1; }
 
-namespace {
-
-struct DigestedPiece {
-    const unsigned char* bytes;
-    size_t size;
-    CFileStream* output; // or nullptr
-    CCrc32Fast* crc;
-};
-
-// Digests a piece, and writes it where there is an output, a cache's worth at a time.
-bool DigestAndWrite(void* context) {
-    const DigestedPiece& piece = *static_cast<DigestedPiece*>(context);
-    for (size_t at = 0; at < piece.size; at += CachePiece) {
-        const size_t part = piece.size - at < CachePiece ? piece.size - at : CachePiece;
-        piece.crc->Update(piece.bytes + at, part);
-        if (piece.output != nullptr && !piece.output->WriteThrough(piece.bytes + at, part)) {
+bool CopyDigesting(CFileStream& source, int64_t offset, int64_t length, CFileStream& output, uint32_t& crc) {
+    std::vector<unsigned char> buffer(DataPiece);
+    if (!source.Seek(offset)) {
+        return false;
+    }
+    for (int64_t left = length; left > 0;) {
+        const size_t piece = left < static_cast<int64_t>(DataPiece) ? static_cast<size_t>(left) : DataPiece;
+        if (source.Read(buffer.data(), piece) != piece || !output.Write(buffer.data(), piece)) {
             return false;
         }
+        crc = UpdateZlibCrc32(crc, buffer.data(), piece);
+        left -= static_cast<int64_t>(piece);
     }
     return true;
 }
 
-} // namespace
-
-bool CopyDigesting(CFileStream& source, int64_t offset, int64_t length, CFileStream* output,
-                   CCrc32Fast& crc) {
-    CFileView view;
-    std::vector<unsigned char> buffer; // only for a file the system cannot map
-    for (int64_t done = 0; done < length;) {
-        const size_t piece = static_cast<size_t>(length - done < ViewPiece ? length - done : ViewPiece);
-        const unsigned char* bytes = view.Map(source, offset + done, piece) ? view.GetData() : nullptr;
-        if (bytes == nullptr) {
-            buffer.resize(piece);
-            if (!source.Seek(offset + done) || source.Read(buffer.data(), piece) != piece) {
-                return false;
-            }
-            bytes = buffer.data();
-        }
-        DigestedPiece work = {bytes, piece, output, &crc};
-        if (!ReadViewsGuarded(DigestAndWrite, &work)) {
-            return false;
-        }
-        done += static_cast<int64_t>(piece);
+bool DigestToEnd(CFileStream& file, int64_t from, uint32_t& crc) {
+    std::vector<unsigned char> buffer(DataPiece);
+    const int64_t length = file.GetLength();
+    if (length < from || !file.Seek(from)) {
+        return false;
     }
-    return true;
+    for (size_t got; (got = file.Read(buffer.data(), DataPiece)) > 0;) {
+        crc = UpdateZlibCrc32(crc, buffer.data(), got);
+    }
+    // A read that failed ends early.
+    return file.GetPosition() == length;
 }
 
-bool DigestRange(CFileStream& file, int64_t from, int64_t to, uint32_t& digest) {
-    CCrc32Fast crc;
-    const bool read = CopyDigesting(file, from, to - from, nullptr, crc);
-    digest = crc.GetValue();
-    return read;
-}
-
-void ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout, bool readDigest) {
+bool ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout,
+                       CEntryCopier* copier) {
     layout = PayloadLayout();
     const int32_t stubLength = layout.stubLength = seal.stubLength;
     layout.hasDigest = seal.hasDigest;
     layout.sealedDigest = seal.digest;
-    CPayloadWalk walk(file, stubLength);
-    const PayloadBounds& bounds = layout.bounds = walk.GetBounds();
-    layout.fileLength = bounds.fileLength;
+    const PayloadBounds& bounds = layout.bounds = FindPayloadBounds(file);
     const int64_t end = bounds.end;
+    // The stub's extraction still reads such a payload, up to the end of the file.
     if (bounds.signature == Signature::Misplaced) {
-        return SetProblem(layout, LayoutProblem::TableMisplaced, 0, bounds.tableOffset);
+        SetProblem(layout, LayoutProblem::TableMisplaced, 0, bounds.tableOffset);
     }
     if (bounds.signature == Signature::AtEnd && bounds.tableOffset < stubLength) {
-        return SetProblem(layout, LayoutProblem::TableOverlaps, 0, bounds.tableOffset);
+        SetProblem(layout, LayoutProblem::TableOverlaps, 0, bounds.tableOffset);
+        return true;
     }
     if (end > LargestInstaller) {
-        return SetProblem(layout, LayoutProblem::TooLarge, 0, end);
+        SetProblem(layout, LayoutProblem::TooLarge, 0, end);
+        return true;
     }
     if (stubLength < 0 || stubLength > end) {
-        return SetProblem(layout, LayoutProblem::StubBeyondEnd, 0, end);
+        SetProblem(layout, LayoutProblem::StubBeyondEnd, 0, end);
+        return true;
     }
     if (stubLength == end || IsSigningPadding(file, bounds, stubLength)) {
-        return SetProblem(layout, LayoutProblem::NoPayload, 0, 0);
+        SetProblem(layout, LayoutProblem::NoPayload, 0, 0);
+        return true;
     }
     if (end - stubLength < TitleFieldLength) {
-        return SetProblem(layout, LayoutProblem::TitleCut, 0, end - stubLength);
+        SetProblem(layout, LayoutProblem::TitleCut, 0, end - stubLength);
+        return true;
     }
-    file.Seek(stubLength);
-    CString title = ReadTitleField(file);
-    layout.title.assign(title.GetString(), static_cast<size_t>(title.GetLength()));
+    CPayloadReader reader(file, bounds, stubLength, layout.hasDigest ? UpdateZlibCrc32 : nullptr);
+    char title[TitleFieldLength];
+    reader.ReadTitle(title);
+    layout.title.assign(title, TitleFieldLength);
 
-    PayloadEntry walked;
-    while (walk.Next(walked)) {
-        if (!IsCanonicalField(walked.field)) {
-            memcpy(layout.badField, walked.field, LengthFieldDigits);
-            return SetProblem(layout, LayoutProblem::BadField, walked.index, 0);
+    std::vector<unsigned char> buffer;
+    PayloadEntry entry;
+    while (reader.Next(entry)) {
+        layout.entries[entry.index] = entry;
+        layout.entryCount = entry.index + 1;
+        if (!IsCanonicalField(entry.field) && layout.IsComplete()) {
+            memcpy(layout.badField, entry.field, LengthFieldDigits);
+            SetProblem(layout, LayoutProblem::BadField, entry.index, 0);
         }
-        LayoutEntry& entry = layout.entries[walked.index];
-        entry.declared = walked.declared;
-        entry.offset = walked.offset;
-        entry.available = walked.available;
-        layout.entryCount = walked.index + 1;
+        uint32_t dataCrc = 0;
+        if (copier != nullptr) {
+            if (!copier->Copy(entry, dataCrc)) {
+                return false;
+            }
+            reader.SkipData(dataCrc, CombineZlibCrc32);
+        } else if (layout.hasDigest && !ReadEntryData(reader, entry, buffer)) {
+            break;
+        }
     }
-    const int64_t position = walk.GetPosition();
-    // The stub's digest covers what its walk reads: the title, and each length field with
-    // the data it declares.
-    if (layout.hasDigest && readDigest && walk.GetEnd() == WalkEnd::Complete) {
-        layout.digestRead = DigestRange(file, stubLength, position, layout.digest);
-    }
-    switch (walk.GetEnd()) {
+    const int64_t position = reader.GetPosition();
+    switch (reader.GetEnd()) {
     case WalkEnd::FieldCut:
-        return SetProblem(layout, LayoutProblem::FieldCut, layout.entryCount, end - position);
+        SetProblem(layout, LayoutProblem::FieldCut, layout.entryCount, end - position);
+        break;
     case WalkEnd::EntryCut:
-        return SetProblem(layout, LayoutProblem::EntryCut, layout.entryCount - 1,
-                          layout.entries[layout.entryCount - 1].available);
+        SetProblem(layout, LayoutProblem::EntryCut, layout.entryCount - 1,
+                   layout.entries[layout.entryCount - 1].available);
+        break;
     case WalkEnd::Complete:
     case WalkEnd::Walking:
         break;
     }
     if (position < end && !IsSigningPadding(file, bounds, position)) {
-        return SetProblem(layout, LayoutProblem::TrailingBytes, PayloadEntryCount - 1, end - position);
+        SetProblem(layout, LayoutProblem::TrailingBytes, PayloadEntryCount - 1, end - position);
     }
-    if (readDigest) {
-        CheckPayloadDigest(layout, layout.digestRead, layout.digest);
-    }
-}
-
-void CheckPayloadDigest(PayloadLayout& layout, bool read, uint32_t digest) {
-    layout.digestRead = read;
-    layout.digest = digest;
-    if (layout.hasDigest && layout.IsComplete() && (!read || digest != layout.sealedDigest)) {
+    // The digest covers the payload as the stub reads it, so it is checked only where the
+    // walk reached its end.
+    layout.digestRead = layout.hasDigest && reader.GetEnd() == WalkEnd::Complete && reader.IsDigestWhole();
+    layout.digest = reader.GetDigest();
+    if (layout.hasDigest && (!layout.digestRead || layout.digest != layout.sealedDigest)) {
         SetProblem(layout, LayoutProblem::DigestMismatch, 0, 0);
     }
+    return true;
 }
 
 std::string DescribeProblem(const PayloadLayout& layout) {
@@ -182,7 +178,7 @@ std::string DescribeProblem(const PayloadLayout& layout) {
             "the PE header claims a signature, but its certificate table at %lld (%lld bytes) "
             "is no well-formed table ending the file (%lld bytes); the stub refuses it as damaged",
             bytes, static_cast<long long>(layout.bounds.tableSize),
-            static_cast<long long>(layout.fileLength));
+            static_cast<long long>(layout.bounds.fileLength));
     case LayoutProblem::TableOverlaps:
         return FormatText("the certificate table at %lld begins inside the stub (%ld bytes)", bytes,
                           static_cast<long>(layout.stubLength));
@@ -247,7 +243,7 @@ CommandResult FindSeal(const std::string& path, CFileStream& file, long long stu
 }
 
 CommandResult OpenInstaller(const std::string& path, long long stubLengthOption, CFileStream& file,
-                            PayloadLayout& layout, bool readDigest) {
+                            PayloadSeal& seal) {
     FileInfo info;
     if (!GetPathInfo(path, info)) {
         return Fail(ExitIoError, "%s: %s", path.c_str(), GetSystemErrorText().c_str());
@@ -258,10 +254,5 @@ CommandResult OpenInstaller(const std::string& path, long long stubLengthOption,
     if (!OpenFile(file, path, CFileStream::modeRead)) {
         return Fail(ExitIoError, "%s: %s", path.c_str(), GetSystemErrorText().c_str());
     }
-    PayloadSeal seal;
-    CommandResult found = FindSeal(path, file, stubLengthOption, seal);
-    if (!found.Failed()) {
-        ReadPayloadLayout(file, seal, layout, readDigest);
-    }
-    return found;
+    return FindSeal(path, file, stubLengthOption, seal);
 }

@@ -7,10 +7,19 @@
 
 #include <string>
 
+#include <zlib.h>
+
 #include "engine/bounds.h"
-#include "engine/crc32_fast.h"
-#include "engine/walk.h"
+#include "engine/payload.h"
 #include "tools/sfxpack/cli.h"
+
+// zlib's CRC-32, in the form the payload reader takes.
+inline uint32_t UpdateZlibCrc32(uint32_t crc, const void* data, size_t size) {
+    return static_cast<uint32_t>(crc32_z(crc, static_cast<const Bytef*>(data), size));
+}
+inline uint32_t CombineZlibCrc32(uint32_t first, uint32_t second, int64_t secondLength) {
+    return static_cast<uint32_t>(crc32_combine(first, second, static_cast<z_off_t>(secondLength)));
+}
 
 enum class LayoutProblem {
     None,
@@ -27,16 +36,9 @@ enum class LayoutProblem {
     DigestMismatch, // the payload's CRC-32 is not the one its seal records
 };
 
-struct LayoutEntry {
-    int32_t declared = 0;  // the length its field gives
-    int64_t offset = 0;    // of the data, just after the length field
-    int64_t available = 0; // bytes of data the file really holds, at most declared
-};
-
 struct PayloadLayout {
     int32_t stubLength = 0;
-    int64_t fileLength = 0;
-    PayloadBounds bounds; // where the payload ends, and the signature
+    PayloadBounds bounds; // the file's length, where the payload ends, and the signature
     // The payload's CRC-32 as the seal records it, and as the walked payload gives it:
     // read only when the seal records one and every length field could be walked.
     bool hasDigest = false;
@@ -44,8 +46,8 @@ struct PayloadLayout {
     bool digestRead = false;
     uint32_t digest = 0;
     std::string title;  // the 40 bytes as stored; empty when the field is cut
-    int entryCount = 0; // entries whose length field could be read
-    LayoutEntry entries[PayloadEntryCount];
+    int entryCount = 0; // entries whose length field could be read: those the stub writes
+    PayloadEntry entries[PayloadEntryCount];
 
     LayoutProblem problem = LayoutProblem::None;
     int problemEntry = 0;     // the entry concerned, 0-based
@@ -57,29 +59,32 @@ struct PayloadLayout {
     PayloadSeal GetSeal() const { return {stubLength, hasDigest, sealedDigest}; }
 };
 
+// Copies each entry's data where it belongs while the payload is walked (extract).
+class CEntryCopier {
+  public:
+    virtual ~CEntryCopier() = default;
+    // Copies the data of entry, as far as the file holds it, and gives its CRC-32; false
+    // ends the walk (the copier keeps why).
+    virtual bool Copy(const PayloadEntry& entry, uint32_t& dataCrc) = 0;
+};
+
 // Walks the payload of an open installer whose seal is given, the way the stub does, and
-// records the first problem met. Reads only the fixed parts, and the whole payload when
-// the seal records its digest, last of all. Stricter
-// than the stub, it also takes as problems what the stub would read without complaint
-// but no packer writes: a length field other than ten digits of 0 to 2^31 - 1, bytes
-// after the last entry, a certificate table the stub would take for payload.
-// Without readDigest, the digest is left to the caller, who reads the payload anyway
-// (CheckPayloadDigest).
-void ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout,
-                       bool readDigest = true);
+// records the first problem met. Stricter than the stub, it also takes as problems what
+// the stub would read without complaint but no packer writes: a length field other than
+// ten digits of 0 to 2^31 - 1, bytes after the last entry, a certificate table the stub
+// would take for payload. Where the seal records a digest, the walk takes in the whole
+// payload: the data read here, or, given a copier, copied by it. False when the copier
+// ended the walk.
+bool ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout,
+                       CEntryCopier* copier = nullptr);
 
-// Records the CRC-32 of the walked payload as the caller read it (read: all of it could
-// be), and a DigestMismatch when it is not the sealed one and nothing else was wrong.
-void CheckPayloadDigest(PayloadLayout& layout, bool read, uint32_t digest);
+// Adds the bytes of an open file from offset from to its end to crc; false when they
+// cannot be read.
+bool DigestToEnd(CFileStream& file, int64_t from, uint32_t& crc);
 
-// Adds length bytes of source from offset on to crc and, given an output, writes them at
-// its position as well, each piece read from memory once; false when source ends early
-// or a write fails.
-bool CopyDigesting(CFileStream& source, int64_t offset, int64_t length, CFileStream* output, CCrc32Fast& crc);
-
-// The CRC-32 of the bytes from offset from up to to of an open file; false when they cannot
-// all be read.
-bool DigestRange(CFileStream& file, int64_t from, int64_t to, uint32_t& digest);
+// Writes length bytes of source, from offset on, at output's position, and adds them to
+// crc; false when source ends early or a write fails.
+bool CopyDigesting(CFileStream& source, int64_t offset, int64_t length, CFileStream& output, uint32_t& crc);
 
 // The problem as a one-line message, e.g. "entry 3 (setup.aux) declares 5000 bytes but
 // the file ends after 1200"; empty when there is none.
@@ -94,6 +99,6 @@ const char* EntryFileName(int entry);
 CommandResult FindSeal(const std::string& path, CFileStream& file, long long stubLengthOption,
                        PayloadSeal& seal);
 
-// Opens an installer and reads its layout, with its seal as FindSeal finds it.
+// Opens an installer for ReadPayloadLayout, with its seal as FindSeal finds it.
 CommandResult OpenInstaller(const std::string& path, long long stubLengthOption, CFileStream& file,
-                            PayloadLayout& layout, bool readDigest = true);
+                            PayloadSeal& seal);

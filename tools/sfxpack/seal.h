@@ -3,7 +3,7 @@
 
 #include <stdint.h>
 
-#include "platform/file.h"
+#include "platform/system/file.h"
 
 struct SealScan {
     int markers = 0;          // markers seen, counting stops at 2

@@ -1,12 +1,54 @@
-// tools/sfxpack/sysfile.cpp: the parts of sfxpack's calls on paths that are the same on
-// every system.
+// tools/sfxpack/sysfile.cpp: sfxpack's UTF-8 paths and arguments on the system layer.
 #include "tools/sfxpack/sysfile.h"
 
-#include "platform/process.h"
+#include "platform/system/text.h"
+
+#ifdef _WIN32
+// shellapi.h needs windows.h first, which platform/wintypes.h brings.
+#include <shellapi.h>
+
+Arguments GetUtf8Arguments(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return Arguments(argv + 1, argv + argc);
+    }
+    Arguments args;
+    for (int i = 1; i < count; ++i) {
+        const CString arg = Utf8FromWide(wide[i]);
+        args.emplace_back(arg.GetString(), static_cast<size_t>(arg.GetLength()));
+    }
+    LocalFree(wide);
+    return args;
+}
+
+bool ToSystemPath(const std::string& path, std::string& systemPath) {
+    CString name;
+    if (!GetCodePagePath(path.c_str(), name)) {
+        // For the message, which would otherwise tell of whatever call failed last.
+        SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+        return false;
+    }
+    systemPath.assign(name.GetString(), static_cast<size_t>(name.GetLength()));
+    return true;
+}
+#else
+Arguments GetUtf8Arguments(int argc, char** argv) { return Arguments(argv + 1, argv + argc); }
+
+bool ToSystemPath(const std::string& path, std::string& systemPath) {
+    systemPath = path;
+    return true;
+}
+#endif
 
 bool OpenFile(CFileStream& file, const std::string& path, CFileStream::OpenMode mode) {
     std::string systemPath;
     return ToSystemPath(path, systemPath) && file.Open(systemPath.c_str(), mode);
+}
+
+bool GetPathInfo(const std::string& path, FileInfo& info) {
+    std::string systemPath;
+    return ToSystemPath(path, systemPath) && CFileStream::GetInfo(systemPath.c_str(), info);
 }
 
 bool RemoveFile(const std::string& path) {
@@ -19,36 +61,32 @@ bool RemoveEmptyDirectory(const std::string& path) {
     return ToSystemPath(path, systemPath) && RemoveDirectoryA(systemPath.c_str()) != FALSE;
 }
 
-bool GetPathInfo(const std::string& path, FileInfo& info) {
+bool MakeNewDirectory(const std::string& path) {
     std::string systemPath;
-    return ToSystemPath(path, systemPath) && CFileStream::GetInfo(systemPath.c_str(), info);
+    return ToSystemPath(path, systemPath) && CreateDirectoryA(systemPath.c_str(), nullptr) != FALSE;
+}
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    std::string systemFrom;
+    std::string systemTo;
+    return ToSystemPath(from, systemFrom) && ToSystemPath(to, systemTo) &&
+           MoveFileExA(systemFrom.c_str(), systemTo.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+bool ClearReadOnly(const std::string& path) {
+    std::string systemPath;
+    return ToSystemPath(path, systemPath) &&
+           SetFileAttributesA(systemPath.c_str(), FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
+std::string GetSystemErrorText() {
+    const CString text = GetLastErrorText();
+    return std::string(text.GetString(), static_cast<size_t>(text.GetLength()));
 }
 
 std::string JoinPath(const std::string& directory, const std::string& name) {
-    if (directory.empty() || directory.back() == '/' || directory.back() == '\\') {
+    if (directory.empty() || directory.back() == '/' || directory.back() == SFX_PATH_SEPARATOR[0]) {
         return directory + name;
     }
-    return directory + "/" + name;
-}
-
-bool IsSameFile(const FileInfo& a, const FileInfo& b) { return a.device == b.device && a.index == b.index; }
-
-bool CFileView::Map(const CFileStream& file, int64_t offset, size_t length) {
-    Unmap();
-    const int64_t skip = offset % FileViewAlignment;
-    if (offset < 0 || length == 0 || file.GetLength() - offset < static_cast<int64_t>(length)) {
-        return false;
-    }
-    m_mapped = static_cast<size_t>(skip) + length;
-    m_base = MapFileView(file, offset - skip, m_mapped);
-    m_data = m_base != nullptr ? static_cast<const unsigned char*>(m_base) + skip : nullptr;
-    return m_base != nullptr;
-}
-
-void CFileView::Unmap() {
-    if (m_base != nullptr) {
-        UnmapFileView(m_base, m_mapped);
-    }
-    m_base = nullptr;
-    m_data = nullptr;
+    return directory + SFX_PATH_SEPARATOR + name;
 }

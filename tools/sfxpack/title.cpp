@@ -1,7 +1,8 @@
 // tools/sfxpack/title.cpp: checking, encoding and padding the installer title.
 #include "tools/sfxpack/title.h"
 
-#include "engine/layout.h"
+#include "engine/payload.h"
+#include "platform/system/text.h"
 
 namespace {
 
@@ -80,16 +81,14 @@ CommandResult EncodeTitle(const std::string& utf8, unsigned codePage, std::strin
                         chars[i].codePoint, i + 1);
         }
     }
-    std::string encoded;
-    size_t failedAt = 0;
-    switch (EncodeInCodePage(utf8, codePage, encoded, failedAt)) {
-    case CodePageStatus::Ok:
-        break;
-    case CodePageStatus::UnknownCodePage:
+    if (!IsKnownCodePage(codePage)) {
         return FailUsage("build", "code page %u is not known on this system", codePage);
-    case CodePageStatus::Unrepresentable:
+    }
+    CString encoded;
+    if (!ConvertFromUtf8(utf8.data(), utf8.size(), codePage, encoded)) {
+        // The conversion names no culprit: the first character that fails alone is it.
         for (const Utf8Char& ch : chars) {
-            if (ch.offset == failedAt) {
+            if (!ConvertFromUtf8(utf8.data() + ch.offset, ch.length, codePage, encoded)) {
                 return Fail(ExitBadInput,
                             "title character '%s' (U+%04X) cannot be represented in code page %u",
                             utf8.substr(ch.offset, ch.length).c_str(), ch.codePoint, codePage);
@@ -97,19 +96,19 @@ CommandResult EncodeTitle(const std::string& utf8, unsigned codePage, std::strin
         }
         return Fail(ExitBadInput, "title cannot be represented in code page %u", codePage);
     }
-    if (encoded.size() > static_cast<size_t>(TitleFieldLength)) {
-        return Fail(ExitBadInput, "title is %zu bytes in code page %u, but the title field holds %d",
-                    encoded.size(), codePage, TitleFieldLength);
+    if (encoded.GetLength() > TitleFieldLength) {
+        return Fail(ExitBadInput, "title is %d bytes in code page %u, but the title field holds %d",
+                    encoded.GetLength(), codePage, TitleFieldLength);
     }
-    field = encoded;
+    field.assign(encoded.GetString(), static_cast<size_t>(encoded.GetLength()));
     field.resize(TitleFieldLength, ' ');
     return Succeed();
 }
 
 std::string DecodeTitle(const std::string& field, unsigned codePage) {
-    std::string utf8;
-    if (DecodeFromCodePage(field, codePage, utf8)) {
-        return utf8;
+    CString utf8;
+    if (ConvertToUtf8(field.data(), field.size(), codePage, utf8)) {
+        return std::string(utf8.GetString(), static_cast<size_t>(utf8.GetLength()));
     }
     return EscapeNonAscii(field);
 }

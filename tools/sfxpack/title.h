@@ -30,14 +30,3 @@ struct Utf8Char {
 // Splits UTF-8 text into characters; false (with offset of the bad byte) when it is not
 // well-formed UTF-8.
 bool SplitUtf8(const std::string& text, std::vector<Utf8Char>& chars, size_t& badOffset);
-
-// --- Code page conversion, per system (codepage_iconv.cpp, codepage_win32.cpp) -------
-
-enum class CodePageStatus { Ok, UnknownCodePage, Unrepresentable };
-
-// Converts well-formed UTF-8 into codePage, with no best-fit substitutes; on
-// Unrepresentable, failedAt is the byte offset of the first character without an equivalent.
-CodePageStatus EncodeInCodePage(const std::string& utf8, unsigned codePage, std::string& encoded,
-                                size_t& failedAt);
-// Converts text in codePage into UTF-8; false when it is not valid text there.
-bool DecodeFromCodePage(const std::string& text, unsigned codePage, std::string& utf8);

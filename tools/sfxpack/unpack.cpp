@@ -5,8 +5,10 @@
 #include "tools/sfxpack/unpack.h"
 
 #include <stdio.h>
+#include <unistd.h>
 
 #include "tools/sfxpack/inspect.h"
+#include "tools/sfxpack/layout.h"
 #include "tools/sfxpack/sysfile.h"
 
 namespace {
@@ -89,97 +91,82 @@ class CTargetDirectory {
     bool m_kept = false;
 };
 
-// Writes one entry as the stub would: what the file holds of it, into a file of its own
-// name in directory, adding it to crc when one is given. The progress counts the file up
-// to the payload's end, stub included, as the stub's does. Not ExtractPayloadFrom's loop:
-// CopyRange moves the bytes inside the kernel, and the stub must not link it.
-bool WriteEntryFile(CFileStream& installer, const PayloadEntry& entry, int32_t total,
-                    const std::string& directory, CExtractProgress& progress, CCrc32Fast* crc) {
-    CFileStream output;
-    if (!OpenFile(output, JoinPath(directory, EntryFileName(entry.index)), CFileStream::modeWrite)) {
-        return false;
-    }
-    for (int64_t done = 0; done < entry.available; done += ProgressPiece) {
-        const int64_t piece = entry.available - done < ProgressPiece ? entry.available - done : ProgressPiece;
-        const int64_t offset = entry.offset + done;
-        if (crc != nullptr ? !CopyDigesting(installer, offset, piece, &output, *crc)
-                           : !output.CopyRange(installer, offset, piece)) {
-            return false;
+// Writes each entry as the stub would, what the file holds of it, into a file of its own
+// name in the staging directory, after checking the name it will take in the target
+// directory: nothing is written unless every name can take its entry. The installer is
+// compared by identity, not by name, since a link or another spelling of the path names
+// it too. The progress counts the file up to the payload's end, stub included, as the
+// stub's does.
+class CStagingCopier : public CEntryCopier {
+  public:
+    // layout: the one the walk fills, whose bounds it knows before the first entry.
+    CStagingCopier(CFileStream& installer, const PayloadLayout& layout, const ExtractRequest& request,
+                   const std::string& staging, CExtractProgress& progress)
+        : m_installer(installer), m_layout(layout), m_request(request), m_staging(staging),
+          m_progress(progress) {}
+
+    bool Copy(const PayloadEntry& entry, uint32_t& dataCrc) override {
+        if (entry.index == 0) {
+            m_progress.OnBegin();
         }
-        progress.OnPosition(ProgressPercent(static_cast<int32_t>(offset + piece), total));
+        m_result = CheckTarget(entry.index);
+        if (!m_result.Failed() && !WriteEntryFile(entry, dataCrc)) {
+            m_result = Fail(ExitIoError, "%s: cannot write the entries: %s", m_request.directory.c_str(),
+                            GetSystemErrorText().c_str());
+        }
+        return !m_result.Failed();
     }
-    return output.Close();
-}
+    const CommandResult& GetResult() const { return m_result; }
 
-// Writes the entries the stub would extract, at the offsets of the stub's own walk; given
-// a crc, adds to it every byte of that walk, the title and length fields between the
-// entries included, so that the copy reads the payload once for both.
-bool CopyEntries(CFileStream& installer, int32_t stubLength, const std::string& directory,
-                 CExtractProgress& progress, CCrc32Fast* crc) {
-    CPayloadWalk walk(installer, stubLength);
-    if (!walk.HasPayload()) {
-        return true;
-    }
-    const int32_t total = static_cast<int32_t>(walk.GetBounds().end);
-    progress.OnBegin();
-    bool copied = true;
-    int64_t digested = stubLength;
-    PayloadEntry entry;
-    while (copied && walk.Next(entry)) {
-        copied =
-            (crc == nullptr || CopyDigesting(installer, digested, entry.offset - digested, nullptr, *crc)) &&
-            WriteEntryFile(installer, entry, total, directory, progress, crc);
-        digested = entry.offset + entry.available;
-    }
-    if (copied && crc != nullptr) {
-        copied = CopyDigesting(installer, digested, walk.GetPosition() - digested, nullptr, *crc);
-    }
-    if (copied) {
-        progress.OnPosition(100);
-    }
-    progress.OnEnd();
-    return copied;
-}
-
-// How many entries the stub's walk reaches, and so how many names the extraction writes:
-// entries 0 to count - 1.
-int CountEntries(CFileStream& installer, int32_t stubLength) {
-    CPayloadWalk walk(installer, stubLength);
-    int count = 0;
-    PayloadEntry entry;
-    while (walk.HasPayload() && walk.Next(entry)) {
-        ++count;
-    }
-    return count;
-}
-
-// Nothing is written unless every name can take its entry. The installer is compared by
-// identity, not by name, since a link or another spelling of the path names it too.
-CommandResult CheckTargets(const std::string& installerPath, CFileStream& installer,
-                           const std::string& directory, int count) {
-    FileInfo self;
-    if (!installer.GetInfo(self)) {
-        return Fail(ExitIoError, "%s: %s", installerPath.c_str(), GetSystemErrorText().c_str());
-    }
-    for (int k = 0; k < count; ++k) {
-        const std::string path = JoinPath(directory, EntryFileName(k));
+  private:
+    CommandResult CheckTarget(int k) {
+        FileInfo self;
+        if (!m_installer.GetInfo(self)) {
+            return Fail(ExitIoError, "%s: %s", m_request.installer.c_str(), GetSystemErrorText().c_str());
+        }
+        const std::string path = JoinPath(m_request.directory, EntryFileName(k));
         FileInfo info;
         if (!GetPathInfo(path, info)) {
-            continue;
+            return Succeed();
         }
         if (IsSameFile(info, self)) {
             return Fail(ExitBadInput,
                         "%s is the installer %s itself; refusing to write over it (extract into "
                         "another directory with -C)",
-                        path.c_str(), installerPath.c_str());
+                        path.c_str(), m_request.installer.c_str());
         }
         if (info.isDirectory || info.isSpecial) {
             return Fail(ExitIoError, "%s: is %s; nothing extracted", path.c_str(),
                         info.isDirectory ? "a directory" : "not a regular file");
         }
+        return Succeed();
     }
-    return Succeed();
-}
+
+    bool WriteEntryFile(const PayloadEntry& entry, uint32_t& dataCrc) {
+        CFileStream output;
+        if (!OpenFile(output, JoinPath(m_staging, EntryFileName(entry.index)), CFileStream::modeWrite)) {
+            return false;
+        }
+        const int32_t total = static_cast<int32_t>(m_layout.bounds.end);
+        for (int64_t done = 0; done < entry.available; done += ProgressPiece) {
+            const int64_t piece =
+                entry.available - done < ProgressPiece ? entry.available - done : ProgressPiece;
+            const int64_t offset = entry.offset + done;
+            if (!CopyDigesting(m_installer, offset, piece, output, dataCrc)) {
+                return false;
+            }
+            m_progress.OnPosition(ProgressPercent(static_cast<int32_t>(offset + piece), total));
+        }
+        return output.Close();
+    }
+
+    CFileStream& m_installer;        // borrowed
+    const PayloadLayout& m_layout;   // borrowed
+    const ExtractRequest& m_request; // borrowed
+    std::string m_staging;
+    CExtractProgress& m_progress; // borrowed
+    CommandResult m_result;
+};
 
 // Puts the staged entries into the target directory one name at a time. A file an entry
 // replaces is first moved aside into the staging directory, so that when a later name
@@ -213,7 +200,7 @@ class CPlacement {
     bool Place(int k) {
         if (RenameReplacing(Target(k), Aside(k))) {
             m_replaced[k] = true;
-        } else if (!LastErrorIsMissing()) {
+        } else if (!IsNameMissing(GetLastError())) {
             return false;
         }
         return RenameReplacing(Staged(k), Target(k));
@@ -269,25 +256,13 @@ void CTerminalProgress::OnEnd() {
 CommandResult ExtractInstaller(const ExtractRequest& request, CExtractProgress& progress,
                                std::string& warning) {
     CFileStream program;
-    PayloadLayout layout;
-    // The digest is taken on the way, and checked before anything is moved into place.
-    CommandResult result = OpenInstaller(request.installer, request.stubLength, program, layout, false);
+    PayloadSeal seal;
+    CommandResult result = OpenInstaller(request.installer, request.stubLength, program, seal);
     if (result.Failed()) {
         return result;
     }
-    if (!layout.IsComplete() && !request.force) {
-        return RefuseDamaged(request, layout);
-    }
-    CCrc32Fast crc;
-    CCrc32Fast* digesting = layout.hasDigest && layout.IsComplete() ? &crc : nullptr;
-
     CTargetDirectory target(request.directory);
     result = target.Prepare();
-    if (result.Failed()) {
-        return result;
-    }
-    const int count = CountEntries(program, layout.stubLength);
-    result = CheckTargets(request.installer, program, request.directory, count);
     if (result.Failed()) {
         return result;
     }
@@ -296,18 +271,25 @@ CommandResult ExtractInstaller(const ExtractRequest& request, CExtractProgress& 
         return Fail(ExitIoError, "%s: cannot create a directory in it: %s", request.directory.c_str(),
                     GetSystemErrorText().c_str());
     }
-    if (!CopyEntries(program, layout.stubLength, staging.GetPath(), progress, digesting)) {
-        return Fail(ExitIoError, "%s: cannot write the entries: %s", request.directory.c_str(),
-                    GetSystemErrorText().c_str());
-    }
-    if (digesting != nullptr) {
-        CheckPayloadDigest(layout, true, crc.GetValue());
-        if (!layout.IsComplete() && !request.force) {
-            return RefuseDamaged(request, layout);
+    // One walk: the entries are staged as they are met, their digest taken on the way, and
+    // nothing is moved into place unless the whole payload checks out.
+    PayloadLayout layout;
+    CStagingCopier copier(program, layout, request, staging.GetPath(), progress);
+    const bool walked = ReadPayloadLayout(program, seal, layout, &copier);
+    if (layout.entryCount > 0) {
+        if (walked) {
+            progress.OnPosition(100);
         }
+        progress.OnEnd();
+    }
+    if (!walked) {
+        return copier.GetResult();
+    }
+    if (!layout.IsComplete() && !request.force) {
+        return RefuseDamaged(request, layout);
     }
     warning = layout.IsComplete() ? std::string() : request.installer + ": " + DescribeProblem(layout);
-    result = CPlacement(staging.GetPath(), request.directory).PlaceAll(count);
+    result = CPlacement(staging.GetPath(), request.directory).PlaceAll(layout.entryCount);
     if (!result.Failed()) {
         target.Keep();
     }
@@ -336,7 +318,7 @@ CommandResult RunExtract(const Arguments& args) {
     }
     request.installer = options.installer;
     request.stubLength = options.stubLength;
-    CTerminalProgress progress(IsTerminal(2));
+    CTerminalProgress progress(isatty(2) != 0);
     std::string warning;
     CommandResult result = ExtractInstaller(request, progress, warning);
     if (!result.Failed() && !warning.empty()) {

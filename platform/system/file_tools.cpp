@@ -1,0 +1,39 @@
+// platform/system/file_tools.cpp: the part of CFileStream that only the tools use, shared by
+// both backends. It lives apart, with the backends' own (*/file_tools.cpp), so that the
+// stub links none of it and imports no system function for it.
+#include "platform/system/file.h"
+
+bool CFileStream::CopyRange(CFileStream& source, int64_t offset, int64_t length) {
+    if (m_mode == modeRead || !FlushBuffer()) {
+        return false;
+    }
+    const int64_t moved = OsCopy(source.m_handle, offset, m_handle, m_osPosition, length);
+    if (!source.Seek(offset + moved) || !SeekTo(m_osPosition + moved, fromStart)) {
+        return false;
+    }
+    // What the system did not move goes through the buffer, which the flush emptied.
+    for (int64_t rest = length - moved; rest > 0;) {
+        size_t piece = rest < static_cast<int64_t>(BufferSize) ? static_cast<size_t>(rest) : BufferSize;
+        size_t got = OsRead(source.m_handle, m_buffer, piece);
+        source.m_osPosition += static_cast<int64_t>(got);
+        if (got == 0) {
+            return false;
+        }
+        m_failed = !OsWrite(m_handle, m_buffer, got);
+        if (m_failed) {
+            return false;
+        }
+        m_osPosition += static_cast<int64_t>(got);
+        rest -= static_cast<int64_t>(got);
+    }
+    return true;
+}
+
+bool CFileStream::WriteThrough(const void* data, size_t count) {
+    if (m_mode == modeRead || !FlushBuffer()) {
+        return false;
+    }
+    m_failed = !OsWrite(m_handle, data, count);
+    m_osPosition += m_failed ? 0 : static_cast<int64_t>(count);
+    return !m_failed;
+}

@@ -1,0 +1,59 @@
+// platform/system/process.h: what the install run asks of the process: its own file,
+// its environment, starting the setup program and waiting for it, and ending.
+#pragma once
+
+#include <stdint.h>
+
+#include "platform/system/cstring.h"
+#include "platform/wintypes.h"
+
+#ifndef _WIN32
+// Windows declares these in its own headers; the POSIX backend gives them the same names.
+// Sets a variable of the environment that started programs inherit.
+BOOL SetEnvironmentVariableA(const char* name, const char* value);
+DWORD GetCurrentProcessId();
+void Sleep(DWORD milliseconds);
+// Ends every thread of the process at once; nothing of the program runs after it. POSIX
+// keeps the low eight bits of the status.
+[[noreturn]] void ExitProcess(UINT exitCode);
+#endif
+
+// The running program's own file, as the loader found it, in UTF-8.
+CString GetModulePath();
+
+// The value of an environment variable, read in UTF-16 on Windows, as UTF-8; false when
+// it is unset or empty.
+bool GetEnvironmentUtf8(const char* name, CString& value);
+
+enum class StartResult {
+    Started,   // the program runs; WaitForProgram takes its status
+    Unwatched, // the shell started it but handed out no process: its end cannot be known
+    Failed,    // the program was not started
+};
+
+// A started program's process: a process HANDLE on Windows, a process id elsewhere.
+using ProgramProcess = intptr_t;
+
+// Starts the program at path with an empty command line and directory as its current
+// directory. On Windows a program whose manifest asks for administrator rights is
+// started through the shell instead (ShellExecuteProgram). POSIX has no empty argument
+// list: since Linux 5.18 the program sees one empty argument. On failure GetLastError()
+// tells why: on POSIX, ERROR_BAD_EXE_FORMAT for a file the system cannot run and
+// ERROR_ACCESS_DENIED for one it may not.
+StartResult StartProgram(const char* path, const char* directory, ProgramProcess& process);
+
+// Waits until a started program ends, takes its status and lets go of the process.
+// False when the status cannot be known.
+bool WaitForProgram(ProgramProcess process, DWORD& exitCode);
+
+#ifdef _WIN32
+// The shell's way of starting a program (ShellExecuteExA), which asks the user's consent
+// when the program wants administrator rights; the shell hands it its path as command
+// line. shell32 is loaded from the system directory for the call, so the program
+// carries no import of it that a planted DLL beside it could answer.
+StartResult ShellExecuteProgram(const char* path, const char* directory, ProgramProcess& process);
+
+// The running program's own file, as the loader found it, in a buffer the caller frees:
+// empty when the path does not fit the longest Windows path; nullptr without memory.
+wchar_t* GetModulePathW();
+#endif

@@ -29,7 +29,7 @@ double TimeProcess(const std::string& commandLine, long expected, bool clickInst
         return -1;
     }
     if (clickInstall) {
-        PostMessageA(process.WaitForWindow("Kelvane Pro Self-Extractor"), WM_COMMAND, IDOK, 0);
+        PostMessageA(process.WaitForWindow(InstallerCaption), WM_COMMAND, IDOK, 0);
     }
     const long status = process.WaitForExit(120000);
     return status == expected ? Now() - start : -1;

@@ -4,6 +4,9 @@
 
 #include "engine/messages.h"
 
+// The installer's name: the main window's caption, its message boxes' and About's.
+#define SFX_PRODUCT_NAME "Kelvane Pro Self-Extractor"
+
 #define IDD_ABOUTBOX 100
 #define IDS_ABOUTBOX 101
 #define IDD_SELFEXTRACT_DIALOG 102

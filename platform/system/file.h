@@ -73,9 +73,6 @@ class CFileStream {
     // never through this process), else through this stream's buffer. Both positions end
     // after the bytes copied. False when source ends early or a write fails.
     bool CopyRange(CFileStream& source, int64_t offset, int64_t length);
-    // Writes count bytes in one system call, past the buffer (emptied first): for large
-    // pieces already in memory, which the buffer would only copy once more.
-    bool WriteThrough(const void* data, size_t count);
     // The permission bits; true without doing anything where the system has none.
     bool SetPermissions(unsigned mode);
     // Writes what is buffered and closes; false when any write or the close failed.

@@ -28,12 +28,3 @@ bool CFileStream::CopyRange(CFileStream& source, int64_t offset, int64_t length)
     }
     return true;
 }
-
-bool CFileStream::WriteThrough(const void* data, size_t count) {
-    if (m_mode == modeRead || !FlushBuffer()) {
-        return false;
-    }
-    m_failed = !OsWrite(m_handle, data, count);
-    m_osPosition += m_failed ? 0 : static_cast<int64_t>(count);
-    return !m_failed;
-}

@@ -8,7 +8,7 @@ namespace {
 // Clicks Install and answers the message box that follows; its text.
 std::string InstallUntilMessage(CInstallerProcess& process, HWND dialog) {
     ClickControl(dialog, IDOK);
-    HWND box = process.WaitForWindow(Caption, dialog);
+    HWND box = process.WaitForWindow(InstallerCaption, dialog);
     const std::string text = ControlText(box, MessageTextId);
     PressKey(box, VK_RETURN);
     return text;

@@ -19,8 +19,6 @@
 // The programs under test, named by the environment (tests/ui/CMakeLists.txt).
 inline std::string Built(const char* name) { return getenv(name) != nullptr ? getenv(name) : ""; }
 
-inline const char Caption[] = "Kelvane Pro Self-Extractor";
-inline const char AboutCaption[] = "About Kelvane Pro Self-Extractor";
 inline const int MessageTextId = 0xFFFF; // a message box's text
 // Wine takes DLL overrides for a program from the registry, not from its environment.
 inline const char OverridesKey[] = "Software\\Wine\\AppDefaults\\installer.exe";
@@ -93,7 +91,7 @@ class InstallerTest : public ::testing::Test {
         ASSERT_TRUE(process.Start("\"" + installer + "\"", dir.path(), true));
         beforeRun();
         process.Resume();
-        dialog = process.WaitForWindow(Caption);
+        dialog = process.WaitForWindow(InstallerCaption);
         ASSERT_NE(nullptr, dialog);
     }
 

@@ -157,10 +157,10 @@ TEST(Layout, EveryControlOfBothDialogsFitsItsTextAtTheSessionsResolution) {
         WriteFileBytes(dir / "installer.exe", BuildInstaller(stub, title, {"", "", "", "", "", ""}));
         CInstallerProcess process;
         ASSERT_TRUE(process.Start("\"" + (dir / "installer.exe") + "\"", dir.path()));
-        HWND dialog = process.WaitForWindow("Kelvane Pro Self-Extractor");
+        HWND dialog = process.WaitForWindow(InstallerCaption);
         ExpectEveryControlFits(dialog, mainLayout, dpi);
         PostMessageA(dialog, WM_COMMAND, IDC_ABOUT, 0);
-        HWND about = process.WaitForWindow("About Kelvane Pro Self-Extractor");
+        HWND about = process.WaitForWindow(AboutCaption);
         ExpectEveryControlFits(about, aboutLayout, dpi);
         PostMessageA(about, WM_COMMAND, IDOK, 0);
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);

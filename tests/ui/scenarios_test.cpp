@@ -164,7 +164,7 @@ TEST_F(InstallerTest, SignedInstallersTwoAtOnceInFoldersNamedInOtherScriptsEachI
             SetVariable("SFX_STANDIN_STATUS", std::to_string(42 + k));
             ASSERT_TRUE(runs[k].Start("\"" + folder + "\\" + cases[k] + ".exe\"", dir.path()));
             // A command rather than a click: both windows open at the same place.
-            PostMessageA(runs[k].WaitForWindow(Caption), WM_COMMAND, IDOK, 0);
+            PostMessageA(runs[k].WaitForWindow(InstallerCaption), WM_COMMAND, IDOK, 0);
         }
         // Each setup program lingers until both have started.
         ASSERT_TRUE(WaitUntil([&] { return FileExists(dir / cases[0]) && FileExists(dir / cases[1]); }));
@@ -231,7 +231,7 @@ TEST_F(InstallerTest, RunsThatMustStartNothingSayWhyEndWithTheirStatusAndWriteNo
         HWND box = dialog;
         if (c.missingDlls.empty()) {
             ClickControl(dialog, IDOK);
-            box = process.WaitForWindow(Caption, dialog);
+            box = process.WaitForWindow(InstallerCaption, dialog);
             EXPECT_EQ(dialog, GetWindow(box, GW_OWNER)) << "the box stays in front of the window";
         }
         const std::string text = ControlText(box, MessageTextId);

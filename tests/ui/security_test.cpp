@@ -27,7 +27,7 @@ class SecurityTest : public InstallerTest {
         ClickControl(dialog, IDOK);
         std::string text;
         if (box) {
-            HWND found = process.WaitForWindow(Caption, dialog);
+            HWND found = process.WaitForWindow(InstallerCaption, dialog);
             text = found != nullptr ? ControlText(found, MessageTextId) : "no message box";
             PressKey(found, VK_RETURN);
         }
@@ -120,7 +120,7 @@ TEST_F(SecurityTest, UnpacksOnlyItselfWhateverItsCommandLineAndHoldsItsFile) {
     for (const std::string& commandLine : {"\"" + other + "\"", std::string("/S")}) {
         SCOPED_TRACE(commandLine);
         ASSERT_TRUE(process.Start(commandLine, dir.path(), false, installer));
-        dialog = process.WaitForWindow(Caption);
+        dialog = process.WaitForWindow(InstallerCaption);
         ASSERT_NE(nullptr, dialog);
         EXPECT_EQ("Kelvane Studio" + std::string(26, ' '), ControlText(dialog, IDC_PRODUCT));
         EXPECT_TRUE(CannotChange()) << "in Ready";
@@ -150,7 +150,7 @@ TEST_F(SecurityTest, InstallerHeldByAnotherProgramIsWaitedForThenNamedInUse) {
             Sleep(1000);
             CloseHandle(holder);
         }
-        HWND window = process.WaitForWindow(Caption);
+        HWND window = process.WaitForWindow(InstallerCaption);
         if (!briefly) {
             CloseHandle(holder);
         }

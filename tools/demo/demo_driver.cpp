@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "demo_driver: cannot start %s\n", argv[1]);
         return 1;
     }
-    HWND dialog = installer.WaitForWindow("Kelvane Pro Self-Extractor");
+    HWND dialog = installer.WaitForWindow(InstallerCaption);
     if (dialog == nullptr) {
         fprintf(stderr, "demo_driver: the installer shows no window\n");
         return 1;
@@ -47,7 +47,7 @@ int main(int argc, char** argv) {
     Stop("ready", dialog);
 
     ClickControl(dialog, IDC_ABOUT);
-    HWND about = installer.WaitForWindow("About Kelvane Pro Self-Extractor");
+    HWND about = installer.WaitForWindow(AboutCaption);
     if (about != nullptr) {
         Stop("about", about);
         ClickControl(about, IDOK);

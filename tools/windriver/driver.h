@@ -9,6 +9,11 @@
 
 #include <string>
 
+// The installer's captions as a user sees them: the one copy that the demo and the tests
+// check the product's (ui/resource.h) against.
+constexpr char InstallerCaption[] = "Kelvane Pro Self-Extractor";
+constexpr char AboutCaption[] = "About Kelvane Pro Self-Extractor";
+
 // Sets a variable of this process, which the programs it starts inherit; an empty value
 // removes it. Texts in UTF-8.
 void SetVariable(const char* name, const std::string& value);

@@ -4,7 +4,8 @@
 # deb: the .deb CPack makes of BUILD, lintian-clean, unpacked by dpkg-deb -x; prefix:
 # cmake --install BUILD, then moved; zip: the Windows .zip, whose i686 sfxpack.exe
 # cannot run here, so the example's build is only planned. Each carries the project's
-# licence: the zip as LICENSE, the others in Debian's copyright file.
+# licence: the zip as LICENSE, with the notices its sfxpack.exe's runtime asks for, the
+# others in Debian's copyright file.
 set -euo pipefail
 build=$1 example=$2 mode=$3 scratch=$4
 repository=$(cd "$example/../.." && pwd)
@@ -44,6 +45,8 @@ for file in share/man/man1/sfxpack.1.gz share/bash-completion/completions/sfxpac
 done
 if [ "$mode" = zip ]; then
     cmp -s "$prefix/LICENSE" "$repository/LICENSE" || fail "the zip's LICENSE is not the project's"
+    cmp -s "$prefix/THIRD-PARTY-NOTICES.txt" "$repository/packaging/THIRD-PARTY-NOTICES.txt" ||
+        fail "the zip lacks the notices of the runtime linked into sfxpack.exe"
 else
     # Its License paragraph: each line indented by a blank, blank lines written ' .'.
     terms=$(sed -n '/^License: Zlib$/,/^[^ ]/ { /^ /p }' "$prefix/share/doc/selfextractor/copyright" | sed 's/^ //; s/^\.$//')

@@ -16,7 +16,7 @@ packages=(
     imagemagick                                              # artwork and screenshots
     osslsigncode openssl                                     # signed installers
     clang libclang-rt-14-dev nlohmann-json3-dev              # fuzzing
-    dpkg-dev lintian man-db groff-base unzip                 # packages and the man page
+    dpkg-dev lintian man-db groff-base help2man unzip        # packages and the man page
     python3                                                  # zlib's CRC-32, to check ours
 )
 

@@ -1,7 +1,8 @@
 #!/bin/bash
-# sfxpack's man page: man -l renders it without a warning within 80 columns; each
-# command's section names the options of its --help, the page every exit status of
-# 'sfxpack --help', and sfxpack has every option the page names.
+# sfxpack's man page, as help2man makes it: man -l renders it without a warning within
+# 80 columns; each command's subsection names the options of its --help, the page's list
+# of exit statuses every one of 'sfxpack --help', and sfxpack has every option the page
+# names.
 #   man_test.sh SFXPACK PAGE
 set -euo pipefail
 sfxpack=$1 page=$2
@@ -26,6 +27,6 @@ for command in $(awk '/^Commands:/ { on = 1; next } /^$/ { on = 0 } on { print $
     need "the section of $command" "$help" "$(section ".SS $command" | options)"
     all+=$'\n'$help
 done
-need "EXIT STATUS" "$(awk '/^Exit status:/ { on = 1 } on && /^ +[0-9]/ { print $1 }' <<<"$main")" \
-    "$(section ".SH EXIT STATUS" | grep -oE '^[0-9]+')"
+need "Exit status" "$(awk '/^Exit status:/ { on = 1 } on && /^ +[0-9]/ { print $1 }' <<<"$main")" \
+    "$(section '.SS "Exit status:"' | grep -oE '^[0-9]+$')"
 need "sfxpack" "$(options <<<"$text")" "$all"

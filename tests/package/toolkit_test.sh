@@ -3,7 +3,9 @@
 #   toolkit_test.sh BUILD EXAMPLE deb|prefix|zip SCRATCH
 # deb: the .deb CPack makes of BUILD, lintian-clean, unpacked by dpkg-deb -x; prefix:
 # cmake --install BUILD, then moved; zip: the Windows .zip, whose i686 sfxpack.exe
-# cannot run here, so the example's build is only planned.
+# cannot run here, so the example's build is only planned. Each carries the project's
+# licence: the zip as LICENSE, with the notices its sfxpack.exe's runtime asks for, the
+# others in Debian's copyright file.
 set -euo pipefail
 build=$1 example=$2 mode=$3 scratch=$4
 repository=$(cd "$example/../.." && pwd)
@@ -41,6 +43,16 @@ stubs=$prefix/share/selfextractor
 for file in share/man/man1/sfxpack.1.gz share/bash-completion/completions/sfxpack share/doc/selfextractor/copyright; do
     [ "$mode" = zip ] || [ -f "$prefix/$file" ] || fail "$file is missing"
 done
+if [ "$mode" = zip ]; then
+    cmp -s "$prefix/LICENSE" "$repository/LICENSE" || fail "the zip's LICENSE is not the project's"
+    cmp -s "$prefix/THIRD-PARTY-NOTICES.txt" "$repository/packaging/THIRD-PARTY-NOTICES.txt" ||
+        fail "the zip lacks the notices of the runtime linked into sfxpack.exe"
+else
+    # Its License paragraph: each line indented by a blank, blank lines written ' .'.
+    terms=$(sed -n '/^License: Zlib$/,/^[^ ]/ { /^ /p }' "$prefix/share/doc/selfextractor/copyright" | sed 's/^ //; s/^\.$//')
+    [ "$terms" = "$(sed -n '/^This software/,$p' "$repository/LICENSE")" ] ||
+        fail "the copyright file does not hold LICENSE's terms as its Zlib licence"
+fi
 ! grep -rlI -F "$repository" "$prefix" || fail "the files above name $repository: not relocatable"
 
 quietly cmake -S "$example" -B "$scratch/example" -G Ninja -DCMAKE_PREFIX_PATH="$prefix"

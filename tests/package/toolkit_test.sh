@@ -72,3 +72,10 @@ installer=$scratch/example/ExampleSetup.exe
     awk 'NR == 1 { first = $1 } { last = $1 } END { exit !(NR <= 5 && last - first < 5) }' ||
     fail "not packed on the installed stub"
 "$sfxpack" list "$installer" | grep -qF '"Example Product 1.0' || fail "the example's title is missing"
+# Without --stub, the installed sfxpack takes the stub it was installed with, and says so.
+(cd "$scratch" && "$sfxpack" build -t Quick -o quick.exe "$example/setup.txt" 2>"$scratch/log") ||
+    fail "build without --stub: $(cat "$scratch/log")"
+grep -qF "using the installed $stubs/stub.exe" "$scratch/log" || fail "build did not say which stub it took"
+cmp -s -n "$(stat -c %s "$stubs/stub.exe")" "$stubs/stub.exe" "$scratch/quick.exe" ||
+    [ "$(cmp -l -n "$(stat -c %s "$stubs/stub.exe")" "$stubs/stub.exe" "$scratch/quick.exe" | wc -l)" -le 5 ] ||
+    fail "build without --stub did not take the installed stub"

@@ -15,7 +15,7 @@
 namespace {
 
 const char BuildUsage[] =
-    "Usage: sfxpack build --stub STUB --title TITLE -o OUTPUT [OPTION]... FILE...\n"
+    "Usage: sfxpack build [--stub STUB] --title TITLE -o OUTPUT [OPTION]... FILE...\n"
     "Make an installer: the stub, followed by the title and one to seven files.\n"
     "\n"
     "The files become the entries in this order, each extracted under its fixed name:\n"
@@ -25,7 +25,8 @@ const char BuildUsage[] =
     "only when a seventh file is given.\n"
     "\n"
     "Options:\n"
-    "  -s, --stub STUB       the stub program; it must be sealed (sfxpack seal)\n"
+    "  -s, --stub STUB       the stub program; it must be sealed (sfxpack seal). Default:\n"
+    "                        the stub.exe installed with this sfxpack\n"
     "  -t, --title TITLE     the product title, in UTF-8; at most 40 bytes once stored\n"
     "                        in the code page, without control characters\n"
     "  -o, --output OUTPUT   the installer to write; it must not be one of the inputs\n"
@@ -258,6 +259,20 @@ bool SealDigest(const std::string& path, const StubPart& stub) {
            StoreSealDigest(systemPath.c_str(), stub.digestSeal, digest);
 }
 
+// The stub installed with this sfxpack, from its own folder through the install
+// directories' relative path, as a user would write it ("bin/../share" is "share").
+std::string FindInstalledStub() {
+    const CString self = GetModulePath();
+    std::string folder(self.GetString(), static_cast<size_t>(self.GetLength()));
+    folder.erase(folder.find_last_of("/" SFX_PATH_SEPARATOR) + 1);
+    std::string relative = SFXPACK_INSTALLED_STUB;
+    while (relative.compare(0, 3, "../") == 0 && folder.size() > 1) {
+        folder.erase(folder.find_last_of("/" SFX_PATH_SEPARATOR, folder.size() - 2) + 1);
+        relative.erase(0, 3);
+    }
+    return folder + relative;
+}
+
 } // namespace
 
 CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note, std::string* warning) {
@@ -335,8 +350,19 @@ CommandResult RunBuild(const Arguments& args) {
     if (scanner.Error().Failed()) {
         return scanner.Error();
     }
-    if (request.stub.empty() || !titleGiven || request.output.empty()) {
-        return FailUsage("build", "--stub, --title and --output are required");
+    if (!titleGiven || request.output.empty()) {
+        return FailUsage("build", "%s required", !titleGiven && request.output.empty() ? "--title and --output are"
+                                                 : !titleGiven                          ? "--title is"
+                                                                                        : "--output is");
+    }
+    if (request.stub.empty()) {
+        request.stub = FindInstalledStub();
+        FileInfo info;
+        if (!GetPathInfo(request.stub, info)) {
+            return FailUsage("build", "--stub is required: no stub is installed with this sfxpack (%s)",
+                             request.stub.c_str());
+        }
+        fprintf(stderr, "sfxpack: note: no --stub given: using the installed %s\n", request.stub.c_str());
     }
     if (request.files.empty() || request.files.size() > static_cast<size_t>(PayloadEntryCount)) {
         return FailUsage("build", "give one to %d files, not %zu", PayloadEntryCount, request.files.size());

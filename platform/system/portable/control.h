@@ -9,7 +9,7 @@
 #include "platform/system/trust.h"
 #include "platform/wintypes.h"
 
-// What GetModulePath reports; by default the running executable.
+// What GetModulePath reports; by default the running executable's /proc link.
 void PortableSetModulePath(const char* path);
 
 // What CheckSignatureDigest answers for a file that claims a signature; Intact by

@@ -3,7 +3,6 @@
 #include "platform/system/process.h"
 
 #include <errno.h>
-#include <limits.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -16,26 +15,16 @@ extern char** environ;
 namespace {
 
 DWORD g_startError = 0;
-CString g_modulePath;
-bool g_modulePathSet = false;
+// Linux opens the running program through this link.
+CString g_modulePath = "/proc/self/exe";
 
 } // namespace
 
 void PortableSetStartError(DWORD error) { g_startError = error; }
 
-void PortableSetModulePath(const char* path) {
-    g_modulePath = path;
-    g_modulePathSet = true;
-}
+void PortableSetModulePath(const char* path) { g_modulePath = path; }
 
-CString GetModulePath() {
-    if (g_modulePathSet) {
-        return g_modulePath;
-    }
-    char buffer[PATH_MAX];
-    ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
-    return length > 0 ? CString(buffer, static_cast<int>(length)) : CString();
-}
+CString GetModulePath() { return g_modulePath; }
 
 StartResult StartProgram(const char* path, const char* directory, ProgramProcess& process) {
     posix_spawn_file_actions_t actions;

@@ -181,9 +181,14 @@ InstallEnd RunSetupProgram(ExtractResult extracted, const CString& folder, CFile
 }
 
 InstallEnd RunInstall(ProgramFile& program, CProgressCtrl& progress, CWnd& status) {
+    // An installer whose own file could not be opened, for any cause but another
+    // program's hold (a path too long, an execute-only folder), has nothing to install.
+    if (!program.stream.IsOpen()) {
+        return Failure(ExitPackageInvalid, IDS_INSTALLER_UNREADABLE);
+    }
     // Judged before anything is written: a file that claims a signature runs only as
     // signed.
-    const SignatureCheck check = program.stream.IsOpen() ? CheckSignature(program) : SignatureCheck::Damaged;
+    const SignatureCheck check = CheckSignature(program);
     if (check == SignatureCheck::Damaged) {
         return Failure(ExitPackageInvalid, IDS_DAMAGED);
     }

@@ -4,7 +4,7 @@
 #include "engine/program_file.h"
 #include "ui/resource.h"
 
-CAboutDlg::CAboutDlg(const ProgramFile& program) : CDialog(IDD_ABOUTBOX) {
+CAboutDlg::CAboutDlg(const ProgramFile& program, CWnd* pParent) : CDialog(IDD_ABOUTBOX, pParent) {
     // Measured when the file was opened: it is held, so nobody can have changed its
     // length since; the stream itself may be the install's worker's at this moment.
     // Plain decimal digits: the length is a 32-bit value.

@@ -7,8 +7,9 @@
 
 class CAboutDlg : public CDialog {
   public:
-    // program: the program file, open or not.
-    explicit CAboutDlg(const ProgramFile& program);
+    // program: the program file, open or not. pParent: the window it is modal over, which
+    // it disables while it runs.
+    CAboutDlg(const ProgramFile& program, CWnd* pParent);
 
   protected:
     void DoDataExchange(CDataExchange* pDX) override;

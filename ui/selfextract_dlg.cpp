@@ -121,7 +121,7 @@ void CSelfExtractDlg::OnOK() {
 
 void CSelfExtractDlg::OnSysCommand(UINT nID, LPARAM) {
     if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
-        CAboutDlg dlgAbout(*m_threadParams.program);
+        CAboutDlg dlgAbout(*m_threadParams.program, this);
         dlgAbout.DoModal();
     } else {
         Default();
@@ -129,6 +129,6 @@ void CSelfExtractDlg::OnSysCommand(UINT nID, LPARAM) {
 }
 
 void CSelfExtractDlg::OnAbout() {
-    CAboutDlg dlgAbout(*m_threadParams.program);
+    CAboutDlg dlgAbout(*m_threadParams.program, this);
     dlgAbout.DoModal();
 }

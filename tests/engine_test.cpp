@@ -38,27 +38,40 @@ struct OpenedFile {
     CFileStream& stream = program.stream;
 };
 
-// The published check values of the CRC-32 of IEEE 802.3, and zlib's CRC at every length
-// and alignment that a block of the stub's can have, fed whole and in pieces.
-TEST(Crc32, GivesTheStandardValuesAndZlibsAtEveryLengthAlignmentAndPiece) {
-    const std::pair<std::string, uint32_t> cases[] = {
+// The stub's CRC-32 both ways, folding (where this processor can) and from the table
+// alone, as a processor without the instruction takes it: the published check values,
+// and zlib's CRC at every length up to two of the stub's blocks from every start within a
+// folded block, whole and split into two calls anywhere.
+TEST(Crc32, BothWaysGiveThePublishedValuesAndZlibsAtEveryLengthStartAndSplit) {
+    using Update = uint32_t (*)(uint32_t, const void*, size_t);
+    std::vector<std::pair<const char*, Update>> ways = {{"table", UpdateCrc32ByTable}};
+    if (CanFoldCrc32()) {
+        ways.push_back({"folding", UpdateCrc32});
+    } else {
+        GTEST_LOG_(INFO) << "no carry-less multiplication here: only the table is checked";
+    }
+    const std::pair<std::string, uint32_t> published[] = {
         {"", 0},
         {"123456789", 0xCBF43926},
         {"The quick brown fox jumps over the lazy dog", 0x414FA339},
+        {std::string(32, '\xFF'), 0xFF6CAB0B},
     };
-    for (const auto& [text, expected] : cases) {
-        EXPECT_EQ(expected, UpdateCrc32(0, text.data(), text.size())) << text;
-    }
-    const std::string data = PatternBytes(4096, 11);
+    const std::string data = PatternBytes(2048 + 15, 11);
     const Bytef* bytes = reinterpret_cast<const Bytef*>(data.data());
-    for (size_t start = 0; start < 16; ++start) {
-        for (size_t length = 0; length <= 2048; ++length) {
-            const uint32_t expected = crc32(0, bytes + start, static_cast<uInt>(length));
-            ASSERT_EQ(expected, UpdateCrc32(0, data.data() + start, length)) << start << ", " << length;
-            const size_t half = length / 3;
-            ASSERT_EQ(expected, UpdateCrc32(UpdateCrc32(0, data.data() + start, half),
-                                            data.data() + start + half, length - half))
-                << start << ", " << length << " in two pieces";
+    for (const auto& [way, update] : ways) {
+        for (const auto& [text, expected] : published) {
+            EXPECT_EQ(expected, update(0, text.data(), text.size())) << way << ": " << text;
+        }
+        for (size_t start = 0; start < 16; ++start) {
+            for (size_t length = 0; length <= 2048; ++length) {
+                const uint32_t expected = crc32(0, bytes + start, static_cast<uInt>(length));
+                const size_t split = length * 7 / 13;
+                ASSERT_EQ(expected, update(0, data.data() + start, length))
+                    << way << " " << start << "+" << length;
+                ASSERT_EQ(expected, update(update(0, data.data() + start, split), data.data() + start + split,
+                                           length - split))
+                    << way << " " << start << "+" << length << " split at " << split;
+            }
         }
     }
 }

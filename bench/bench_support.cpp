@@ -1,9 +1,12 @@
 // bench/bench_support.cpp: the shared parts of the benchmarks.
 #include "bench/bench_support.h"
 
+#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <vector>
 
@@ -32,6 +35,27 @@ void RunShell(const std::string& command) {
         fprintf(stderr, "benchmark: '%s' failed\n", command.c_str());
         exit(1);
     }
+}
+
+extern char** environ;
+
+double TimeProcess(const std::string& clear, const std::vector<std::string>& args) {
+    RunShell(clear);
+    sync();
+    std::vector<char*> argv;
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    const double start = Now();
+    pid_t child = 0;
+    int status = 0;
+    if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0 ||
+        waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        fprintf(stderr, "benchmark: %s %s failed\n", args[0].c_str(), args[1].c_str());
+        exit(1);
+    }
+    return Now() - start;
 }
 
 void WriteEntryFiles(const std::string& directory) {

@@ -6,6 +6,7 @@
 #include <stdint.h>
 
 #include <string>
+#include <vector>
 
 #include "engine/payload.h"
 
@@ -19,6 +20,13 @@ std::string MakeWorkDirectory(const char* name);
 
 // Runs a shell command; the benchmark stops when it fails.
 void RunShell(const std::string& command);
+
+// Runs the shell command clear (which removes the last output), writes what earlier runs
+// left in the page cache, then times the program (found on PATH) as a whole process,
+// started as a shell starts it; the benchmark stops when anything fails. Every contender
+// starts alike: nothing of earlier runs still to be written, so that no run pays for
+// another's write-back, and none syncs its own output.
+double TimeProcess(const std::string& clear, const std::vector<std::string>& args);
 
 // The benchmark's entry files, of pseudo-random bytes so that nothing along the way can
 // take a shortcut: directory/<entry name> for each entry of the table.

@@ -4,12 +4,9 @@
 // starts alike: its own last output just removed, nothing of earlier runs still to be
 // written, so that no run pays for another's write-back; neither side syncs its own
 // output. Not a test: timings never decide pass or fail.
-#include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -18,37 +15,11 @@
 #include "engine/seal.h"
 #include "tools/sfxpack/seal.h"
 
-extern char** environ;
-
 namespace {
 
 constexpr int Rounds = 7;
 // What both ratios aim at.
 constexpr double Goal = 1.05;
-
-// Removes the program's last output with the shell command clear, writes what earlier
-// runs left in the page cache, then runs the program (found on PATH) and returns how
-// long it took; stops the benchmark when anything fails. A process that starts long
-// after memory was freed can be slower on a virtual machine, which hands free memory
-// back to its host: clearing just before keeps both sides alike.
-double TimeProgram(const std::string& clear, const std::vector<std::string>& args) {
-    RunShell(clear);
-    sync();
-    std::vector<char*> argv;
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
-    double start = Now();
-    pid_t child = 0;
-    int status = 0;
-    if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0 ||
-        waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        fprintf(stderr, "sfxpack_bench: %s %s failed\n", args[0].c_str(), args[1].c_str());
-        exit(1);
-    }
-    return Now() - start;
-}
 
 // A stand-in stub of the classic length holding one seal block, sealed, with room for the
 // payload's digest as the real stub's has: build computes it, extract checks it.
@@ -92,10 +63,10 @@ int main() {
 
     Best cpForBuild, ours, cpForExtract, unpack;
     for (int round = 1; round <= Rounds; ++round) {
-        double cp1 = TimeProgram(clearCopy, copy);
-        double b = TimeProgram(clearBuild, build);
-        double cp2 = TimeProgram(clearCopy, copy);
-        double e = TimeProgram(clearExtract, extract);
+        double cp1 = TimeProcess(clearCopy, copy);
+        double b = TimeProcess(clearBuild, build);
+        double cp2 = TimeProcess(clearCopy, copy);
+        double e = TimeProcess(clearExtract, extract);
         printf("round %d: cp %.3f s, build %.3f s, cp %.3f s, extract %.3f s\n", round, cp1, b, cp2, e);
         cpForBuild.Take(cp1);
         ours.Take(b);

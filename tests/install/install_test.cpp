@@ -58,7 +58,7 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         {"publisher is not trusted", ExitPublisherDistrusted, dir / "signed.exe", dir / "temp", 0,
          SignatureCheck::Distrusted},
         {"the TEMP folder", ExitNameNotInCodePage, dir / "setup.exe", dir / CyrillicName},
-        {"damaged or incomplete", ExitPackageInvalid, dir / "gone.exe", dir / "temp"},
+        {"could not read its own file", ExitPackageInvalid, dir / "gone.exe", dir / "temp"},
         {"\n" + (dir / "temp") + "/KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
         {"too long:\n\n" + longest + "u\n", ExitTempUnwritable, dir / "setup.exe", longest + "u"},
         {"too long:\n\nt\n", ExitTempUnwritable, dir / "setup.exe", "t", 0, SignatureCheck::Intact, deep},

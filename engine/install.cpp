@@ -255,6 +255,15 @@ void CleanUpTemp(const CString& temp, const CString& runFolder) {
     // Every name, extracted or not: the setup program may have left one behind. What
     // else it left stays, and with it the folder, as it would have stayed in TEMP.
     DeleteEntryFiles(runFolder);
+    // An elevated run leaves them. Any user may make folders at the drive root, and
+    // RemoveDirectoryA follows a junction in every component of its path but the last:
+    // one of these names made a junction would steer the removal to empty folders that
+    // the user could not remove. A walk through handles that open each folder as itself
+    // would close that, at more bytes than the stub has; unelevated, the run removes
+    // only what its user could remove anyway.
+    if (RunsElevated()) {
+        return;
+    }
     CString windir;
     GetEnvironmentUtf8("windir", windir);
     const CString driveRoot = windir.Left(DriveRootLength);

@@ -55,7 +55,8 @@ void ShowErrorBox(CWnd& owner, const CString& message);
 // InstallThreadParams, read once at the start.
 UINT InstallThreadProc(void* param);
 
-// Deletes the entry files from the run's folder and the folder when it is empty, and
-// the empty stray directories from the drive root. Leaves the folder for temp, where
-// stray directories are looked for when "windir" is unset.
+// Deletes the entry files from the run's folder and the folder when it is empty, and,
+// unless the process runs elevated, the empty stray directories from the drive root.
+// Leaves the folder for temp, where stray directories are looked for when "windir" is
+// unset.
 void CleanUpTemp(const CString& temp, const CString& runFolder);

@@ -33,6 +33,11 @@ DWORD GetLastError();
 // no moment in which it has its parent's permissions. Fails when the name exists.
 BOOL CreatePrivateDirectory(const char* path);
 
+// Whether this process runs with administrator rights in force (an elevated token), as
+// CreatePrivateDirectory found its token: false before it ran. The portable backend
+// answers what the test set (platform/system/portable/control.h).
+bool RunsElevated();
+
 // The last failure was a name that exists already: Windows says ERROR_FILE_EXISTS when a
 // file is created new, ERROR_ALREADY_EXISTS when a directory is.
 inline bool IsNameTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "engine/install.h"
 #include "engine/payload.h"
@@ -30,7 +32,51 @@ const PortableString Strings[] = {
 };
 #undef SFX_STRING
 
-TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
+// Runs an install in a forked child as the dialog's worker does, on the installer that
+// prepare names and with the knobs it sets; the run ends its process. The exit status
+// (POSIX keeps eight bits) and what the message boxes said.
+std::pair<int, std::string> RunForked(const ScratchDir& dir, const std::function<void()>& prepare) {
+    PortableWindow progress, status;
+    ProgramFile program;
+    InstallThreadParams params = {&progress, &status, &program};
+    fflush(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        int box = open((dir / "box").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        dup2(box, STDERR_FILENO);
+        PortableSetStrings(Strings, sizeof Strings / sizeof Strings[0]);
+        prepare();
+        OpenProgramFile(program);
+        alarm(60); // ends a worker that never ends the process
+        AfxBeginThread(InstallThreadProc, &params);
+        for (;;) {
+            pause();
+        }
+    }
+    int ended = 0;
+    EXPECT_EQ(child, waitpid(child, &ended, 0));
+    return {WIFEXITED(ended) ? WEXITSTATUS(ended) : -1, ReadFileBytes(dir / "box")};
+}
+
+// Each run sets TEMP, which scratch directories are made in, and the current directory:
+// the next test finds both as they were.
+class InstallRunTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        ASSERT_EQ(0, chdir(m_directory.c_str()));
+        if (m_temp.empty()) {
+            unsetenv("TEMP");
+        } else {
+            SetEnv("TEMP", m_temp.c_str());
+        }
+    }
+
+  private:
+    std::string m_temp = getenv("TEMP") != nullptr ? getenv("TEMP") : "";
+    std::string m_directory = std::filesystem::current_path().string();
+};
+
+TEST_F(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     ScratchDir dir;
     // A setup program too large for the limit below; started, it would end the run with
     // another status.
@@ -81,20 +127,11 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
             WriteFileBytes(c.installer, c.installer == dir / "signed.exe" ? signedImage : image);
         }
         SetEnv("TEMP", c.temp.c_str());
-        PortableWindow progress, status;
-        ProgramFile program;
-        InstallThreadParams params = {&progress, &status, &program};
-        fflush(nullptr);
-        pid_t child = fork();
-        if (child == 0) {
-            int box = open((dir / "box").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-            dup2(box, STDERR_FILENO);
-            PortableSetStrings(Strings, sizeof Strings / sizeof Strings[0]);
+        const auto [status, box] = RunForked(dir, [&] {
             PortableSetModulePath(c.installer.c_str());
             PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);
             PortableSetStartError(c.startError);
             PortableSetTrustAnswer(c.trust);
-            OpenProgramFile(program);
             // A limit on the size of files makes the setup program's writing fail; the
             // message box stays below it.
             if (c.status == ExitTempUnwritable) {
@@ -102,20 +139,54 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
                 rlimit limit = {4096, 4096};
                 setrlimit(RLIMIT_FSIZE, &limit);
             }
-            alarm(60); // ends a worker that never ends the process
-            AfxBeginThread(InstallThreadProc, &params);
-            for (;;) {
-                pause();
-            }
-        }
-        int ended = 0;
-        ASSERT_EQ(child, waitpid(child, &ended, 0));
-        EXPECT_EQ(c.status & 0xFF, WIFEXITED(ended) ? WEXITSTATUS(ended) : -1) << "POSIX keeps eight bits";
-        const std::string box = ReadFileBytes(dir / "box");
+        });
+        EXPECT_EQ(c.status & 0xFF, status) << "POSIX keeps eight bits";
         EXPECT_NE(std::string::npos, box.find(c.reason)) << box;
         EXPECT_EQ(c.reason == security, box.find("Security") != std::string::npos)
             << "only a refusal blames it";
         EXPECT_TRUE(ListDirectory(c.temp).empty());
+    }
+}
+
+// The stray directories of older setup programs go after an unelevated run and stay
+// after an elevated one, whose removal a junction could steer. Without windir they are
+// looked for in TEMP, and on POSIX each name, backslashes and all, is one directory.
+TEST_F(InstallRunTest, OnlyAnUnelevatedRunRemovesStrayDirectories) {
+    ScratchDir dir;
+    const std::vector<std::string> strays = {"%SystemRoot%\\Profiles\\All Users\\Desktop",
+                                             "%SystemRoot%\\Profiles\\All Users",
+                                             "%SystemRoot%\\Profiles",
+                                             "%SystemRoot%",
+                                             "%USERPROFILE%\\Desktop",
+                                             "%USERPROFILE%"};
+    WriteFileBytes(dir / "setup.exe",
+                   PatternBytes(StubLength, 3) +
+                       BuildInstaller(0, "Kelvane", {"#!/bin/sh\nexit 52\n", "jar", "", "", "", ""}));
+    ASSERT_EQ(0, unsetenv("windir"));
+    struct Case {
+        const char* name;
+        bool elevated;
+        std::vector<std::string> left;
+    } cases[] = {
+        {"unelevated", false, {}},
+        {"elevated", true, strays},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string temp = dir / c.name;
+        MakeDirectory(temp);
+        for (const std::string& stray : strays) {
+            MakeDirectory(temp + "/" + stray);
+        }
+        SetEnv("TEMP", temp.c_str());
+        const auto [status, box] = RunForked(dir, [&] {
+            PortableSetModulePath((dir / "setup.exe").c_str());
+            PortableSetElevated(c.elevated);
+        });
+        EXPECT_EQ(52, status) << box;
+        std::vector<std::string> left = c.left;
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, ListDirectory(temp));
     }
 }
 

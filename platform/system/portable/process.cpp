@@ -1,5 +1,6 @@
 // platform/system/portable/process.cpp: Windows' way of starting the setup program, played
-// with POSIX processes, failing with the errors tests choose; and the module path tests set.
+// with POSIX processes, failing with the errors tests choose; the module path tests set;
+// and whether the process runs elevated, as the test says.
 #include "platform/system/process.h"
 
 #include <errno.h>
@@ -8,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "platform/system/filesystem.h"
 #include "platform/system/portable/control.h"
 
 extern char** environ;
@@ -17,8 +19,13 @@ namespace {
 DWORD g_startError = 0;
 // Linux opens the running program through this link.
 CString g_modulePath = "/proc/self/exe";
+bool g_elevated = false;
 
 } // namespace
+
+void PortableSetElevated(bool elevated) { g_elevated = elevated; }
+
+bool RunsElevated() { return g_elevated; }
 
 void PortableSetStartError(DWORD error) { g_startError = error; }
 

@@ -40,7 +40,12 @@ const unsigned char PrivateDescriptorHead[] = {
     0, 3, 0, 0, 0xFF, 0x01, 0x1F, 0x00};
 constexpr unsigned UserAceSizeAt = sizeof PrivateDescriptorHead - AceHeadLength + 2;
 
+// TokenElevation of the process token, as CreatePrivateDirectory found it.
+bool g_elevated = false;
+
 } // namespace
+
+bool RunsElevated() { return g_elevated; }
 
 BOOL CreatePrivateDirectory(const char* path) {
     // The user from the process token: the owner-rights alias is not understood alike by
@@ -61,6 +66,11 @@ BOOL CreatePrivateDirectory(const char* path) {
     bool found = openProcessToken != nullptr && getTokenInformation != nullptr &&
                  openProcessToken(CurrentProcess, TOKEN_QUERY, &token) &&
                  getTokenInformation(token, TokenUser, &owner, sizeof owner, &length);
+    // TOKEN_ELEVATION: one DWORD, nonzero while administrator rights are in force.
+    DWORD elevation = 0;
+    if (found && getTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &length)) {
+        g_elevated = elevation != 0;
+    }
     CloseHandle(token);
     FreeLibrary(advapi32);
     if (!found) {

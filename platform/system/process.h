@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include "platform/system/cstring.h"
+#include "platform/system/file.h"
 #include "platform/wintypes.h"
 
 #ifndef _WIN32
@@ -20,6 +21,12 @@ void Sleep(DWORD milliseconds);
 
 // The running program's own file, as the loader found it, in UTF-8.
 CString GetModulePath();
+
+// Whether stream is open on the file this process runs from. The loader keeps the name
+// the program started under, and a running program's file may be renamed: another file
+// may have taken that name since. The portable backend, which runs no program of its
+// own, says yes.
+bool IsRunningImage(CFileStream& stream);
 
 // The value of an environment variable, read in UTF-16 on Windows, as UTF-8; false when
 // it is unset or empty.

@@ -1,8 +1,10 @@
 // tests/ui/security_test.cpp: the installer under Wine as an attacker or an unlucky user
 // meets it: signed installers changed in every way that keeps them loadable, a command
-// line naming another file, an installer held by another program, the run's folder and
-// its permissions, files held during the clean-up, DLLs planted where the stub looks.
+// line naming another file, an installer renamed and replaced as it starts, an installer
+// held by another program, the run's folder and its permissions, files held during the
+// clean-up, DLLs planted where the stub looks.
 #include <aclapi.h>
+#include <zlib.h>
 
 #include <filesystem>
 
@@ -132,6 +134,60 @@ TEST_F(SecurityTest, UnpacksOnlyItselfWhateverItsCommandLineAndHoldsItsFile) {
         EXPECT_EQ(42, process.WaitForExit());
         DeleteFileA(release.c_str());
         DeleteFileA(record.c_str());
+    }
+}
+
+// Renamed while it starts, before it opens its own file, and another installer put under
+// its name: the same stub with another payload, whose last four bytes make its CRC-32
+// the one the original's seal records, so that only the file's identity tells them
+// apart. The installer refuses before any window, with a message and status of its own,
+// and runs nothing; under a hard link to itself it is the same file and installs.
+TEST_F(SecurityTest, InstallerRenamedAndReplacedBeforeItOpensItselfRunsNothing) {
+    const std::string original = WithSealedDigest(Installer(Payload()), stub.size());
+    const uint32_t sealed = static_cast<uint32_t>(crc32_z(
+        0, reinterpret_cast<const Bytef*>(original.data() + stub.size()), original.size() - stub.size()));
+    const std::string other = WithSealedDigest(
+        WithForgedCrc32(BuildInstaller(stub, "Replacement", {setup, "other", "", "", "", "", "tail"}),
+                        stub.size(), sealed),
+        stub.size());
+    const std::string moved = dir / "moved.exe";
+    struct Case {
+        const char* name;
+        std::function<void()> beforeRun;
+        long status; // 42: the setup program ran
+    } cases[] = {
+        {"left alone", [] {}, 42},
+        {"renamed, a hard link to it under its name",
+         [&] {
+             ASSERT_TRUE(MoveFileA(installer.c_str(), moved.c_str()));
+             ASSERT_TRUE(CreateHardLinkA(installer.c_str(), moved.c_str(), nullptr));
+         },
+         42},
+        {"renamed and replaced",
+         [&] {
+             ASSERT_TRUE(MoveFileA(installer.c_str(), moved.c_str()));
+             WriteFileBytes(installer, other);
+         },
+         ExitInstallerReplaced},
+    };
+    WriteFileBytes(release, "");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Launch(original, c.beforeRun);
+        if (c.status == 42) {
+            EXPECT_EQ("Kelvane Studio" + std::string(26, ' '), ControlText(dialog, IDC_PRODUCT));
+            ClickControl(dialog, IDOK);
+        } else {
+            // No window of its own: the box is the first thing shown.
+            const std::string text = ControlText(dialog, MessageTextId);
+            EXPECT_NE(std::string::npos, text.find("file was replaced while it started")) << text;
+            PressKey(dialog, VK_RETURN);
+        }
+        EXPECT_EQ(c.status, process.WaitForExit());
+        EXPECT_EQ(c.status == 42, FileExists(record)) << "whether a setup program ran";
+        EXPECT_TRUE(ListDirectory(temp).empty());
+        DeleteFileA(record.c_str());
+        DeleteFileA(moved.c_str());
     }
 }
 

@@ -33,6 +33,8 @@ void PortableSetModulePath(const char* path) { g_modulePath = path; }
 
 CString GetModulePath() { return g_modulePath; }
 
+bool IsRunningImage(CFileStream&) { return true; }
+
 StartResult StartProgram(const char* path, const char* directory, ProgramProcess& process) {
     posix_spawn_file_actions_t actions;
     if (g_startError != 0) {

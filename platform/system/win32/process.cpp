@@ -22,8 +22,25 @@ constexpr int LongestVariableName = 15;
 constexpr DWORD ErrorElevationRequired = 740;
 
 using ShellExecuteExAFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOA* info);
+using NtAreMappedFilesTheSameFunction = LONG(WINAPI*)(void* first, void* second);
 
 } // namespace
+
+// The image the loader mapped this program from, placed by the linker.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+bool IsRunningImage(CFileStream& stream) {
+    // ntdll, which every process has loaded, exports the call since Windows NT.
+    auto sameFile = reinterpret_cast<NtAreMappedFilesTheSameFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtAreMappedFilesTheSame")));
+    // A view of the open file's first page against the image: the system says whether
+    // both are views of one file, whatever names it has. Mapping and view stay for the
+    // little time the process has left, as the file stays open.
+    HANDLE mapping = CreateFileMappingA(reinterpret_cast<HANDLE>(stream.GetOsHandle()), nullptr,
+                                        PAGE_READONLY, 0, 0, nullptr);
+    void* view = mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 1) : nullptr;
+    return view != nullptr && sameFile(&__ImageBase, view) == 0;
+}
 
 StartResult StartProgram(const char* path, const char* directory, ProgramProcess& process) {
     // With the path as application name and an empty text as command line, the program's

@@ -2,7 +2,9 @@
 // portable backend can bring about (tests/ui runs the others under Wine), each a forked
 // child running the install as the dialog's worker does; boxes go to its standard error.
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,6 +20,7 @@
 #include "engine/program_file.h"
 #include "engine/seal.h"
 #include "platform/system/portable/control.h"
+#include "platform/system/process.h"
 #include "platform/system/thread.h"
 #include "platform/window/portable/window.h"
 #include "tests/support.h"
@@ -32,11 +35,17 @@ const PortableString Strings[] = {
 };
 #undef SFX_STRING
 
+// The main window, whose progress bar and status text an install run borrows: it owns
+// the run's message boxes and consent prompt.
+PortableWindow g_dialog;
+
 // Runs an install in a forked child as the dialog's worker does, on the installer that
 // prepare names and with the knobs it sets; the run ends its process. The exit status
-// (POSIX keeps eight bits) and what the message boxes said.
+// (POSIX keeps eight bits) and what the run showed on standard error: its message boxes
+// and, from the portable backend, seal and consent prompt.
 std::pair<int, std::string> RunForked(const ScratchDir& dir, const std::function<void()>& prepare) {
     PortableWindow progress, status;
+    progress.parent = status.parent = &g_dialog;
     ProgramFile program;
     InstallThreadParams params = {&progress, &status, &program};
     fflush(nullptr);
@@ -148,10 +157,14 @@ TEST_F(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     }
 }
 
-// The stray directories of older setup programs go after an unelevated run and stay
-// after an elevated one, whose removal a junction could steer. Without windir they are
-// looked for in TEMP, and on POSIX each name, backslashes and all, is one directory.
-TEST_F(InstallRunTest, OnlyAnUnelevatedRunRemovesStrayDirectories) {
+// What elevation changes, as Windows brings it about. A setup program that wants
+// administrator rights (its start refused with 740) starts through the shell from a
+// folder sealed first: it can neither add a file beside itself nor change one, its
+// status is the run's, and the clean-up still removes the folder; a refused seal starts
+// nothing. The stray directories of older setup programs go after an unelevated run and
+// stay after an elevated one, whose removal a junction could steer. Without windir they
+// are looked for in TEMP, and on POSIX each name, backslashes and all, is one directory.
+TEST_F(InstallRunTest, ElevationSealsTheFolderFirstAndLeavesStrayDirectories) {
     ScratchDir dir;
     const std::vector<std::string> strays = {"%SystemRoot%\\Profiles\\All Users\\Desktop",
                                              "%SystemRoot%\\Profiles\\All Users",
@@ -159,21 +172,32 @@ TEST_F(InstallRunTest, OnlyAnUnelevatedRunRemovesStrayDirectories) {
                                              "%SystemRoot%",
                                              "%USERPROFILE%\\Desktop",
                                              "%USERPROFILE%"};
-    WriteFileBytes(dir / "setup.exe",
-                   PatternBytes(StubLength, 3) +
-                       BuildInstaller(0, "Kelvane", {"#!/bin/sh\nexit 52\n", "jar", "", "", "", ""}));
+    // Its status says what it could do in its folder: 52 add a file, 53 change an entry,
+    // 51 neither.
+    const std::string setup = "#!/bin/sh\n"
+                              "if (echo > planted.dll) 2>/dev/null; then rm planted.dll; exit 52; fi\n"
+                              "if (echo >> Setup.jar) 2>/dev/null; then exit 53; fi\n"
+                              "exit 51\n";
+    WriteFileBytes(dir / "setup.exe", PatternBytes(StubLength, 3) +
+                                          BuildInstaller(0, "Kelvane", {setup, "jar", "", "", "", ""}));
     ASSERT_EQ(0, unsetenv("windir"));
     struct Case {
         const char* name;
         bool elevated;
-        std::vector<std::string> left;
+        DWORD startError;
+        bool sealRefused;
+        int status;
+        bool straysLeft;
     } cases[] = {
-        {"unelevated", false, {}},
-        {"elevated", true, strays},
+        {"unelevated, started directly", false, 0, false, 52, false},
+        {"elevated, started directly", true, 0, false, 52, true},
+        {"unelevated, elevation asked", false, ErrorElevationRequired, false, 51, false},
+        {"unelevated, elevation asked, the seal refused", false, ErrorElevationRequired, true,
+         ExitSetupNotStarted & 0xFF, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string temp = dir / c.name;
+        const std::string temp = dir / std::to_string(&c - cases);
         MakeDirectory(temp);
         for (const std::string& stray : strays) {
             MakeDirectory(temp + "/" + stray);
@@ -182,11 +206,26 @@ TEST_F(InstallRunTest, OnlyAnUnelevatedRunRemovesStrayDirectories) {
         const auto [status, box] = RunForked(dir, [&] {
             PortableSetModulePath((dir / "setup.exe").c_str());
             PortableSetElevated(c.elevated);
+            PortableSetStartError(c.startError);
+            PortableSetSealRefused(c.sealRefused);
+            // Run as root, the setup program would write anywhere: the programs this
+            // process starts lose the capabilities that override permissions.
+            for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+                prctl(PR_CAPBSET_DROP, capability, 0, 0, 0);
+            }
         });
-        EXPECT_EQ(52, status) << box;
-        std::vector<std::string> left = c.left;
+        EXPECT_EQ(c.status, status) << box;
+        EXPECT_EQ(c.sealRefused, box.find("could not be started") != std::string::npos) << box;
+        // The consent prompt, over the main window, only after a seal that held.
+        char prompt[64];
+        snprintf(prompt, sizeof prompt, "consent prompt owner=%p\n", static_cast<void*>(&g_dialog));
+        const size_t sealedAt = box.find("sealed " + temp + "/KelvaneSetup-"), promptAt = box.find(prompt);
+        const bool elevatedStart = c.startError != 0 && !c.sealRefused;
+        EXPECT_EQ(elevatedStart, promptAt != std::string::npos) << box;
+        EXPECT_EQ(elevatedStart, sealedAt < promptAt) << box;
+        std::vector<std::string> left = c.straysLeft ? strays : std::vector<std::string>();
         std::sort(left.begin(), left.end());
-        EXPECT_EQ(left, ListDirectory(temp));
+        EXPECT_EQ(left, ListDirectory(temp)) << "the run's folder and the stray directories";
     }
 }
 

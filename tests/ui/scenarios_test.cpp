@@ -269,7 +269,8 @@ TEST_F(InstallerTest, HeldSetupProgramCannotBeChangedButStartsBothWays) {
     WriteFileBytes(release, "");
     ProgramProcess started = 0;
     EXPECT_EQ(StartResult::Failed, StartProgram(program.c_str(), dir.path().c_str(), started));
-    EXPECT_EQ(StartResult::Failed, ShellExecuteProgram(program.c_str(), dir.path().c_str(), started));
+    EXPECT_EQ(StartResult::Failed,
+              ShellExecuteProgram(program.c_str(), dir.path().c_str(), nullptr, started));
     CFileStream writer, held;
     ASSERT_TRUE(writer.Open(program.c_str(), CFileStream::modeWrite) &&
                 writer.Write(setup.data(), setup.size()));
@@ -278,9 +279,11 @@ TEST_F(InstallerTest, HeldSetupProgramCannotBeChangedButStartsBothWays) {
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(program.c_str(), GENERIC_WRITE,
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                 nullptr, OPEN_EXISTING, 0, nullptr));
-    for (auto start : {StartProgram, ShellExecuteProgram}) {
+    for (const bool throughShell : {false, true}) {
         DWORD exitCode = 0;
-        ASSERT_EQ(StartResult::Started, start(program.c_str(), dir.path().c_str(), started));
+        ASSERT_EQ(StartResult::Started,
+                  throughShell ? ShellExecuteProgram(program.c_str(), dir.path().c_str(), nullptr, started)
+                               : StartProgram(program.c_str(), dir.path().c_str(), started));
         ASSERT_TRUE(WaitForProgram(started, exitCode));
         EXPECT_EQ(42u, exitCode);
     }

@@ -45,13 +45,13 @@ constexpr unsigned UserAceSizeAt = sizeof PrivateDescriptorHead - AceHeadLength 
 constexpr unsigned UserAceMaskAt = sizeof PrivateDescriptorHead - 4;
 constexpr unsigned AceCountAt = DaclAt + 4;
 
-// The seal, an elevated program's folder: the user keeps FILE_GENERIC_READ |
-// FILE_GENERIC_EXECUTE | DELETE, enough to run the entries and for the clean-up to delete
-// them and the folder, and loses every right to add, write or replace (FILE_ADD_FILE,
-// FILE_WRITE_DATA and the like; a rename into the folder needs FILE_ADD_FILE on it).
-// OWNER RIGHTS (S-1-3-4) gets read and execute: a DACL that names it grants the owner,
-// the user, only that instead of the implicit READ_CONTROL | WRITE_DAC, so that the user
-// cannot give the rights back either.
+// Sealed for an elevated program, the same DACL with the user's entry cut down to
+// FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | DELETE: enough to run the entries and for
+// the clean-up to delete them and the folder, no right to add, write or replace
+// (FILE_ADD_FILE, FILE_WRITE_DATA and the like; a rename into the folder needs
+// FILE_ADD_FILE on it). An entry for OWNER RIGHTS (S-1-3-4) follows, with read and
+// execute: a DACL that names it grants the owner, the user, only that instead of the
+// implicit READ_CONTROL | WRITE_DAC, so that the user cannot give the rights back.
 constexpr uint32_t SealedUserAccess = 0x1300A9;
 const unsigned char OwnerRightsAce[] = {0, 3, 20, 0, 0xA9, 0x00, 0x12, 0x00, 1, 1,
                                         0, 0, 0,  0, 0,    3,    4,    0,    0, 0};

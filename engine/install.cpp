@@ -132,7 +132,20 @@ InstallEnd StartFailure(DWORD error, const CString& setupPath) {
 
 // Starts the setup program from the run's folder and waits for it. It finds the other
 // entries beside itself, in its working directory and in TEMP and TMP, which point
-// there for it; and only its own folder, not TEMP, is in its DLL search path.
+// there for it; and only its own folder, not TEMP, is in its DLL search path. Started
+// elevated, it finds them beside itself only: Windows hands it its user's own TEMP and
+// TMP, and may start it in the system directory.
+//
+// A setup program that wants administrator rights (CreateProcess refuses it with 740;
+// Windows' installer detection takes a 32-bit program named Setup.exe without a manifest
+// for one) starts through the shell, after the consent prompt, which owner keeps in
+// front. Its folder is sealed first (SealPrivateDirectory): while the prompt waits and
+// while it runs, the user's other programs, which run without those rights, can add,
+// change or replace nothing in the folder, no DLL beside it either; the clean-up can
+// still delete. When the seal fails, nothing starts, and the run ends as for a start
+// that failed. The seal cannot undo what was done to the folder before it: a file added
+// while the entries were unpacked stays, and so does a handle opened then with the
+// rights it had.
 //
 // The hold makes sure that what starts is byte for byte the payload's setup program, or
 // that nothing starts: from its writing until its process exists nobody can change,
@@ -142,7 +155,7 @@ InstallEnd StartFailure(DWORD error, const CString& setupPath) {
 // be renamed, as Wine allows and Windows refuses: there another folder could take the
 // run's folder's place. Nor does it stop a program of the same user that can change
 // this process itself.
-InstallEnd StartSetupProgram(const CString& folder, CFileStream& setupHold) {
+InstallEnd StartSetupProgram(const CString& folder, CFileStream& setupHold, HWND owner) {
     const CString setupPath = folder + PayloadEntryTable[0];
     if (!setupHold.IsOpen()) {
         return Failure(ExitSetupNotStarted, IDS_SETUP_CHANGED, setupPath, IDS_SETUP_CHANGED_ADVICE);
@@ -151,8 +164,13 @@ InstallEnd StartSetupProgram(const CString& folder, CFileStream& setupHold) {
     SetEnvironmentVariableA("TEMP", folder);
     SetEnvironmentVariableA("TMP", folder);
     ProgramProcess process = 0;
-    const StartResult started = StartProgram(setupPath, folder, process);
-    const DWORD startError = GetLastError();
+    StartResult started = StartProgram(setupPath, folder, process);
+    DWORD startError = GetLastError();
+    if (started == StartResult::Failed && startError == ErrorElevationRequired &&
+        SealPrivateDirectory(folder)) {
+        started = ShellExecuteProgram(setupPath, folder, owner, process);
+        startError = GetLastError();
+    }
     // Held until its process exists, so that what runs is what was unpacked.
     setupHold.Close();
     DWORD exitCode = 0;
@@ -166,7 +184,8 @@ InstallEnd StartSetupProgram(const CString& folder, CFileStream& setupHold) {
 }
 
 // Runs the setup program only when this run delivered it, with every other entry.
-InstallEnd RunSetupProgram(ExtractResult extracted, const CString& folder, CFileStream& setupHold) {
+InstallEnd RunSetupProgram(ExtractResult extracted, const CString& folder, CFileStream& setupHold,
+                           HWND owner) {
     switch (extracted) {
     case ExtractResult::Complete:
         break;
@@ -177,10 +196,10 @@ InstallEnd RunSetupProgram(ExtractResult extracted, const CString& folder, CFile
     case ExtractResult::WriteFailed:
         return Failure(ExitTempUnwritable, IDS_ENTRIES_UNWRITABLE, folder, IDS_TEMP_ADVICE);
     }
-    return StartSetupProgram(folder, setupHold);
+    return StartSetupProgram(folder, setupHold, owner);
 }
 
-InstallEnd RunInstall(ProgramFile& program, CProgressCtrl& progress, CWnd& status) {
+InstallEnd RunInstall(ProgramFile& program, CProgressCtrl& progress, CWnd& status, HWND owner) {
     // An installer whose own file could not be opened, for any cause but another
     // program's hold (a path too long, an execute-only folder), has nothing to install.
     if (!program.stream.IsOpen()) {
@@ -209,7 +228,7 @@ InstallEnd RunInstall(ProgramFile& program, CProgressCtrl& progress, CWnd& statu
     }
     CFileStream setupHold;
     const ExtractResult extracted = ExtractPayload(program, progress, status, folder, setupHold);
-    end = RunSetupProgram(extracted, folder, setupHold);
+    end = RunSetupProgram(extracted, folder, setupHold, owner);
     // A run that started nothing still holds the setup program, which no one, not even
     // the clean-up, could delete.
     setupHold.Close();
@@ -228,9 +247,10 @@ UINT InstallThreadProc(void* param) {
     CProgressCtrl progress;
     progress.m_hWnd = params.hProgress;
     CWnd status = CWnd::FromHandle(params.hStatus);
-    const InstallEnd end = RunInstall(*params.program, progress, status);
+    // The bar's parent, the main window, owns the consent prompt and the message boxes.
+    CWnd dialog = progress.GetParent();
+    const InstallEnd end = RunInstall(*params.program, progress, status, dialog.m_hWnd);
     if (end.problem != 0) {
-        CWnd dialog = progress.GetParent();
         ShowErrorBox(dialog, LoadMessage(end));
     }
     // Ended from here, the dialog's thread cannot run on against a finished install.
@@ -255,6 +275,15 @@ void CleanUpTemp(const CString& temp, const CString& runFolder) {
     // Every name, extracted or not: the setup program may have left one behind. What
     // else it left stays, and with it the folder, as it would have stayed in TEMP.
     DeleteEntryFiles(runFolder);
+    // An elevated run leaves them. Any user may make folders at the drive root, and
+    // RemoveDirectoryA follows a junction in every component of its path but the last:
+    // one of these names made a junction would steer the removal to empty folders that
+    // the user could not remove. A walk through handles that open each folder as itself
+    // would close that, at more bytes than the stub has; unelevated, the run removes
+    // only what its user could remove anyway.
+    if (RunsElevated()) {
+        return;
+    }
     CString windir;
     GetEnvironmentUtf8("windir", windir);
     const CString driveRoot = windir.Left(DriveRootLength);

@@ -26,6 +26,10 @@ constexpr int ExitInstallerInUse = 32;
 // ERROR_WAIT_NO_CHILDREN: the setup program was started, but no process came back to
 // wait for; its files are left in place.
 constexpr int ExitOutcomeUnknown = 128;
+// ERROR_FILE_INVALID ("the opened file is no longer valid", as after a volume was
+// changed from outside): the file under the installer's name is not the one it runs
+// from; someone renamed it and put another in its place.
+constexpr int ExitInstallerReplaced = 1006;
 // ERROR_NO_UNICODE_TRANSLATION: the installer's file or TEMP has a name that the system
 // code page cannot write, and no short name.
 constexpr int ExitNameNotInCodePage = 1113;
@@ -55,7 +59,8 @@ void ShowErrorBox(CWnd& owner, const CString& message);
 // InstallThreadParams, read once at the start.
 UINT InstallThreadProc(void* param);
 
-// Deletes the entry files from the run's folder and the folder when it is empty, and
-// the empty stray directories from the drive root. Leaves the folder for temp, where
-// stray directories are looked for when "windir" is unset.
+// Deletes the entry files from the run's folder and the folder when it is empty, and,
+// unless the process runs elevated, the empty stray directories from the drive root.
+// Leaves the folder for temp, where stray directories are looked for when "windir" is
+// unset.
 void CleanUpTemp(const CString& temp, const CString& runFolder);

@@ -23,6 +23,12 @@ ProgramFileResult OpenProgramFile(ProgramFile& program) {
     // A virus scanner or a sync client may hold a new download for a moment.
     for (int attempt = 0; attempt < ProgramOpenAttempts; ++attempt) {
         if (program.stream.Open(ansiPath, CFileStream::modeRead)) {
+            // Renamed and replaced before this open, it would be another installer:
+            // this process's sealed digest, title check and signature check would then
+            // vouch for a payload it never carried.
+            if (!IsRunningImage(program.stream)) {
+                return ProgramFileResult::Replaced;
+            }
             program.bounds = FindPayloadBounds(program.stream);
             return ProgramFileResult::Opened;
         }

@@ -16,18 +16,20 @@ struct ProgramFile {
     PayloadBounds bounds;
 };
 
-// The installer cannot go on after the last two.
+// The installer cannot go on after the last three.
 enum class ProgramFileResult {
     Opened,
     NotOpened, // gone, or unreadable
     Unnamed,   // its name has no form the 8-bit file functions take
     InUse,     // another program holds it, and still did after a wait of about two seconds
+    Replaced,  // the file under its name is not the one it runs from (IsRunningImage)
 };
 
 // Opens the program file for reading and measures it: the module file the loader ran,
 // never what the command line names, under its ANSI name (GetAnsiPath), so that a folder
 // named in any language is found. Shared for reading only: while the stream is open,
-// nobody can write, replace or delete the file, so what was checked is what is read.
+// nobody can write, replace or delete the file, so what was checked is what is read; and
+// what is read is the running program's own file, or the result says Replaced.
 ProgramFileResult OpenProgramFile(ProgramFile& program);
 
 // The title of an installer file whose stub is stubLength bytes, or "NO INSTALL DATA

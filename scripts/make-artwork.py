@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Draws the installer's artwork and writes it as Windows resources:
-the program icon (16, 32 and 48 pixels) and the two 48x48 logo bitmaps.
+the program icon (16, 32 and 48 pixels) and the 48x48 logo bitmap that both dialogs show.
 
 The pictures are drawn here, pixel by pixel, so that they are our own. They use few
 colours, so the files hold 4 bits per pixel (8 when a picture has more than 16 colours)
@@ -186,7 +186,6 @@ def main():
     out = sys.argv[1] if len(sys.argv) > 1 else "ui/res"
     write_icon(out + "/selfextract.ico", [draw(16, True), draw(32, True), draw(48, True)])
     write_bitmap(out + "/logo.bmp", draw(48, False))
-    write_bitmap(out + "/aboutlogo.bmp", draw(48, False))
 
 
 if __name__ == "__main__":

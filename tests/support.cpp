@@ -193,6 +193,28 @@ std::string WithSealedDigest(std::string image, size_t stubLength) {
     return Changed(image, seal + SealDigestOffset, LittleEndian(SealHasCrc32) + LittleEndian(digest));
 }
 
+std::string WithForgedCrc32(std::string bytes, size_t from, uint32_t crc) {
+    const z_crc_t* table = get_crc_table();
+    const size_t tail = bytes.size() - 4;
+    // The register before the last four bytes, and the one wanted after them. Four
+    // bytes taken in from a register are four zero bytes taken in from the register
+    // XORed with them; each zero byte's step is undone from the top byte it leaves,
+    // which only one table entry has.
+    const uint32_t before =
+        ~static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data() + from), tail - from));
+    uint32_t wanted = ~crc;
+    for (int step = 0; step < 4; ++step) {
+        uint32_t index = 0;
+        while (table[index] >> 24 != wanted >> 24) {
+            ++index;
+        }
+        wanted = (wanted ^ static_cast<uint32_t>(table[index])) << 8 | index;
+    }
+    bytes.replace(tail, 4, LittleEndian(wanted ^ before));
+    EXPECT_EQ(crc, crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data() + from), bytes.size() - from));
+    return bytes;
+}
+
 std::string FlipBit(std::string bytes, size_t at, int bit) {
     bytes.at(at) = static_cast<char>(bytes.at(at) ^ (1 << bit));
     return bytes;

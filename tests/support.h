@@ -83,6 +83,10 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader 
 // follows the stub, as sfxpack build seals it.
 std::string WithSealedDigest(std::string image, size_t stubLength);
 
+// The bytes with their last four chosen so that the CRC-32 of all from `from` on is crc:
+// a CRC-32 finds damage, it stops no forger.
+std::string WithForgedCrc32(std::string bytes, size_t from, uint32_t crc);
+
 // The bytes with one bit flipped.
 std::string FlipBit(std::string bytes, size_t at, int bit = 0);
 

@@ -8,6 +8,22 @@
 
 CSelfExtractApp theApp;
 
+namespace {
+
+// What the user is told, and the status, when the installer cannot go on with its own
+// file: for each ProgramFileResult after NotOpened, in order.
+struct Refusal {
+    uint16_t message;
+    uint16_t exitCode;
+};
+const Refusal RefusalTable[] = {
+    {IDS_INSTALLER_UNNAMED, ExitNameNotInCodePage},
+    {IDS_INSTALLER_IN_USE, ExitInstallerInUse},
+    {IDS_INSTALLER_REPLACED, ExitInstallerReplaced},
+};
+
+} // namespace
+
 CSelfExtractApp::CSelfExtractApp() : CWinApp(nullptr) {}
 
 BOOL CSelfExtractApp::InitInstance() {
@@ -20,9 +36,10 @@ BOOL CSelfExtractApp::InitInstance() {
     CWnd desktop = CWnd::FromHandle(nullptr);
     const ProgramFileResult opened = OpenProgramFile(program);
     if (opened > ProgramFileResult::NotOpened) {
-        const bool inUse = opened == ProgramFileResult::InUse;
-        ShowErrorBox(desktop, inUse ? IDS_INSTALLER_IN_USE : IDS_INSTALLER_UNNAMED);
-        m_nExitCode = inUse ? ExitInstallerInUse : ExitNameNotInCodePage;
+        const Refusal& refusal =
+            RefusalTable[static_cast<int>(opened) - static_cast<int>(ProgramFileResult::Unnamed)];
+        ShowErrorBox(desktop, refusal.message);
+        m_nExitCode = refusal.exitCode;
         return FALSE;
     }
     // The dialog reads the title from the payload before any window exists.

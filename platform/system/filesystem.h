@@ -33,6 +33,25 @@ DWORD GetLastError();
 // no moment in which it has its parent's permissions. Fails when the name exists.
 BOOL CreatePrivateDirectory(const char* path);
 
+// Whether this process runs with administrator rights in force (an elevated token), as
+// CreatePrivateDirectory found its token: false before it ran. The portable backend
+// answers what the test set (platform/system/portable/control.h).
+bool RunsElevated();
+
+// Seals the directory that CreatePrivateDirectory made last, with everything in it,
+// before a program with administrator rights runs from it: from then on the user, and so
+// every program the user runs without those rights, may read, run and delete what is
+// there, but neither add, write, rename nor replace anything, nor give the rights back,
+// which SYSTEM and the Administrators keep. False when the system refused. The portable
+// backend takes the write permissions away, writes "sealed <path>" to standard error,
+// and gives the directory its own back once the program has ended (WaitForProgram):
+// POSIX lets nobody delete in a directory they may not write.
+BOOL SealPrivateDirectory(const char* path);
+#ifdef _WIN32
+// The DACL SealPrivateDirectory set last, for tests: Wine keeps no DACL to read back.
+const ACL* GetSealedDacl();
+#endif
+
 // The last failure was a name that exists already: Windows says ERROR_FILE_EXISTS when a
 // file is created new, ERROR_ALREADY_EXISTS when a directory is.
 inline bool IsNameTaken(DWORD error) { return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS; }

@@ -2,20 +2,25 @@
 // portable backend can bring about (tests/ui runs the others under Wine), each a forked
 // child running the install as the dialog's worker does; boxes go to its standard error.
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include "engine/install.h"
 #include "engine/payload.h"
 #include "engine/program_file.h"
 #include "engine/seal.h"
 #include "platform/system/portable/control.h"
+#include "platform/system/process.h"
 #include "platform/system/thread.h"
 #include "platform/window/portable/window.h"
 #include "tests/support.h"
@@ -30,7 +35,57 @@ const PortableString Strings[] = {
 };
 #undef SFX_STRING
 
-TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
+// The main window, whose progress bar and status text an install run borrows: it owns
+// the run's message boxes and consent prompt.
+PortableWindow g_dialog;
+
+// Runs an install in a forked child as the dialog's worker does, on the installer that
+// prepare names and with the knobs it sets; the run ends its process. The exit status
+// (POSIX keeps eight bits) and what the run showed on standard error: its message boxes
+// and, from the portable backend, seal and consent prompt.
+std::pair<int, std::string> RunForked(const ScratchDir& dir, const std::function<void()>& prepare) {
+    PortableWindow progress, status;
+    progress.parent = status.parent = &g_dialog;
+    ProgramFile program;
+    InstallThreadParams params = {&progress, &status, &program};
+    fflush(nullptr);
+    pid_t child = fork();
+    if (child == 0) {
+        int box = open((dir / "box").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        dup2(box, STDERR_FILENO);
+        PortableSetStrings(Strings, sizeof Strings / sizeof Strings[0]);
+        prepare();
+        OpenProgramFile(program);
+        alarm(60); // ends a worker that never ends the process
+        AfxBeginThread(InstallThreadProc, &params);
+        for (;;) {
+            pause();
+        }
+    }
+    int ended = 0;
+    EXPECT_EQ(child, waitpid(child, &ended, 0));
+    return {WIFEXITED(ended) ? WEXITSTATUS(ended) : -1, ReadFileBytes(dir / "box")};
+}
+
+// Each run sets TEMP, which scratch directories are made in, and the current directory:
+// the next test finds both as they were.
+class InstallRunTest : public ::testing::Test {
+  protected:
+    void TearDown() override {
+        ASSERT_EQ(0, chdir(m_directory.c_str()));
+        if (m_temp.empty()) {
+            unsetenv("TEMP");
+        } else {
+            SetEnv("TEMP", m_temp.c_str());
+        }
+    }
+
+  private:
+    std::string m_temp = getenv("TEMP") != nullptr ? getenv("TEMP") : "";
+    std::string m_directory = std::filesystem::current_path().string();
+};
+
+TEST_F(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     ScratchDir dir;
     // A setup program too large for the limit below; started, it would end the run with
     // another status.
@@ -58,7 +113,7 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         {"publisher is not trusted", ExitPublisherDistrusted, dir / "signed.exe", dir / "temp", 0,
          SignatureCheck::Distrusted},
         {"the TEMP folder", ExitNameNotInCodePage, dir / "setup.exe", dir / CyrillicName},
-        {"damaged or incomplete", ExitPackageInvalid, dir / "gone.exe", dir / "temp"},
+        {"could not read its own file", ExitPackageInvalid, dir / "gone.exe", dir / "temp"},
         {"\n" + (dir / "temp") + "/KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
         {"too long:\n\n" + longest + "u\n", ExitTempUnwritable, dir / "setup.exe", longest + "u"},
         {"too long:\n\nt\n", ExitTempUnwritable, dir / "setup.exe", "t", 0, SignatureCheck::Intact, deep},
@@ -81,20 +136,11 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
             WriteFileBytes(c.installer, c.installer == dir / "signed.exe" ? signedImage : image);
         }
         SetEnv("TEMP", c.temp.c_str());
-        PortableWindow progress, status;
-        ProgramFile program;
-        InstallThreadParams params = {&progress, &status, &program};
-        fflush(nullptr);
-        pid_t child = fork();
-        if (child == 0) {
-            int box = open((dir / "box").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-            dup2(box, STDERR_FILENO);
-            PortableSetStrings(Strings, sizeof Strings / sizeof Strings[0]);
+        const auto [status, box] = RunForked(dir, [&] {
             PortableSetModulePath(c.installer.c_str());
             PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);
             PortableSetStartError(c.startError);
             PortableSetTrustAnswer(c.trust);
-            OpenProgramFile(program);
             // A limit on the size of files makes the setup program's writing fail; the
             // message box stays below it.
             if (c.status == ExitTempUnwritable) {
@@ -102,20 +148,84 @@ TEST(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
                 rlimit limit = {4096, 4096};
                 setrlimit(RLIMIT_FSIZE, &limit);
             }
-            alarm(60); // ends a worker that never ends the process
-            AfxBeginThread(InstallThreadProc, &params);
-            for (;;) {
-                pause();
-            }
-        }
-        int ended = 0;
-        ASSERT_EQ(child, waitpid(child, &ended, 0));
-        EXPECT_EQ(c.status & 0xFF, WIFEXITED(ended) ? WEXITSTATUS(ended) : -1) << "POSIX keeps eight bits";
-        const std::string box = ReadFileBytes(dir / "box");
+        });
+        EXPECT_EQ(c.status & 0xFF, status) << "POSIX keeps eight bits";
         EXPECT_NE(std::string::npos, box.find(c.reason)) << box;
         EXPECT_EQ(c.reason == security, box.find("Security") != std::string::npos)
             << "only a refusal blames it";
         EXPECT_TRUE(ListDirectory(c.temp).empty());
+    }
+}
+
+// What elevation changes, as Windows brings it about. A setup program that wants
+// administrator rights (its start refused with 740) starts through the shell from a
+// folder sealed first: it can neither add a file beside itself nor change one, its
+// status is the run's, and the clean-up still removes the folder; a refused seal starts
+// nothing. The stray directories of older setup programs go after an unelevated run and
+// stay after an elevated one, whose removal a junction could steer. Without windir they
+// are looked for in TEMP, and on POSIX each name, backslashes and all, is one directory.
+TEST_F(InstallRunTest, ElevationSealsTheFolderFirstAndLeavesStrayDirectories) {
+    ScratchDir dir;
+    const std::vector<std::string> strays = {"%SystemRoot%\\Profiles\\All Users\\Desktop",
+                                             "%SystemRoot%\\Profiles\\All Users",
+                                             "%SystemRoot%\\Profiles",
+                                             "%SystemRoot%",
+                                             "%USERPROFILE%\\Desktop",
+                                             "%USERPROFILE%"};
+    // Its status says what it could do in its folder: 52 add a file, 53 change an entry,
+    // 51 neither.
+    const std::string setup = "#!/bin/sh\n"
+                              "if (echo > planted.dll) 2>/dev/null; then rm planted.dll; exit 52; fi\n"
+                              "if (echo >> Setup.jar) 2>/dev/null; then exit 53; fi\n"
+                              "exit 51\n";
+    WriteFileBytes(dir / "setup.exe", PatternBytes(StubLength, 3) +
+                                          BuildInstaller(0, "Kelvane", {setup, "jar", "", "", "", ""}));
+    ASSERT_EQ(0, unsetenv("windir"));
+    struct Case {
+        const char* name;
+        bool elevated;
+        DWORD startError;
+        bool sealRefused;
+        int status;
+        bool straysLeft;
+    } cases[] = {
+        {"unelevated, started directly", false, 0, false, 52, false},
+        {"elevated, started directly", true, 0, false, 52, true},
+        {"unelevated, elevation asked", false, ErrorElevationRequired, false, 51, false},
+        {"unelevated, elevation asked, the seal refused", false, ErrorElevationRequired, true,
+         ExitSetupNotStarted & 0xFF, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string temp = dir / std::to_string(&c - cases);
+        MakeDirectory(temp);
+        for (const std::string& stray : strays) {
+            MakeDirectory(temp + "/" + stray);
+        }
+        SetEnv("TEMP", temp.c_str());
+        const auto [status, box] = RunForked(dir, [&] {
+            PortableSetModulePath((dir / "setup.exe").c_str());
+            PortableSetElevated(c.elevated);
+            PortableSetStartError(c.startError);
+            PortableSetSealRefused(c.sealRefused);
+            // Run as root, the setup program would write anywhere: the programs this
+            // process starts lose the capabilities that override permissions.
+            for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+                prctl(PR_CAPBSET_DROP, capability, 0, 0, 0);
+            }
+        });
+        EXPECT_EQ(c.status, status) << box;
+        EXPECT_EQ(c.sealRefused, box.find("could not be started") != std::string::npos) << box;
+        // The consent prompt, over the main window, only after a seal that held.
+        char prompt[64];
+        snprintf(prompt, sizeof prompt, "consent prompt owner=%p\n", static_cast<void*>(&g_dialog));
+        const size_t sealedAt = box.find("sealed " + temp + "/KelvaneSetup-"), promptAt = box.find(prompt);
+        const bool elevatedStart = c.startError != 0 && !c.sealRefused;
+        EXPECT_EQ(elevatedStart, promptAt != std::string::npos) << box;
+        EXPECT_EQ(elevatedStart, sealedAt < promptAt) << box;
+        std::vector<std::string> left = c.straysLeft ? strays : std::vector<std::string>();
+        std::sort(left.begin(), left.end());
+        EXPECT_EQ(left, ListDirectory(temp)) << "the run's folder and the stray directories";
     }
 }
 

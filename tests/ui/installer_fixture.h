@@ -88,7 +88,7 @@ class InstallerTest : public ::testing::Test {
     void Launch(
         const std::string& image, const std::function<void()>& beforeRun = [] {}) {
         WriteFileBytes(installer, image);
-        ASSERT_TRUE(process.Start("\"" + installer + "\"", dir.path(), true));
+        ASSERT_TRUE(process.Start("\"" + installer + "\"", dir.path(), true, "", limited));
         beforeRun();
         process.Resume();
         dialog = process.WaitForWindow(InstallerCaption);
@@ -135,4 +135,7 @@ class InstallerTest : public ::testing::Test {
     std::string setup = ReadFileBytes(Built("SFX_SETUP"));
     CInstallerProcess process;
     HWND dialog = nullptr;
+    // Launch starts the installer with the user's limited token instead of Wine's
+    // elevated one.
+    bool limited = false;
 };

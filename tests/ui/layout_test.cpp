@@ -74,8 +74,9 @@ int DialogBaseUnit(HDC dc) {
     return (extent.cx / 26 + 1) / 2;
 }
 
-// A problem of one control, or empty: outside the dialog's client area, or too small for
-// its text as the control draws it (statics break lines at words, buttons keep one line).
+// A problem of one control, or empty: outside the dialog's client area, too small for its
+// text as the control draws it (statics break lines at words, buttons keep one line), or
+// a picture control without its bitmap.
 std::string LayoutProblem(HWND dialog, HWND control, HDC dc) {
     RECT client, rect;
     GetClientRect(dialog, &client);
@@ -90,7 +91,10 @@ std::string LayoutProblem(HWND dialog, HWND control, HDC dc) {
     GetWindowTextA(control, text, sizeof text);
     const LONG style = GetWindowLongA(control, GWL_STYLE);
     const bool isStatic = lstrcmpiA(className, "Static") == 0;
-    if (text[0] == '\0' || (isStatic && (style & SS_TYPEMASK) == SS_BITMAP)) {
+    if (isStatic && (style & SS_TYPEMASK) == SS_BITMAP) {
+        return SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0 ? "" : "shows no bitmap";
+    }
+    if (text[0] == '\0') {
         return "";
     }
     RECT room;

@@ -74,17 +74,12 @@ TEST_F(InstallerTest, ShowsTheStoredTitleAndFileSizeLoadsNoPlantedDllAndCancelWr
 }
 
 // Around the run: another run's file in TEMP, a DLL there that the setup program asks for
-// by its bare name, the folder the run would take first made by someone else, and stray
-// directories at the root of the Windows drive, removed deepest first and only when empty.
+// by its bare name, the folder the run would take first made by someone else.
 TEST_F(InstallerTest, InstallShowsProgressThenStatusRunsSetupOnceInAFolderOfItsOwnAndCleansUp) {
     WriteFileBytes(temp + "\\Setup.jar", "another run's");
     ASSERT_TRUE(CopyFileA(Built("SFX_PLANTED_DLL").c_str(), (temp + "\\kvplant.dll").c_str(), FALSE));
     SetVariable("SFX_STANDIN_LOAD", "kvplant.dll");
     SetVariable("SFX_STANDIN_LEAVE", "1");
-    const std::string root = std::string(getenv("windir")).substr(0, 3);
-    std::filesystem::create_directories(root + "%SystemRoot%\\Profiles\\All Users\\Desktop");
-    std::filesystem::create_directories(root + "%USERPROFILE%\\Desktop");
-    WriteFileBytes(root + "%USERPROFILE%\\Desktop\\kept.txt", "mine");
     // Data enough to watch the bar move.
     const std::vector<std::string> entries = {setup, PatternBytes(6 << 20, 1), "aux", "", "f", "r"};
     std::string taken;
@@ -136,16 +131,36 @@ TEST_F(InstallerTest, InstallShowsProgressThenStatusRunsSetupOnceInAFolderOfItsO
         std::filesystem::u8path(ReadStandinRecord(record)["directory"][0]).filename().u8string();
     EXPECT_EQ((std::vector<std::string>{taken, folder, "Setup.jar", "kvplant.dll"}), ListDirectory(temp));
     EXPECT_EQ(std::vector<std::string>{"install.log"}, ListDirectory(temp + "\\" + folder));
-    EXPECT_FALSE(FileExists(root + "%SystemRoot%"));
-    EXPECT_TRUE(FileExists(root + "%USERPROFILE%\\Desktop\\kept.txt"));
-    std::filesystem::remove_all(root + "%USERPROFILE%");
+}
+
+// Stray directories at the root of the Windows drive, left by older setup programs: a run
+// without administrator rights removes them deepest first, and only when empty; an
+// elevated one, whose removal a junction could steer, leaves them all.
+TEST_F(InstallerTest, StrayDirectoriesAtTheDriveRootGoOnlyAfterAnUnelevatedRun) {
+    const std::string root = std::string(getenv("windir")).substr(0, 3);
+    WriteFileBytes(release, "");
+    for (const bool elevated : {false, true}) {
+        SCOPED_TRACE(elevated ? "elevated" : "limited");
+        std::filesystem::create_directories(root + "%SystemRoot%\\Profiles\\All Users\\Desktop");
+        std::filesystem::create_directories(root + "%USERPROFILE%\\Desktop");
+        WriteFileBytes(root + "%USERPROFILE%\\Desktop\\kept.txt", "mine");
+        limited = !elevated;
+        Launch(Installer(Payload()));
+        ClickControl(dialog, IDOK);
+        EXPECT_EQ(42, process.WaitForExit());
+        EXPECT_EQ(elevated, FileExists(root + "%SystemRoot%\\Profiles\\All Users\\Desktop"));
+        EXPECT_EQ(elevated, FileExists(root + "%SystemRoot%"));
+        EXPECT_TRUE(FileExists(root + "%USERPROFILE%\\Desktop\\kept.txt"));
+        std::filesystem::remove_all(root + "%SystemRoot%");
+        std::filesystem::remove_all(root + "%USERPROFILE%");
+    }
 }
 
 // Made and signed on the build machine (make_signed_installers.sh): case-P/installer.exe
 // leaves P bytes of padding before its certificate table and was made of case-P/input*.
 // Two at a time, from a folder named in Greek, with TEMP named in Cyrillic, which the
 // session's Western code page cannot write; without windir, stray directories are looked
-// for in TEMP.
+// for in TEMP (by runs without administrator rights: elevated ones leave them).
 TEST_F(InstallerTest, SignedInstallersTwoAtOnceInFoldersNamedInOtherScriptsEachInstallTheirOwnEntries) {
     ASSERT_EQ(1252u, GetACP());
     const std::string folder = dir / GreekName;
@@ -162,7 +177,8 @@ TEST_F(InstallerTest, SignedInstallersTwoAtOnceInFoldersNamedInOtherScriptsEachI
                            ReadFileBytes(Signed(cases[k] + "\\installer.exe")));
             SetVariable("SFX_STANDIN_RECORD", dir / cases[k]);
             SetVariable("SFX_STANDIN_STATUS", std::to_string(42 + k));
-            ASSERT_TRUE(runs[k].Start("\"" + folder + "\\" + cases[k] + ".exe\"", dir.path()));
+            ASSERT_TRUE(
+                runs[k].Start("\"" + folder + "\\" + cases[k] + ".exe\"", dir.path(), false, "", true));
             // A command rather than a click: both windows open at the same place.
             PostMessageA(runs[k].WaitForWindow(InstallerCaption), WM_COMMAND, IDOK, 0);
         }
@@ -253,7 +269,8 @@ TEST_F(InstallerTest, HeldSetupProgramCannotBeChangedButStartsBothWays) {
     WriteFileBytes(release, "");
     ProgramProcess started = 0;
     EXPECT_EQ(StartResult::Failed, StartProgram(program.c_str(), dir.path().c_str(), started));
-    EXPECT_EQ(StartResult::Failed, ShellExecuteProgram(program.c_str(), dir.path().c_str(), started));
+    EXPECT_EQ(StartResult::Failed,
+              ShellExecuteProgram(program.c_str(), dir.path().c_str(), nullptr, started));
     CFileStream writer, held;
     ASSERT_TRUE(writer.Open(program.c_str(), CFileStream::modeWrite) &&
                 writer.Write(setup.data(), setup.size()));
@@ -262,9 +279,11 @@ TEST_F(InstallerTest, HeldSetupProgramCannotBeChangedButStartsBothWays) {
     EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(program.c_str(), GENERIC_WRITE,
                                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                                 nullptr, OPEN_EXISTING, 0, nullptr));
-    for (auto start : {StartProgram, ShellExecuteProgram}) {
+    for (const bool throughShell : {false, true}) {
         DWORD exitCode = 0;
-        ASSERT_EQ(StartResult::Started, start(program.c_str(), dir.path().c_str(), started));
+        ASSERT_EQ(StartResult::Started,
+                  throughShell ? ShellExecuteProgram(program.c_str(), dir.path().c_str(), nullptr, started)
+                               : StartProgram(program.c_str(), dir.path().c_str(), started));
         ASSERT_TRUE(WaitForProgram(started, exitCode));
         EXPECT_EQ(42u, exitCode);
     }

@@ -1,13 +1,16 @@
 // tests/ui/security_test.cpp: the installer under Wine as an attacker or an unlucky user
 // meets it: signed installers changed in every way that keeps them loadable, a command
-// line naming another file, an installer held by another program, the run's folder and
-// its permissions, files held during the clean-up, DLLs planted where the stub looks.
+// line naming another file, an installer renamed and replaced as it starts, an installer
+// held by another program, the run's folder and its permissions, files held during the
+// clean-up, DLLs planted where the stub looks.
 #include <aclapi.h>
+#include <zlib.h>
 
 #include <filesystem>
 
 #include "engine/bounds.h"
 #include "engine/install.h"
+#include "platform/system/filesystem.h"
 #include "tests/ui/installer_fixture.h"
 
 namespace {
@@ -135,6 +138,60 @@ TEST_F(SecurityTest, UnpacksOnlyItselfWhateverItsCommandLineAndHoldsItsFile) {
     }
 }
 
+// Renamed while it starts, before it opens its own file, and another installer put under
+// its name: the same stub with another payload, whose last four bytes make its CRC-32
+// the one the original's seal records, so that only the file's identity tells them
+// apart. The installer refuses before any window, with a message and status of its own,
+// and runs nothing; under a hard link to itself it is the same file and installs.
+TEST_F(SecurityTest, InstallerRenamedAndReplacedBeforeItOpensItselfRunsNothing) {
+    const std::string original = WithSealedDigest(Installer(Payload()), stub.size());
+    const uint32_t sealed = static_cast<uint32_t>(crc32_z(
+        0, reinterpret_cast<const Bytef*>(original.data() + stub.size()), original.size() - stub.size()));
+    const std::string other = WithSealedDigest(
+        WithForgedCrc32(BuildInstaller(stub, "Replacement", {setup, "other", "", "", "", "", "tail"}),
+                        stub.size(), sealed),
+        stub.size());
+    const std::string moved = dir / "moved.exe";
+    struct Case {
+        const char* name;
+        std::function<void()> beforeRun;
+        long status; // 42: the setup program ran
+    } cases[] = {
+        {"left alone", [] {}, 42},
+        {"renamed, a hard link to it under its name",
+         [&] {
+             ASSERT_TRUE(MoveFileA(installer.c_str(), moved.c_str()));
+             ASSERT_TRUE(CreateHardLinkA(installer.c_str(), moved.c_str(), nullptr));
+         },
+         42},
+        {"renamed and replaced",
+         [&] {
+             ASSERT_TRUE(MoveFileA(installer.c_str(), moved.c_str()));
+             WriteFileBytes(installer, other);
+         },
+         ExitInstallerReplaced},
+    };
+    WriteFileBytes(release, "");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Launch(original, c.beforeRun);
+        if (c.status == 42) {
+            EXPECT_EQ("Kelvane Studio" + std::string(26, ' '), ControlText(dialog, IDC_PRODUCT));
+            ClickControl(dialog, IDOK);
+        } else {
+            // No window of its own: the box is the first thing shown.
+            const std::string text = ControlText(dialog, MessageTextId);
+            EXPECT_NE(std::string::npos, text.find("file was replaced while it started")) << text;
+            PressKey(dialog, VK_RETURN);
+        }
+        EXPECT_EQ(c.status, process.WaitForExit());
+        EXPECT_EQ(c.status == 42, FileExists(record)) << "whether a setup program ran";
+        EXPECT_TRUE(ListDirectory(temp).empty());
+        DeleteFileA(record.c_str());
+        DeleteFileA(moved.c_str());
+    }
+}
+
 // Held by another program that shuts readers out: for a moment, the installer waits and
 // then works; for longer, it says so and ends with its own status, having written nothing.
 TEST_F(SecurityTest, InstallerHeldByAnotherProgramIsWaitedForThenNamedInUse) {
@@ -216,6 +273,75 @@ TEST_F(SecurityTest, RunFolderBelongsToItsUserAlone) {
     EXPECT_TRUE(userAllowed);
     WriteFileBytes(release, "");
     EXPECT_EQ(42, process.WaitForExit());
+}
+
+// The seal before an elevated start (SealPrivateDirectory), through Windows' own call, on
+// a run's folder with its entries. What it wrote, asked of AccessCheck for the user
+// without administrator rights in force (the Administrators deny-only, as in the
+// unelevated token), grants reading, running and deleting, and no right to add, write,
+// rename into, re-grant or take over; an administrator keeps full control, and OWNER
+// RIGHTS takes the owner's implicit re-granting. The clean-up afterwards still deletes
+// everything. Wine keeps no DACL to read back (GetNamedSecurityInfo returns one made from
+// the Unix permissions), grants an owner WRITE_DAC whatever OWNER RIGHTS says and hands
+// nothing down to the entries: those, and real access, only Windows shows.
+TEST_F(SecurityTest, SealedRunFolderLetsItsUserOnlyReadRunAndDelete) {
+    const std::string folder = dir / "KelvaneSetup-1-0";
+    ASSERT_TRUE(CreatePrivateDirectory(folder.c_str()));
+    const std::vector<std::string> entries = Payload();
+    for (size_t k = 0; k < entries.size(); ++k) {
+        WriteFileBytes(folder + PayloadEntryTable[k], entries[k]);
+    }
+    ASSERT_TRUE(SealPrivateDirectory(folder.c_str()));
+    BYTE system[SECURITY_MAX_SID_SIZE], admins[SECURITY_MAX_SID_SIZE], ownerRights[SECURITY_MAX_SID_SIZE];
+    DWORD systemSize = sizeof system, adminsSize = sizeof admins, ownerRightsSize = sizeof ownerRights;
+    ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize) &&
+                CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize) &&
+                CreateWellKnownSid(WinCreatorOwnerRightsSid, nullptr, ownerRights, &ownerRightsSize));
+    ACL* dacl = const_cast<ACL*>(GetSealedDacl());
+    ASSERT_TRUE(IsValidAcl(dacl));
+    // Owned by SYSTEM: the owner's implicit rights stay out of the check.
+    SECURITY_DESCRIPTOR descriptor;
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                SetSecurityDescriptorOwner(&descriptor, system, FALSE) &&
+                SetSecurityDescriptorGroup(&descriptor, system, FALSE) &&
+                SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE));
+    HANDLE own = nullptr, unelevated = nullptr;
+    SID_AND_ATTRIBUTES denyOnly = {admins, 0};
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own) &&
+                CreateRestrictedToken(own, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &unelevated));
+    GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
+    const std::pair<HANDLE, DWORD> cases[] = {
+        {unelevated, FILE_GENERIC_READ | FILE_GENERIC_EXECUTE | DELETE},
+        {own, FILE_ALL_ACCESS},
+    };
+    for (const auto& [token, expected] : cases) {
+        HANDLE impersonation = nullptr;
+        ASSERT_TRUE(DuplicateToken(token, SecurityImpersonation, &impersonation));
+        PRIVILEGE_SET privileges;
+        DWORD privilegesSize = sizeof privileges, granted = 0;
+        BOOL allowed = FALSE;
+        ASSERT_TRUE(AccessCheck(&descriptor, impersonation, MAXIMUM_ALLOWED, &mapping, &privileges,
+                                &privilegesSize, &granted, &allowed));
+        EXPECT_EQ(expected, granted) << std::hex << "granted 0x" << granted;
+        CloseHandle(impersonation);
+    }
+    CloseHandle(unelevated);
+    CloseHandle(own);
+    bool ownerRightsLimited = false;
+    for (DWORD k = 0; k < dacl->AceCount; ++k) {
+        ACCESS_ALLOWED_ACE* ace = nullptr;
+        ASSERT_TRUE(GetAce(dacl, k, reinterpret_cast<void**>(&ace)));
+        ownerRightsLimited =
+            ownerRightsLimited || (EqualSid(&ace->SidStart, ownerRights) &&
+                                   (ace->Mask & ~(FILE_GENERIC_READ | FILE_GENERIC_EXECUTE)) == 0);
+    }
+    EXPECT_TRUE(ownerRightsLimited) << "no OWNER RIGHTS entry that keeps the owner from re-granting";
+    // The clean-up leaves its TEMP as the current directory.
+    char current[MAX_PATH];
+    ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, current));
+    CleanUpTemp(dir.path().c_str(), folder.c_str());
+    SetCurrentDirectoryA(current);
+    EXPECT_FALSE(FileExists(folder)) << "the clean-up could not delete everything";
 }
 
 // A file the setup program's scanner still holds for about a second after it ends goes

@@ -8,6 +8,22 @@ namespace {
 // UTF-8 text in UTF-16, as the wide system calls take it.
 std::wstring Wide(const std::string& utf8) { return std::filesystem::u8path(utf8).wstring(); }
 
+// This process's linked token, made a primary one: the user's limited token when
+// this process runs elevated. nullptr when there is none.
+HANDLE LimitedToken() {
+    HANDLE own = nullptr, limited = nullptr;
+    TOKEN_LINKED_TOKEN linked = {};
+    DWORD length = 0;
+    if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &own) &&
+        GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &length)) {
+        DuplicateTokenEx(linked.LinkedToken, TOKEN_ALL_ACCESS, nullptr, SecurityIdentification, TokenPrimary,
+                         &limited);
+        CloseHandle(linked.LinkedToken);
+    }
+    CloseHandle(own);
+    return limited;
+}
+
 void SendInputs(HWND window, INPUT (&inputs)[2]) {
     SetForegroundWindow(window);
     SendInput(2, inputs, sizeof inputs[0]);
@@ -21,14 +37,25 @@ void SetVariable(const char* name, const std::string& value) {
 }
 
 bool CInstallerProcess::Start(const std::string& commandLine, const std::string& directory, bool suspended,
-                              const std::string& application) {
+                              const std::string& application, bool limited) {
     End();
     std::wstring line = Wide(commandLine);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
-    return CreateProcessW(application.empty() ? nullptr : Wide(application).c_str(), &line[0], nullptr,
-                          nullptr, FALSE, suspended ? CREATE_SUSPENDED : 0, nullptr,
-                          directory.empty() ? nullptr : Wide(directory).c_str(), &startup, &m_info) != FALSE;
+    const std::wstring wideApplication = Wide(application), wideDirectory = Wide(directory);
+    const wchar_t* applicationName = application.empty() ? nullptr : wideApplication.c_str();
+    const wchar_t* directoryName = directory.empty() ? nullptr : wideDirectory.c_str();
+    const DWORD flags = suspended ? CREATE_SUSPENDED : 0;
+    if (!limited) {
+        return CreateProcessW(applicationName, &line[0], nullptr, nullptr, FALSE, flags, nullptr,
+                              directoryName, &startup, &m_info) != FALSE;
+    }
+    HANDLE token = LimitedToken();
+    const bool started =
+        token != nullptr && CreateProcessAsUserW(token, applicationName, &line[0], nullptr, nullptr, FALSE,
+                                                 flags, nullptr, directoryName, &startup, &m_info) != FALSE;
+    CloseHandle(token);
+    return started;
 }
 
 void CInstallerProcess::End() {

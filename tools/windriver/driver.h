@@ -28,8 +28,10 @@ class CInstallerProcess {
 
     // Starts the command line (UTF-8) in directory (empty: this one); suspended: until
     // Resume. With an application, that program runs, whatever the command line names.
+    // limited: with the user's limited token, as a program runs that was not started
+    // elevated; Wine starts every program with administrator rights in force.
     bool Start(const std::string& commandLine, const std::string& directory = "", bool suspended = false,
-               const std::string& application = "");
+               const std::string& application = "", bool limited = false);
     void Resume() const { ResumeThread(m_info.hThread); }
     void End();
     // A visible top-level window of the process with this caption, other than `besides`

@@ -1,7 +1,8 @@
 // platform/system/portable/control.h: the knobs of the portable backend, which stands in
 // natively for what only Windows has: the module path, which names the system code page
-// can write, what the signature check answers, why a program start fails, and the
-// string table that the program's resources would hold.
+// can write, what the signature check answers, why a program start fails, whether the
+// run is elevated and its folder can be sealed, and the string table that the program's
+// resources would hold.
 #pragma once
 
 #include <stddef.h>
@@ -25,6 +26,14 @@ void PortableSetAsciiCodePage(bool ascii);
 // default, starts it. For causes that POSIX cannot bring about. The error goes through
 // errno, so the values of EEXIST, ENOEXEC and EACCES come back as the errors they mean.
 void PortableSetStartError(DWORD error);
+
+// What RunsElevated answers: whether the process runs with administrator rights in
+// force. false by default.
+void PortableSetElevated(bool elevated);
+
+// true: SealPrivateDirectory fails, as when the system refuses a folder's new DACL.
+// false by default.
+void PortableSetSealRefused(bool refused);
 
 // One text of the program's string table.
 struct PortableString {

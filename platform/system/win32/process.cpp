@@ -1,6 +1,6 @@
 // platform/system/win32/process.cpp: the program's own file and environment, and starting
-// the setup program on Win32, directly or, when it wants administrator rights, through
-// the shell, and waiting for its status.
+// the setup program on Win32, directly or through the shell, which asks for consent when
+// it wants administrator rights, and waiting for its status.
 #include "platform/system/process.h"
 
 #include <stdlib.h>
@@ -18,12 +18,26 @@ constexpr DWORD LongestPath = 32768;
 // Of the variables the program asks for.
 constexpr int LongestVariableName = 15;
 
-// ERROR_ELEVATION_REQUIRED, which mingw-w64's winerror.h lacks.
-constexpr DWORD ErrorElevationRequired = 740;
-
 using ShellExecuteExAFunction = BOOL(WINAPI*)(SHELLEXECUTEINFOA* info);
+using NtAreMappedFilesTheSameFunction = LONG(WINAPI*)(void* first, void* second);
 
 } // namespace
+
+// The image the loader mapped this program from, placed by the linker.
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+bool IsRunningImage(CFileStream& stream) {
+    // ntdll, which every process has loaded, exports the call since Windows NT.
+    auto sameFile = reinterpret_cast<NtAreMappedFilesTheSameFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtAreMappedFilesTheSame")));
+    // A view of the open file's first page against the image: the system says whether
+    // both are views of one file, whatever names it has. Mapping and view stay for the
+    // little time the process has left, as the file stays open.
+    HANDLE mapping = CreateFileMappingA(reinterpret_cast<HANDLE>(stream.GetOsHandle()), nullptr,
+                                        PAGE_READONLY, 0, 0, nullptr);
+    void* view = mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 1) : nullptr;
+    return view != nullptr && sameFile(&__ImageBase, view) == 0;
+}
 
 StartResult StartProgram(const char* path, const char* directory, ProgramProcess& process) {
     // With the path as application name and an empty text as command line, the program's
@@ -33,15 +47,15 @@ StartResult StartProgram(const char* path, const char* directory, ProgramProcess
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     if (!CreateProcessA(path, commandLine, nullptr, nullptr, FALSE, 0, nullptr, directory, &startup, &info)) {
-        return GetLastError() == ErrorElevationRequired ? ShellExecuteProgram(path, directory, process)
-                                                        : StartResult::Failed;
+        return StartResult::Failed;
     }
     CloseHandle(info.hThread);
     process = reinterpret_cast<ProgramProcess>(info.hProcess);
     return StartResult::Started;
 }
 
-StartResult ShellExecuteProgram(const char* path, const char* directory, ProgramProcess& process) {
+StartResult ShellExecuteProgram(const char* path, const char* directory, HWND owner,
+                                ProgramProcess& process) {
     HMODULE shell32 = LoadSystemLibrary("shell32.dll");
     if (shell32 == nullptr) {
         return StartResult::Failed;
@@ -53,9 +67,11 @@ StartResult ShellExecuteProgram(const char* path, const char* directory, Program
     // NOASYNC: the shell finishes its work before returning, not on a thread of its own.
     // FLAG_NO_UI: a failure is the caller's to report; the consent prompt still shows.
     info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = owner;
     info.lpFile = path;
     // A program started with administrator rights would otherwise start in the system
-    // directory.
+    // directory. Not every Windows honours it for an elevated start, and none hands such
+    // a program this process's environment: it gets its user's own TEMP and TMP.
     info.lpDirectory = directory;
     info.nShow = SW_SHOWNORMAL;
     bool started = shellExecuteEx != nullptr && shellExecuteEx(&info);

@@ -11,6 +11,7 @@
 #define IDS_ABOUTBOX 101
 #define IDD_SELFEXTRACT_DIALOG 102
 #define IDR_MAINFRAME 128
+#define IDB_ABOUTLOGO 132
 #define IDB_LOGO 133
 
 // The dialogs' texts in the string table (ui/res/strings.inc), in the block of sixteen

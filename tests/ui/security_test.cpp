@@ -181,7 +181,7 @@ TEST_F(SecurityTest, InstallerRenamedAndReplacedBeforeItOpensItselfRunsNothing) 
         } else {
             // No window of its own: the box is the first thing shown.
             const std::string text = ControlText(dialog, MessageTextId);
-            EXPECT_NE(std::string::npos, text.find("file was replaced while it started")) << text;
+            EXPECT_NE(std::string::npos, text.find("was replaced while it started")) << text;
             PressKey(dialog, VK_RETURN);
         }
         EXPECT_EQ(c.status, process.WaitForExit());

@@ -142,8 +142,9 @@ InstallEnd StartFailure(DWORD error, const CString& setupPath) {
 // front. Its folder is sealed first (SealPrivateDirectory): while the prompt waits and
 // while it runs, the user's other programs, which run without those rights, can add,
 // change or replace nothing in the folder, no DLL beside it either; the clean-up can
-// still delete. When the seal fails, nothing starts, and the run ends as for a start
-// that failed. The seal cannot undo what was done to the folder before it: a file added
+// still delete. An installer that itself runs elevated seals the folder before its direct
+// start, for the same reason. When the seal fails, nothing starts, and the run ends as
+// for a start that failed. The seal cannot undo what was done to the folder before it: a file added
 // while the entries were unpacked stays, and so does a handle opened then with the
 // rights it had.
 //
@@ -164,10 +165,13 @@ InstallEnd StartSetupProgram(const CString& folder, CFileStream& setupHold, HWND
     SetEnvironmentVariableA("TEMP", folder);
     SetEnvironmentVariableA("TMP", folder);
     ProgramProcess process = 0;
-    StartResult started = StartProgram(setupPath, folder, process);
+    const bool elevated = RunsElevated();
+    const bool sealed = elevated && SealPrivateDirectory(folder);
+    StartResult started =
+        elevated && !sealed ? StartResult::Failed : StartProgram(setupPath, folder, process);
     DWORD startError = GetLastError();
     if (started == StartResult::Failed && startError == ErrorElevationRequired &&
-        SealPrivateDirectory(folder)) {
+        (sealed || SealPrivateDirectory(folder))) {
         started = ShellExecuteProgram(setupPath, folder, owner, process);
         startError = GetLastError();
     }

@@ -1,6 +1,4 @@
-// fuzz/fuzz_support.h: what both fuzz targets share: the input written as an installer
-// into a scratch directory of the process and read as list and verify read it, and
-// stopping the run when a property does not hold.
+// fuzz/fuzz_support.h: the input written as an installer and read as list and verify read it.
 #pragma once
 
 #include <stdint.h>
@@ -28,9 +26,8 @@ inline const std::string& FuzzScratchDirectory() {
     return directory;
 }
 
-// Writes the input into the scratch directory and reads its layout. The first byte's low
-// six bits are the stub length: the fuzzer then meets stubs longer than the file, and
-// payloads right after short stubs; a seal in the stub gives the digest.
+// The first byte's low six bits are the stub length: the fuzzer meets stubs longer than the
+// file, and payloads right after short stubs.
 inline std::string ReadFuzzInput(const uint8_t* data, size_t size, PayloadLayout& layout) {
     const std::string path = FuzzScratchDirectory() + "/installer.exe";
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(data), static_cast<long>(size));

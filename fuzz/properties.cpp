@@ -3,14 +3,12 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 
-#include "engine/program_file.h"
+#include "tests/support.h"
 #include "tools/sfxpack/unpack.h"
 
 namespace fs = std::filesystem;
-typedef std::map<std::string, std::string> Files;
 
 namespace {
 
@@ -18,31 +16,6 @@ namespace {
 void Check(const char*& failed, bool holds, const char* property) {
     failed = failed == nullptr && !holds ? property : failed;
 }
-
-std::string ReadWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Each file in a directory with its bytes, directories as empty; nothing for a directory
-// that is not there.
-Files FilesIn(const fs::path& directory) {
-    Files files;
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(directory, error)) {
-        files[entry.path().filename().u8string()] = entry.is_regular_file() ? ReadWhole(entry.path()) : "";
-    }
-    return files;
-}
-
-// Notes the stub's progress: -1 at its beginning, each percentage, -2 at its end.
-class CProgressRecord : public CExtractProgress {
-  public:
-    void OnBegin() override { calls.push_back(-1); }
-    void OnPosition(int percent) override { calls.push_back(percent); }
-    void OnEnd() override { calls.push_back(-2); }
-    std::vector<int> calls;
-};
 
 // sfxpack extract into target; quiet when it had no warning to give.
 CommandResult Extract(const std::string& path, int32_t stubLength, const fs::path& target, bool force,
@@ -87,24 +60,23 @@ const char* CheckLayout(const PayloadLayout& layout) {
 const char* CheckReaders(const std::string& path, const PayloadLayout& layout, const std::string& scratch,
                          StubExtraction& stub) {
     const fs::path root = fs::u8path(scratch);
-    const Files before = FilesIn(root);
+    const Files before = ReadDirectory(scratch);
     ProgramFile file;
-    if (!file.stream.Open(path.c_str(), CFileStream::modeRead)) {
+    if (!OpenProgram(path, file)) {
         return "the installer opens";
     }
-    file.bounds = FindPayloadBounds(file.stream);
     const CString title = ReadInstallTitle(file.stream, file.bounds, layout.stubLength);
     CProgressRecord progress;
     fs::create_directory(root / "stub");
     stub.result = ExtractPayloadFrom(file, layout.GetSeal(), (root / "stub").u8string().c_str(), progress);
-    stub.files = FilesIn(root / "stub");
+    stub.files = ReadDirectory(scratch + "/stub");
     bool plainQuiet = false, forcedQuiet = false;
     const CommandResult plain = Extract(path, layout.stubLength, root / "plain", false, plainQuiet);
     const bool plainMade = fs::exists(root / "plain");
-    const Files plainFiles = FilesIn(root / "plain");
+    const Files plainFiles = ReadDirectory(scratch + "/plain");
     const CommandResult forced = Extract(path, layout.stubLength, root / "forced", true, forcedQuiet);
-    const Files forcedFiles = FilesIn(root / "forced");
-    Files after = FilesIn(root);
+    const Files forcedFiles = ReadDirectory(scratch + "/forced");
+    Files after = ReadDirectory(scratch);
     for (const char* target : {"stub", "plain", "forced"}) {
         fs::remove_all(root / target);
         after.erase(target);
@@ -113,7 +85,7 @@ const char* CheckReaders(const std::string& path, const PayloadLayout& layout, c
     const char* failed = nullptr;
     const bool complete = layout.IsComplete();
     const std::vector<int>& calls = progress.calls;
-    const std::string installer = ReadWhole(fs::u8path(path));
+    const std::string installer = ReadFileBytes(path);
     Check(failed, after == before, "nothing is written outside the target directories");
     // A title cut by the payload's end shows blanks for the rest.
     std::string listed = layout.title;

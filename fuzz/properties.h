@@ -1,6 +1,6 @@
-// fuzz/properties.h: what must hold for any bytes read as an installer: checked by the
-// fuzz targets on arbitrary input, and by tests/packer/readers_test.cpp on every cut of
-// an installer. Each check returns the first property that does not hold, or nullptr.
+// fuzz/properties.h: what must hold for any bytes read as an installer, checked by the fuzz
+// targets and by tests/packer/readers_test.cpp on every cut. Each check returns the first
+// property that does not hold (its text says it), or nullptr.
 #pragma once
 
 #include <map>
@@ -9,9 +9,6 @@
 #include "engine/extract.h"
 #include "tools/sfxpack/layout.h"
 
-// The layout list and verify read: entries one after the other inside the payload, none
-// holding more than it declares; a complete payload accounts for every byte up to its
-// end; a problem is named, in one line, exactly when there is one.
 const char* CheckLayout(const PayloadLayout& layout);
 
 struct StubExtraction {
@@ -19,13 +16,7 @@ struct StubExtraction {
     std::map<std::string, std::string> files; // name and bytes of each file written
 };
 
-// Reads the installer at path, whose layout is given, as the stub does, and extracts it
-// as the stub does (into stub) and as sfxpack extract does with and without --force,
-// each into a directory of its own in scratch, removed again. The stub shows the title
-// list shows, blanks where the payload ends; it extracts whatever verify accepts, its
-// progress going from beginning to 100 and end; extract refuses a damaged installer
-// whole, and forced, or on a complete one, writes what the stub writes: the entries
-// verify lists, each the installer's bytes from the offset list prints, never more than
-// declared. Nothing else is written in scratch.
+// The stub, sfxpack extract and extract --force, each into a directory of its own in scratch,
+// against the layout list and verify read.
 const char* CheckReaders(const std::string& path, const PayloadLayout& layout, const std::string& scratch,
                          StubExtraction& stub);

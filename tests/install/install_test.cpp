@@ -1,6 +1,6 @@
-// tests/install/install_test.cpp: install runs that must start nothing for causes only the
-// portable backend can bring about (tests/ui runs the others under Wine), each a forked
-// child running the install as the dialog's worker does; boxes go to its standard error.
+// tests/install/install_test.cpp: install runs for causes only the portable backend can
+// bring about (tests/ui runs the others under Wine), each a forked child running the install
+// as the dialog's worker does; boxes, seal and consent prompt go to its standard error.
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <signal.h>
@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "engine/install.h"
 #include "engine/payload.h"
@@ -28,21 +29,16 @@
 
 namespace {
 
-// The installer's texts, handed to the portable backend as the program's resources.
 #define SFX_STRING(id, text) {id, text},
 const PortableString Strings[] = {
 #include "ui/res/strings.inc"
 };
 #undef SFX_STRING
 
-// The main window, whose progress bar and status text an install run borrows: it owns
-// the run's message boxes and consent prompt.
+// The main window: it owns the run's message boxes and consent prompt.
 PortableWindow g_dialog;
 
-// Runs an install in a forked child as the dialog's worker does, on the installer that
-// prepare names and with the knobs it sets; the run ends its process. The exit status
-// (POSIX keeps eight bits) and what the run showed on standard error: its message boxes
-// and, from the portable backend, seal and consent prompt.
+// The exit status (POSIX keeps eight bits) and what the run wrote on standard error.
 std::pair<int, std::string> RunForked(const ScratchDir& dir, const std::function<void()>& prepare) {
     PortableWindow progress, status;
     progress.parent = status.parent = &g_dialog;
@@ -67,8 +63,7 @@ std::pair<int, std::string> RunForked(const ScratchDir& dir, const std::function
     return {WIFEXITED(ended) ? WEXITSTATUS(ended) : -1, ReadFileBytes(dir / "box")};
 }
 
-// Each run sets TEMP, which scratch directories are made in, and the current directory:
-// the next test finds both as they were.
+// Each run sets TEMP, where scratch directories are made, and the current directory.
 class InstallRunTest : public ::testing::Test {
   protected:
     void TearDown() override {
@@ -85,71 +80,84 @@ class InstallRunTest : public ::testing::Test {
     std::string m_directory = std::filesystem::current_path().string();
 };
 
+// Which runs start nothing, and why. A setup program held and then found changed (the
+// moment before the hold, which POSIX lets another program write) runs nothing either.
 TEST_F(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     ScratchDir dir;
-    // A setup program too large for the limit below; started, it would end the run with
-    // another status.
+    // Too large for the file size limit below; and no program Linux runs.
     const std::vector<std::string> entries = {PatternBytes(8192, 1), "", "", "", "", ""};
     const std::string image = PatternBytes(StubLength, 3) + BuildInstaller(0, "Kelvane", entries);
-    // A signed one, judged before anything is written, by the system's answer the test sets.
+    // Long enough for another thread to find it being written, and a script ending 0.
+    const std::string held =
+        PatternBytes(StubLength, 3) +
+        BuildInstaller(0, "Kelvane", {"#!/bin/sh\nexit 0\n" + std::string(8 << 20, '#'), "", "", "", "", ""});
     std::string signedImage = BuildInstaller(PeStub(StubLength, false), "Kelvane", entries);
     AppendCertificateTable(signedImage, 800);
-    // TEMP at the longest the run's paths allow, and one character longer.
     const std::string longest = dir / std::string(220 - dir.path().size() - 1, 't');
     // A folder whose own path leaves no room for a relative TEMP's full path.
     const std::string deep = dir / std::string(MAX_PATH - dir.path().size() - 3, 'd');
-    const std::string security = "Security software may have blocked it";
+    const std::string security = "Security software may have blocked it", temp = dir / "temp";
     struct Case {
         std::string reason; // in the message
         int status;
-        std::string installer; // gone.exe is never written
+        std::string image; // "": the installer is gone
         std::string temp;
-        DWORD startError = 0; // what starting the setup program fails with, when not its own
-        SignatureCheck trust = SignatureCheck::Intact; // of signed.exe
-        std::string start = "/";                       // the folder the installer starts in
+        DWORD startError = 0;
+        SignatureCheck trust = SignatureCheck::Intact;
+        std::string start = "/"; // the folder the installer starts in
+        bool changeSetup = false;
     } cases[] = {
-        {"damaged or incomplete", ExitPackageInvalid, dir / "signed.exe", dir / "temp", 0,
-         SignatureCheck::Damaged},
-        {"publisher is not trusted", ExitPublisherDistrusted, dir / "signed.exe", dir / "temp", 0,
+        {"damaged or incomplete", ExitPackageInvalid, signedImage, temp, 0, SignatureCheck::Damaged},
+        {"publisher is not trusted", ExitPublisherDistrusted, signedImage, temp, 0,
          SignatureCheck::Distrusted},
-        {"the TEMP folder", ExitNameNotInCodePage, dir / "setup.exe", dir / CyrillicName},
-        {"could not read its own file", ExitPackageInvalid, dir / "gone.exe", dir / "temp"},
-        {"\n" + (dir / "temp") + "/KelvaneSetup-", ExitTempUnwritable, dir / "setup.exe", dir / "temp"},
-        {"too long:\n\n" + longest + "u\n", ExitTempUnwritable, dir / "setup.exe", longest + "u"},
-        {"too long:\n\nt\n", ExitTempUnwritable, dir / "setup.exe", "t", 0, SignatureCheck::Intact, deep},
-        // The pattern is no program: Linux will not run it.
-        {"cannot run on this computer", ExitPlatformUnsupported, dir / "setup.exe", longest},
-        {"cannot run on this computer", ExitPlatformUnsupported, dir / "setup.exe", dir / "temp", 216},
-        {security, ExitSetupNotStarted, dir / "setup.exe", dir / "temp", 5},
-        {security, ExitSetupNotStarted, dir / "setup.exe", dir / "temp", 1260},
-        {security, ExitSetupNotStarted, dir / "setup.exe", dir / "temp", 225},
-        {"\n\nNothing was installed. Please run the installer again.", ExitSetupNotStarted, dir / "setup.exe",
-         dir / "temp", 2},
+        {"the TEMP folder", ExitNameNotInCodePage, image, dir / CyrillicName},
+        {"could not read its own file", ExitPackageInvalid, "", temp},
+        {"\n" + temp + "/KelvaneSetup-", ExitTempUnwritable, image, temp},
+        {"too long:\n\n" + longest + "u\n", ExitTempUnwritable, image, longest + "u"},
+        {"too long:\n\nt\n", ExitTempUnwritable, image, "t", 0, SignatureCheck::Intact, deep},
+        {"cannot run on this computer", ExitPlatformUnsupported, image, longest},
+        {"cannot run on this computer", ExitPlatformUnsupported, image, temp, 216},
+        {security, ExitSetupNotStarted, image, temp, 5},
+        {security, ExitSetupNotStarted, image, temp, 1260},
+        {security, ExitSetupNotStarted, image, temp, 225},
+        {"\n\nNothing was installed. Please run the installer again.", ExitSetupNotStarted, image, temp, 2},
+        {"changed the setup program", ExitSetupNotStarted, held, temp, 0, SignatureCheck::Intact, "/", true},
+        {"", 0, held, temp},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.reason);
-        std::filesystem::create_directories(std::filesystem::u8path(c.installer).parent_path());
         MakeDirectory(c.start);
         ASSERT_EQ(0, chdir(c.start.c_str()));
         MakeDirectory(c.temp);
-        if (c.installer != dir / "gone.exe") {
-            WriteFileBytes(c.installer, c.installer == dir / "signed.exe" ? signedImage : image);
+        std::filesystem::remove(std::filesystem::u8path(dir / "setup.exe"));
+        if (!c.image.empty()) {
+            WriteFileBytes(dir / "setup.exe", c.image);
         }
         SetEnv("TEMP", c.temp.c_str());
         const auto [status, box] = RunForked(dir, [&] {
-            PortableSetModulePath(c.installer.c_str());
+            PortableSetModulePath((dir / "setup.exe").c_str());
             PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);
             PortableSetStartError(c.startError);
             PortableSetTrustAnswer(c.trust);
-            // A limit on the size of files makes the setup program's writing fail; the
-            // message box stays below it.
+            // The setup program's writing fails; the message box stays below the limit.
             if (c.status == ExitTempUnwritable) {
                 signal(SIGXFSZ, SIG_IGN);
                 rlimit limit = {4096, 4096};
                 setrlimit(RLIMIT_FSIZE, &limit);
             }
+            // Another program lengthens Setup.exe while it is written, before the hold.
+            std::thread([&] {
+                for (int fd = -1; c.changeSetup && fd < 0;) {
+                    for (const auto& folder : std::filesystem::directory_iterator(c.temp)) {
+                        fd = open((folder.path() / "Setup.exe").c_str(), O_WRONLY);
+                    }
+                    if (fd >= 0 && pwrite(fd, "!", 1, 16 << 20) == 1) {
+                        close(fd);
+                    }
+                }
+            }).detach();
         });
-        EXPECT_EQ(c.status & 0xFF, status) << "POSIX keeps eight bits";
+        EXPECT_EQ(c.status & 0xFF, status) << box;
         EXPECT_NE(std::string::npos, box.find(c.reason)) << box;
         EXPECT_EQ(c.reason == security, box.find("Security") != std::string::npos)
             << "only a refusal blames it";
@@ -157,13 +165,12 @@ TEST_F(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     }
 }
 
-// What elevation changes, as Windows brings it about. A setup program that wants
-// administrator rights (its start refused with 740) starts through the shell from a
-// folder sealed first: it can neither add a file beside itself nor change one, its
-// status is the run's, and the clean-up still removes the folder; a refused seal starts
-// nothing. The stray directories of older setup programs go after an unelevated run and
-// stay after an elevated one, whose removal a junction could steer. Without windir they
-// are looked for in TEMP, and on POSIX each name, backslashes and all, is one directory.
+// A setup program that wants administrator rights (its start refused with 740), or any
+// setup program of an elevated run, starts from a folder sealed first: it can neither add a
+// file beside itself nor change one; a refused seal starts nothing. The stray directories
+// of older setup programs go after an unelevated run only: a junction could steer an
+// elevated one's removal. Without windir they are looked for in TEMP (on POSIX each name,
+// backslashes and all, is one directory).
 TEST_F(InstallRunTest, ElevationSealsTheFolderFirstAndLeavesStrayDirectories) {
     ScratchDir dir;
     const std::vector<std::string> strays = {"%SystemRoot%\\Profiles\\All Users\\Desktop",
@@ -172,9 +179,9 @@ TEST_F(InstallRunTest, ElevationSealsTheFolderFirstAndLeavesStrayDirectories) {
                                              "%SystemRoot%",
                                              "%USERPROFILE%\\Desktop",
                                              "%USERPROFILE%"};
-    // Its status says what it could do in its folder: 52 add a file, 53 change an entry,
-    // 51 neither.
+    // 52: it could add a file, 53: change an entry, 51: neither; 50: others may enter.
     const std::string setup = "#!/bin/sh\n"
+                              "[ $((0$(stat -c %a .) & 077)) = 0 ] || exit 50\n"
                               "if (echo > planted.dll) 2>/dev/null; then rm planted.dll; exit 52; fi\n"
                               "if (echo >> Setup.jar) 2>/dev/null; then exit 53; fi\n"
                               "exit 51\n";
@@ -209,15 +216,14 @@ TEST_F(InstallRunTest, ElevationSealsTheFolderFirstAndLeavesStrayDirectories) {
             PortableSetElevated(c.elevated);
             PortableSetStartError(c.startError);
             PortableSetSealRefused(c.sealRefused);
-            // Run as root, the setup program would write anywhere: the programs this
-            // process starts lose the capabilities that override permissions.
+            // As root the setup program would write anywhere.
             for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
                 prctl(PR_CAPBSET_DROP, capability, 0, 0, 0);
             }
         });
         EXPECT_EQ(c.status, status) << box;
         EXPECT_EQ(c.sealRefused, box.find("could not be started") != std::string::npos) << box;
-        // The consent prompt, over the main window, only after a seal that held.
+        // The consent prompt, owned by the main window, only after a seal that held.
         char prompt[64];
         snprintf(prompt, sizeof prompt, "consent prompt owner=%p\n", static_cast<void*>(&g_dialog));
         const size_t sealedAt = box.find("sealed " + temp + "/KelvaneSetup-"), promptAt = box.find(prompt);

@@ -1,9 +1,6 @@
 #!/bin/bash
-# Checks a built Windows program from its file, where running it cannot show it:
+# What running a built Windows program cannot show, from its file:
 #   check_pe.sh OBJDUMP FILE pe32|pe32+ [--shipped | --stub WINDRES RESOURCE_SCRIPT INCLUDE_DIR [MAX_BYTES]]
-# its format, the Windows version it names and the DLLs it imports; for a program we ship
-# (--shipped, --stub) each imported function against tests/vista_imports.txt; with --stub
-# the installer stub's defences, size and resources.
 set -euo pipefail
 objdump=$1 file=$2 format=$3 mode=${4:-}
 stub=""
@@ -13,8 +10,8 @@ fail() {
     exit 1
 }
 
-# Only DLLs Windows ships (msvcrt.dll, never a mingw DLL); the stub only those it always
-# loads from its system directory, never one planted beside a downloaded installer.
+# The stub imports only DLLs always loaded from the system directory, never one planted
+# beside a download.
 allowed=" kernel32.dll user32.dll gdi32.dll msvcrt.dll "
 [ -n "$stub" ] || allowed+="advapi32.dll shell32.dll comctl32.dll "
 headers=$("$objdump" -p "$file")
@@ -22,8 +19,8 @@ grep -q "^Magic.*$([ "$format" = pe32 ] && echo 010b || echo 020b)" <<<"$headers
 for dll in $(awk '/DLL Name:/ {print tolower($3)}' <<<"$headers"); do
     [[ "$allowed" == *" $dll "* ]] || fail "imports $dll, which is not among:$allowed"
 done
-# Windows Vista (6.0) is the oldest whose DLLs export every function imported: an older
-# Windows refuses the program as not valid for it instead of failing on a missing import.
+# Vista (6.0): an older Windows then refuses the program as not valid for it instead of
+# failing on a missing import.
 for field in MajorOSystemVersion=6 MinorOSystemVersion=0 MajorSubsystemVersion=6 MinorSubsystemVersion=0; do
     [ "$(awk -v name="${field%=*}" '$1 == name {print $2}' <<<"$headers")" = "${field#*=}" ] ||
         fail "its header does not say ${field%=*} ${field#*=}"
@@ -47,8 +44,7 @@ if [ -n "$stub" ]; then
     grep -qaF 'level="asInvoker"' "$file" || fail "its manifest does not ask for the user's own rights"
     grep -qaE '>true</dpiAware>.*>PerMonitorV2</dpiAwareness>' "$file" ||
         fail "its manifest does not declare per-monitor DPI awareness with the system-aware fallback"
-    # Exactly the resources the script makes, both read back by windres: load flags, which a
-    # program file does not keep, and -1 written as 65535 are differences of form only.
+    # Load flags, which a program file does not keep, and -1 as 65535 differ in form only.
     normalise() { sed -E 's/ (MOVEABLE|PURE|DISCARDABLE|PRELOAD|LOADONCALL|FIXED|IMPURE)//g; s/, -1, /, 65535, /'; }
     diff <("$windres" -I "$include" -i "$script" -O rc | normalise) <("$windres" -i "$file" -O rc | normalise) ||
         fail "its resources differ from what $script makes"

@@ -1,6 +1,6 @@
-// tests/ui/installer_fixture.h: what the window tests under Wine share: the programs
-// under test, a scratch directory with TEMP and the setup stand-in's settings, the
-// installer started and its window found, and what the stand-in wrote down.
+// tests/ui/installer_fixture.h: what the window tests under Wine share: the programs under
+// test, a scratch directory with TEMP and the setup stand-in's settings, and one set of
+// helpers to launch the installer, answer its boxes and read what the stand-in wrote down.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +11,7 @@
 #include <regex>
 #include <sstream>
 
+#include "engine/install.h"
 #include "engine/payload.h"
 #include "tests/support.h"
 #include "tools/windriver/driver.h"
@@ -30,6 +31,16 @@ inline void OverrideDlls(const std::vector<std::string>& dlls, const char* how) 
     }
 }
 
+// planted_dll.dll under each name in folder, and Wine told to take such files first, as
+// Windows does for DLLs that are not among its known ones.
+inline void PlantDlls(const std::string& folder, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        ASSERT_TRUE(
+            CopyFileA(Built("SFX_PLANTED_DLL").c_str(), (folder + "\\" + name + ".dll").c_str(), FALSE));
+    }
+    OverrideDlls(names, "native,builtin");
+}
+
 inline bool SamePath(const std::string& left, const std::string& right) {
     return lstrcmpiA(left.c_str(), right.c_str()) == 0;
 }
@@ -46,18 +57,18 @@ inline StandinRecord ReadStandinRecord(const std::string& path) {
     return record;
 }
 
-// Checks, while the stand-in still runs, that it runs once, without arguments, in a new
-// folder directly inside temp that TEMP and TMP name for it, beside exactly these entries.
+// While the stand-in runs: it runs once, without arguments, in a new folder directly inside
+// temp that TEMP and TMP name for it, beside exactly these entries.
 inline void ExpectRunsInOwnFolder(StandinRecord setup, const std::string& temp,
                                   const std::vector<std::string>& entries) {
     ASSERT_EQ(1u, setup["directory"].size()) << "the setup program should run once";
     const std::string folder = setup["directory"][0];
     EXPECT_TRUE(SamePath(temp, folder.substr(0, folder.rfind('\\')))) << folder;
     EXPECT_TRUE(SamePath(folder, setup["temp"][0]) && SamePath(folder, setup["tmp"][0]));
-    // Windows passes the empty text; Wine passes the program's path in quotes.
-    const std::string commandLine = setup["commandline"][0];
-    EXPECT_TRUE(std::regex_match(commandLine, std::regex(R"(("[^"]*\\Setup\.exe")?)", std::regex::icase)))
-        << commandLine;
+    // Windows passes the empty text; Wine the program's path in quotes.
+    EXPECT_TRUE(
+        std::regex_match(setup["commandline"][0], std::regex(R"(("[^"]*\\Setup\.exe")?)", std::regex::icase)))
+        << setup["commandline"][0];
     std::vector<std::string> names;
     for (size_t k = 0; k < entries.size(); ++k) {
         names.push_back(PayloadEntryTable[k] + 1);
@@ -95,14 +106,50 @@ class InstallerTest : public ::testing::Test {
         ASSERT_NE(nullptr, dialog);
     }
 
+    // Waits for the message box in front of the main window and answers it; its text.
+    std::string AnswerBox() {
+        HWND box = process.WaitForWindow(InstallerCaption, dialog);
+        EXPECT_EQ(dialog, GetWindow(box, GW_OWNER)) << "the box stays in front of the window";
+        const std::string text = box != nullptr ? ControlText(box, MessageTextId) : "no message box";
+        PressKey(box, VK_RETURN);
+        return text;
+    }
+
+    // The folder the stand-in runs in, once it has written its record.
+    std::string RunFolder() {
+        EXPECT_TRUE(WaitUntil([&] { return FileExists(record); }));
+        const StandinRecord setup = ReadStandinRecord(record);
+        return setup.count("directory") != 0 ? setup.at("directory")[0] : std::string();
+    }
+
+    // Lets the stand-in end; the installer's status.
+    long Release(DWORD timeoutMs = 30000) {
+        WriteFileBytes(release, "");
+        const long status = process.WaitForExit(timeoutMs);
+        DeleteFileA(release.c_str());
+        return status;
+    }
+
     std::string Installer(const std::vector<std::string>& entries) const {
         return BuildInstaller(stub, "Kelvane Studio", entries);
     }
-    // Quick to unpack.
     std::vector<std::string> Payload() const { return {setup, "jar", "aux", "", "f", "r"}; }
 
-    // The main window's state as a user sees it: which buttons are enabled, and which of
-    // the web address, the bar and the status text is visible.
+    // Made and signed on the build machine (make_signed_installers.sh); and its entries.
+    std::string Signed(const std::string& name) const { return Built("SFX_SIGNED") + "\\" + name; }
+    std::vector<std::string> SignedEntries(const std::string& name) const {
+        std::vector<std::string> entries;
+        for (int k = 0; k < PayloadEntryCount; ++k) {
+            const std::string input = Signed(name + "\\input" + std::to_string(k + 1));
+            if (FileExists(input) || k < RequiredEntryCount) {
+                entries.push_back(ReadFileBytes(input));
+            }
+        }
+        return entries;
+    }
+
+    // The main window as a user sees it: which buttons are enabled, and which of the web
+    // address, the bar and the status text is visible.
     std::string Looks() const {
         std::string looks;
         for (int id : {IDOK, IDCANCEL, IDC_ABOUT}) {
@@ -114,8 +161,7 @@ class InstallerTest : public ::testing::Test {
         return looks;
     }
 
-    // Waits for About and closes it with a click on its button or with the Escape key; the
-    // size it showed.
+    // Waits for About and closes it by its button or the Escape key; the size it showed.
     std::string CloseAbout(int closeBy) {
         HWND about = process.WaitForWindow(AboutCaption);
         std::string size = about != nullptr ? ControlText(about, IDC_SIZE) : "no About box";
@@ -123,8 +169,6 @@ class InstallerTest : public ::testing::Test {
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
         return size;
     }
-
-    std::string Signed(const std::string& name) const { return Built("SFX_SIGNED") + "\\" + name; }
 
     ScratchDir dir;
     std::string temp = dir / "temp";
@@ -135,7 +179,6 @@ class InstallerTest : public ::testing::Test {
     std::string setup = ReadFileBytes(Built("SFX_SETUP"));
     CInstallerProcess process;
     HWND dialog = nullptr;
-    // Launch starts the installer with the user's limited token instead of Wine's
-    // elevated one.
+    // Started with the user's limited token instead of Wine's elevated one.
     bool limited = false;
 };

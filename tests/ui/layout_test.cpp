@@ -1,18 +1,12 @@
 // tests/ui/layout_test.cpp: the installer's two dialogs at the session's resolution (96
 // dots per inch in the scenarios' run, 144 and 192 in runs of their own): every control
 // lies within its dialog and has room for its whole text in the font the dialog gives it.
-#include <gtest/gtest.h>
-
-#include "engine/install.h"
-#include "tests/support.h"
-#include "tools/windriver/driver.h"
-#include "ui/resource.h"
+#include "tests/ui/installer_fixture.h"
 
 namespace {
 
-// What a dialog template asks of the dialog manager: its width in dialog units and its
-// font, whose letters set the size of a dialog unit. Read from the program file, since a
-// font handle of another process means nothing in this one.
+// A dialog's width in dialog units and its font, whose letters set the unit's size; read
+// from the program file, since another process's font handle means nothing here.
 struct DialogTemplate {
     int width = 0;
     int pointSize = 0;
@@ -39,8 +33,7 @@ DialogTemplate ReadDialogTemplate(const std::string& program, int id) {
                             ? static_cast<const WORD*>(LockResource(LoadResource(module, resource)))
                             : nullptr;
     if (words != nullptr) {
-        // DIALOGEX starts with a version, a signature and a help id, and gives the
-        // extended style before the style; both then go on alike.
+        // DIALOGEX: a version, a signature and a help id, the extended style before the style.
         const bool extended = words[1] == 0xFFFF;
         const WORD* header = extended ? words + 4 : words;
         const DWORD style = extended ? header[2] | header[3] << 16 : header[0] | header[1] << 16;
@@ -66,17 +59,15 @@ HFONT CreateDialogFont(const DialogTemplate& dialog, int dpi) {
                        FALSE, DEFAULT_CHARSET, 0, 0, PROOF_QUALITY, FF_DONTCARE, dialog.face.c_str());
 }
 
-// The horizontal dialog unit of a font, in pixels, times four: the average width of the
-// Latin letters, as the dialog manager measures it.
+// Four horizontal dialog units, in pixels: the Latin letters' average width.
 int DialogBaseUnit(HDC dc) {
     SIZE extent;
     GetTextExtentPoint32A(dc, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &extent);
     return (extent.cx / 26 + 1) / 2;
 }
 
-// A problem of one control, or empty: outside the dialog's client area, too small for its
-// text as the control draws it (statics break lines at words, buttons keep one line), or
-// a picture control without its bitmap.
+// A control outside the dialog, too small for its text as it draws it (statics break lines
+// at words, buttons keep one line), or a picture without its bitmap; or empty.
 std::string LayoutProblem(HWND dialog, HWND control, HDC dc) {
     RECT client, rect;
     GetClientRect(dialog, &client);
@@ -124,8 +115,7 @@ void ExpectEveryControlFits(HWND dialog, const DialogTemplate& layout, int dpi) 
     HDC dc = CreateCompatibleDC(nullptr);
     HFONT font = CreateDialogFont(layout, dpi);
     HGDIOBJ previous = SelectObject(dc, font);
-    // The font measured with is the dialog's when the dialog units it makes give the
-    // dialog its width.
+    // The dialog's own font when its units give the dialog its width.
     RECT client;
     GetClientRect(dialog, &client);
     EXPECT_NEAR(MulDiv(layout.width, DialogBaseUnit(dc), 4), client.right, 1) << "not the dialog's font";
@@ -143,31 +133,22 @@ void ExpectEveryControlFits(HWND dialog, const DialogTemplate& layout, int dpi) 
 }
 
 // The main window with a short title and with one of the full 40 characters, and About.
-TEST(Layout, EveryControlOfBothDialogsFitsItsTextAtTheSessionsResolution) {
+TEST_F(InstallerTest, LayoutOfBothDialogsFitsEveryControlsTextAtTheSessionsResolution) {
     SetProcessDPIAware();
     HDC screen = GetDC(nullptr);
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
-    const char* expected = getenv("SFX_DPI");
-    ASSERT_EQ(expected != nullptr ? atoi(expected) : 96, dpi) << "the session draws at another resolution";
-
-    ScratchDir dir;
-    const std::string stub = ReadFileBytes(getenv("SFX_STUB"));
-    const DialogTemplate mainLayout = ReadDialogTemplate(getenv("SFX_STUB"), IDD_SELFEXTRACT_DIALOG);
-    const DialogTemplate aboutLayout = ReadDialogTemplate(getenv("SFX_STUB"), IDD_ABOUTBOX);
-    for (const std::string& title :
-         {std::string("Kelvane Studio 2026"), std::string("Forty Characters Without Any Blanks 1234")}) {
+    ASSERT_EQ(Built("SFX_DPI").empty() ? 96 : atoi(Built("SFX_DPI").c_str()), dpi) << "another resolution";
+    const DialogTemplate mainLayout = ReadDialogTemplate(Built("SFX_STUB"), IDD_SELFEXTRACT_DIALOG);
+    const DialogTemplate aboutLayout = ReadDialogTemplate(Built("SFX_STUB"), IDD_ABOUTBOX);
+    for (const char* title : {"Kelvane Studio 2026", "Forty Characters Without Any Blanks 1234"}) {
         SCOPED_TRACE(title);
-        WriteFileBytes(dir / "installer.exe", BuildInstaller(stub, title, {"", "", "", "", "", ""}));
-        CInstallerProcess process;
-        ASSERT_TRUE(process.Start("\"" + (dir / "installer.exe") + "\"", dir.path()));
-        HWND dialog = process.WaitForWindow(InstallerCaption);
+        Launch(BuildInstaller(stub, title, {"", "", "", "", "", ""}));
         ExpectEveryControlFits(dialog, mainLayout, dpi);
         PostMessageA(dialog, WM_COMMAND, IDC_ABOUT, 0);
-        HWND about = process.WaitForWindow(AboutCaption);
-        ExpectEveryControlFits(about, aboutLayout, dpi);
-        PostMessageA(about, WM_COMMAND, IDOK, 0);
-        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        ExpectEveryControlFits(process.WaitForWindow(AboutCaption), aboutLayout, dpi);
+        CloseAbout(IDOK);
+        ClickControl(dialog, IDCANCEL);
         EXPECT_EQ(ExitCancelled, process.WaitForExit());
     }
 }

@@ -1,32 +1,24 @@
 #!/bin/bash
-# Signed installers for the window tests, made on the build machine, where the signing tool
-# runs, with a throwaway self-signed certificate:
+# Signed installers for the window tests, made where the signing tool runs, with a throwaway
+# self-signed certificate:
 #   make_signed_installers.sh SFXPACK STUB SETUP OUT_DIR
-# OUT_DIR/case-P/installer.exe, made of 1, 6 or 7 files (case-P/input1, the setup program,
-# to inputN), leaves P bytes of padding (0 to 7) before its certificate table; sfxpack
-# must read each as complete. OUT_DIR/cut.exe was cut short inside its payload, then signed.
+# OUT_DIR/case-P/installer.exe, of case-P/input1 (the setup program) to inputN, leaves P bytes
+# of padding before its certificate table; OUT_DIR/cut.exe was cut short, then signed.
 set -euo pipefail
 sfxpack=$1 stub=$2 setup=$3 out=$4
-rm -rf "$out"
-mkdir -p "$out"
+rm -rf "$out" && mkdir -p "$out"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kelvane Test Signer" \
     -keyout "$out/key.pem" -out "$out/cert.pem" 2>/dev/null
-sign() {
-    osslsigncode sign -certs "$out/cert.pem" -key "$out/key.pem" -h sha256 -in "$1" -out "$2" >/dev/null
-}
-# Packs the inputs of case directory $1 into $1/unsigned.exe; prints its length.
+sign() { osslsigncode sign -certs "$out/cert.pem" -key "$out/key.pem" -h sha256 -in "$1" -out "$2" >/dev/null; }
 build() {
     "$sfxpack" build --stub "$stub" --title "Signed Kelvane" -o "$1/unsigned.exe" $(ls "$1"/input* | sort -V)
     stat -c %s "$1/unsigned.exe"
 }
-
-files=(1 6 7)
 sizes=(0 700 1 0 4096 333 2500)
-for padding in {0..7}; do
-    dir=$out/case-$padding
-    mkdir -p "$dir"
-    cp "$setup" "$dir/input1"
-    for ((k = 2; k <= files[padding % 3]; k++)); do
+for padding_files in 0:1 1:6 7:7; do
+    padding=${padding_files%:*} dir=$out/case-${padding_files%:*}
+    mkdir -p "$dir" && cp "$setup" "$dir/input1"
+    for ((k = 2; k <= ${padding_files#*:}; k++)); do
         head -c "${sizes[k - 1]}" <(seq $((k + padding)) "$k" $((sizes[k - 1] * 4 + padding))) >"$dir/input$k"
     done
     # Bytes appended to the setup program, which it never reads, set the padding.
@@ -36,7 +28,6 @@ for padding in {0..7}; do
     "$sfxpack" verify "$dir/installer.exe"
     rm "$dir/unsigned.exe"
 done
-
 # A good signature over a damaged payload, which sfxpack must refuse.
 head -c $(($(build "$out/case-7") - 1000)) "$out/case-7/unsigned.exe" >"$out/cut-unsigned.exe"
 sign "$out/cut-unsigned.exe" "$out/cut.exe"

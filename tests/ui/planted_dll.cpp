@@ -1,6 +1,5 @@
-// tests/ui/planted_dll.cpp: a DLL that an attacker might plant beside a downloaded
-// installer, or in TEMP, under a name a program loads. When loaded it leaves
-// "<its path>.loaded".
+// tests/ui/planted_dll.cpp: a DLL an attacker might plant where a program loads from; loaded,
+// it leaves "<its path>.loaded".
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void*) {

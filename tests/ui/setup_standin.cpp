@@ -1,6 +1,6 @@
 // tests/ui/setup_standin.cpp: stands in for the setup program of the installers under test,
-// with plain system calls to stay small (they carry it). Each run appends how it started to
-// the file SFX_STANDIN_RECORD names; the other SFX_STANDIN_ variables steer it.
+// with plain system calls to stay small. Each run adds how it started to the file
+// SFX_STANDIN_RECORD names; the other SFX_STANDIN_ variables steer it.
 #include <windows.h>
 
 #include <stdio.h>
@@ -10,7 +10,7 @@
 
 namespace {
 
-// The long form of a path the installer may have handed over by its short names.
+// The long form of a path the installer may have handed over by its short names, in UTF-8.
 std::string LongPath(const wchar_t* path) {
     wchar_t longPath[MAX_PATH];
     DWORD length = GetLongPathNameW(path, longPath, MAX_PATH);
@@ -29,16 +29,22 @@ std::string Variable(const wchar_t* name) {
 int main() {
     wchar_t directory[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, directory);
-    // Its command line, directory, TEMP and TMP, in long names.
-    const std::string record = "commandline=" + std::string(GetCommandLineA()) +
-                               "\ndirectory=" + LongPath(directory) + "\ntemp=" + Variable(L"TEMP") +
-                               "\ntmp=" + Variable(L"TMP") + "\n";
+    std::string record = "commandline=" + std::string(GetCommandLineA()) +
+                         "\ndirectory=" + LongPath(directory) + "\ntemp=" + Variable(L"TEMP") +
+                         "\ntmp=" + Variable(L"TMP") + "\n";
     // A DLL asked for by its bare name.
     if (getenv("SFX_STANDIN_LOAD") != nullptr) {
         LoadLibraryA(getenv("SFX_STANDIN_LOAD"));
     }
-    FILE* out = getenv("SFX_STANDIN_RECORD") != nullptr ? fopen(getenv("SFX_STANDIN_RECORD"), "ab") : nullptr;
-    if (out == nullptr || fwrite(record.data(), 1, record.size(), out) != record.size() || fclose(out) != 0) {
+    // Written whole under another name, then renamed: a reader never sees half a record.
+    const std::string path = getenv("SFX_STANDIN_RECORD") != nullptr ? getenv("SFX_STANDIN_RECORD") : "";
+    const std::string partial = path + "." + std::to_string(GetCurrentProcessId());
+    char earlier[4096];
+    FILE* in = fopen(path.c_str(), "rb");
+    record.insert(0, earlier, in != nullptr ? fread(earlier, 1, sizeof earlier, in) : 0);
+    FILE* out = in == nullptr || fclose(in) == 0 ? fopen(partial.c_str(), "wb") : nullptr;
+    if (out == nullptr || fwrite(record.data(), 1, record.size(), out) != record.size() || fclose(out) != 0 ||
+        !MoveFileExA(partial.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         return 1;
     }
     const char* wait = getenv("SFX_STANDIN_WAIT");

@@ -1,0 +1,321 @@
+// tests/ui/installer_cases_test.cpp: the installer as a user meets it under Wine, with the
+// x86_64 stub and, in the i686 build, the product's: Ready, About and Cancel, an install
+// from the click to the exit status, one table of how an installer is made or damaged and
+// what each run leaves, signed installers two at a time, the hold on Setup.exe.
+#include <filesystem>
+
+#include "engine/bounds.h"
+#include "platform/system/file.h"
+#include "platform/system/process.h"
+#include "tests/ui/installer_fixture.h"
+
+namespace {
+
+// About opens by its button or by the system command (whatever its low four bits) and
+// closes by its button or Escape; the window closes by Cancel or Escape.
+TEST_F(InstallerTest, ShowsTheStoredTitleAndFileSizeAndCancelWritesNothing) {
+    // Drawn as written: an ampersand marks no shortcut.
+    const std::string padded = "Procter & Gamble R&D" + std::string(20, ' ');
+    const std::string forty = "Forty Characters Without Any Blanks 1234";
+    const struct {
+        std::string image, title, size; // size: the image's when empty
+        bool bySystemMenu;
+        int closeAboutBy, closeBy;
+    } cases[] = {
+        {BuildInstaller(stub, padded, Payload()), padded, "", false, IDOK, IDCANCEL},
+        {BuildInstaller(stub, forty, {"x"}), forty, "", true, VK_ESCAPE, VK_ESCAPE},
+        {stub, "NO INSTALL DATA FOUND", "", false, VK_ESCAPE, VK_ESCAPE},
+        // Moved away before it runs: neither its command line nor its module path opens.
+        {Installer(Payload()), "UNKNOWN", "NO EXE FOUND!", false, VK_ESCAPE, VK_ESCAPE},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.title);
+        Launch(c.image, [&] {
+            if (c.title == "UNKNOWN") {
+                MoveFileA(installer.c_str(), (dir / "moved.exe").c_str());
+            }
+        });
+        EXPECT_EQ("EEEV--", Looks());
+        EXPECT_EQ(c.title, ControlText(dialog, IDC_PRODUCT));
+        EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDC_PRODUCT), GWL_STYLE) & SS_NOPREFIX);
+        if (c.bySystemMenu) {
+            PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3, 0);
+        } else {
+            ClickControl(dialog, IDC_ABOUT);
+        }
+        EXPECT_EQ(c.size.empty() ? std::to_string(c.image.size()) : c.size, CloseAbout(c.closeAboutBy));
+        EXPECT_EQ("EEEV--", Looks()) << "back in Ready";
+        c.closeBy == IDCANCEL ? ClickControl(dialog, IDCANCEL) : PressKey(dialog, VK_ESCAPE);
+        EXPECT_EQ(ExitCancelled, process.WaitForExit());
+    }
+    EXPECT_TRUE(ListDirectory(temp).empty());
+    EXPECT_FALSE(FileExists(record));
+}
+
+// Around the run: another run's file in TEMP, a DLL there that the setup program asks for by
+// its bare name, the folder the run would take first made by someone else.
+TEST_F(InstallerTest, InstallShowsProgressThenStatusRunsSetupOnceInAFolderOfItsOwnAndCleansUp) {
+    WriteFileBytes(temp + "\\Setup.jar", "another run's");
+    ASSERT_TRUE(CopyFileA(Built("SFX_PLANTED_DLL").c_str(), (temp + "\\kvplant.dll").c_str(), FALSE));
+    SetVariable("SFX_STANDIN_LOAD", "kvplant.dll");
+    SetVariable("SFX_STANDIN_LEAVE", "1");
+    // Data enough to watch the bar move.
+    const std::vector<std::string> entries = {setup, PatternBytes(6 << 20, 1), "aux", "", "f", "r"};
+    std::string taken;
+    Launch(Installer(entries), [&] {
+        taken = "KelvaneSetup-" + std::to_string(process.id()) + "-0";
+        MakeDirectory(temp + "\\" + taken);
+        WriteFileBytes(temp + "\\" + taken + "\\knxl.dat", "planted");
+    });
+    ClickControl(dialog, IDOK);
+    EXPECT_EQ("----V-", Looks()) << "buttons disabled, the bar in place of the web address";
+    // A second Install or a Cancel sent during the extraction changes nothing.
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    std::vector<int> positions;
+    WaitUntil([&] {
+        int position = static_cast<int>(SendMessageA(GetDlgItem(dialog, IDC_PROGRESS), PBM_GETPOS, 0, 0));
+        if (positions.empty() || positions.back() != position) {
+            positions.push_back(position);
+        }
+        return IsWindowVisible(GetDlgItem(dialog, IDC_STATUS));
+    });
+    EXPECT_GE(positions.size(), 3u) << "the bar should move while the entries are copied";
+    EXPECT_EQ("-----V", Looks()) << "the status text in place of the bar while setup runs";
+    const std::string folder = std::filesystem::u8path(RunFolder()).filename().u8string();
+    ExpectRunsInOwnFolder(ReadStandinRecord(record), temp, entries);
+    // Nothing a user or another program sends now starts a second run or ends the dialog;
+    // About still opens. A quit message ends the dialog's modal loop, not the run.
+    ClickControl(dialog, IDOK);
+    ClickControl(dialog, IDCANCEL);
+    PressKey(dialog, VK_RETURN);
+    PressKey(dialog, VK_ESCAPE);
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    CloseAbout(IDOK);
+    EXPECT_EQ("-----V", Looks()) << "the run goes on";
+    PostMessageA(dialog, WM_QUIT, 0, 0);
+    EXPECT_EQ(42, Release()) << "the setup program's status is the installer's";
+    EXPECT_EQ(1u, ReadStandinRecord(record)["directory"].size()) << "the setup program should run once";
+    EXPECT_FALSE(FileExists(temp + "\\kvplant.dll.loaded")) << "the setup program loaded a DLL from TEMP";
+    // What it left under an entry's name goes; under a name of its own stays, with the folder.
+    EXPECT_EQ((std::vector<std::string>{taken, folder, "Setup.jar", "kvplant.dll"}), ListDirectory(temp));
+    EXPECT_EQ(std::vector<std::string>{"install.log"}, ListDirectory(temp + "\\" + folder));
+}
+
+// Stray directories at the root of the Windows drive, left by older setup programs, go
+// only after a run without administrator rights, and only when empty.
+TEST_F(InstallerTest, StrayDirectoriesAtTheDriveRootGoOnlyAfterAnUnelevatedRun) {
+    const std::string root = std::string(getenv("windir")).substr(0, 3);
+    WriteFileBytes(release, "");
+    for (const bool elevated : {false, true}) {
+        SCOPED_TRACE(elevated ? "elevated" : "limited");
+        std::filesystem::create_directories(root + "%SystemRoot%\\Profiles\\All Users\\Desktop");
+        std::filesystem::create_directories(root + "%USERPROFILE%\\Desktop");
+        WriteFileBytes(root + "%USERPROFILE%\\Desktop\\kept.txt", "mine");
+        limited = !elevated;
+        Launch(Installer(Payload()));
+        ClickControl(dialog, IDOK);
+        EXPECT_EQ(42, process.WaitForExit());
+        EXPECT_EQ(elevated, FileExists(root + "%SystemRoot%"));
+        EXPECT_TRUE(FileExists(root + "%USERPROFILE%\\Desktop\\kept.txt"));
+        std::filesystem::remove_all(root + "%SystemRoot%");
+        std::filesystem::remove_all(root + "%USERPROFILE%");
+    }
+}
+
+// Two at a time, from a folder named in Greek, with TEMP named in Cyrillic, which the
+// session's Western code page cannot write; without windir, stray directories are looked
+// for in TEMP.
+TEST_F(InstallerTest, SignedInstallersTwoAtOnceInFoldersNamedInOtherScriptsEachInstallTheirOwnEntries) {
+    ASSERT_EQ(1252u, GetACP());
+    const std::string folder = dir / GreekName;
+    temp = dir / CyrillicName;
+    ASSERT_TRUE(MakeDirectory(folder) && MakeDirectory(temp));
+    SetVariable("TEMP", temp);
+    SetVariable("windir", "");
+    std::filesystem::create_directories(std::filesystem::u8path(temp + "\\%SystemRoot%\\Profiles"));
+    const std::string cases[2] = {"case-0", "case-7"};
+    CInstallerProcess runs[2];
+    for (int k = 0; k < 2; ++k) {
+        WriteFileBytes(folder + "\\" + cases[k] + ".exe",
+                       ReadFileBytes(Signed(cases[k] + "\\installer.exe")));
+        SetVariable("SFX_STANDIN_RECORD", dir / cases[k]);
+        SetVariable("SFX_STANDIN_STATUS", std::to_string(42 + k));
+        ASSERT_TRUE(runs[k].Start("\"" + folder + "\\" + cases[k] + ".exe\"", dir.path(), false, "", true));
+        // A command rather than a click: both windows open at the same place.
+        PostMessageA(runs[k].WaitForWindow(InstallerCaption), WM_COMMAND, IDOK, 0);
+    }
+    // Each setup program lingers until both have started.
+    ASSERT_TRUE(WaitUntil([&] { return FileExists(dir / cases[0]) && FileExists(dir / cases[1]); }));
+    for (const std::string& name : cases) {
+        ExpectRunsInOwnFolder(ReadStandinRecord(dir / name), temp, SignedEntries(name));
+    }
+    WriteFileBytes(release, "");
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(42 + k, runs[k].WaitForExit()) << cases[k];
+    }
+    EXPECT_TRUE(ListDirectory(temp).empty());
+}
+
+// How the installer is made or damaged, and its surroundings; what the run ends with, and
+// that it leaves nothing in TEMP, or beside the installer.
+struct InstallerCase {
+    const char* name;
+    std::string image;
+    long status;
+    std::string message;                   // in the box; none: the setup program runs
+    std::vector<std::string> entries = {}; // the setup program finds beside itself
+    std::string temp = "";                 // TEMP: "" the fixture's, "unset"
+    std::string runsIn = "";               // where the run's folder is made, when not TEMP
+    const char* setupStatus = "42";
+    std::vector<std::string> missingDlls = {};
+};
+
+TEST_F(InstallerTest, EachInstallerCaseEndsWithItsStatusAndMessageAndLeavesNothing) {
+    const std::string file = dir / "a file", longest = dir / std::string(220 - dir.path().size() - 1, 't');
+    WriteFileBytes(file, "not a folder");
+    ASSERT_TRUE(MakeDirectory(dir / "t") && MakeDirectory(longest));
+    const std::string good = ReadFileBytes(Signed("case-1\\installer.exe"));
+    auto At = [&](size_t at) {
+        return ReadLittleEndian(reinterpret_cast<const unsigned char*>(&good[at]), 4);
+    };
+    const size_t entry = SecurityEntryOffset(good), table = At(entry), checksum = At(0x3C) + 24 + 64;
+    auto Flip = [&](size_t at) { return FlipBit(good, at, 5); };
+    std::string cut = Installer(Payload());
+    cut.pop_back();
+    const std::string sealed = WithSealedDigest(Installer(Payload()), stub.size());
+    auto WithSetup = [&](const std::string& bytes) { return Installer({bytes, "jar", "", "", "", ""}); };
+    const std::vector<std::string> payload = Payload(), signedPayload = SignedEntries("case-1");
+    const std::string download = "download the installer again",
+                      cannotRun =
+                          "\\Setup.exe\n\nThis installer's setup program cannot run on this computer.";
+    const InstallerCase cases[] = {
+        {"status 0", Installer(payload), 0, "", payload, "", "", "0"},
+        {"status 3010", Installer(payload), 3010, "", payload, "", "", "3010"},
+        {"TEMP relative", Installer(payload), 42, "", payload, "t", dir / "t"},
+        {"TEMP at its longest", Installer(payload), 42, "", payload, longest},
+        {"signed", good, 42, "", signedPayload},
+        {"signed, its checksum changed", Flip(checksum), 42, "", signedPayload},
+        // The signature and its padding byte cut off: Windows shows it as unsigned.
+        {"signature stripped", Changed(good, entry, std::string(8, '\0')).substr(0, table - 1), 42, "",
+         signedPayload},
+        {"signed, a payload bit", Flip(stub.size() + 5000), ExitPackageInvalid, download},
+        {"signed, a stub byte", Flip(0x4E), ExitPackageInvalid, download},
+        {"signed, its first PKCS#7 byte", Flip(table + 8), ExitPackageInvalid, download},
+        {"signed, a byte appended", good + "x", ExitPackageInvalid, download},
+        {"cut short, then signed", ReadFileBytes(Signed("cut.exe")), ExitPackageInvalid, download},
+        {"cut short", cut, ExitPackageInvalid, download},
+        {"sealed, a bit of Setup.exe", FlipBit(sealed, stub.size() + 2000, 7), ExitPackageInvalid, download},
+        {"TEMP unset", Installer(payload), ExitTempUnwritable, "\n%TEMP%\n", {}, "unset"},
+        {"TEMP a file", Installer(payload), ExitTempUnwritable, "\n" + file + "\n", {}, file},
+        {"TEMP missing",
+         Installer(payload),
+         ExitTempUnwritable,
+         "\n" + (dir / "missing") + "\n",
+         {},
+         dir / "missing"},
+        {"Setup.exe empty", WithSetup(""), ExitPlatformUnsupported, cannotRun},
+        {"Setup.exe a batch file", WithSetup("@echo off\r\nexit /b 3\r\n"), ExitPlatformUnsupported,
+         cannotRun},
+        // Loaded, it would leave Setup.exe.loaded in the run's folder.
+        {"Setup.exe a DLL", WithSetup(ReadFileBytes(Built("SFX_PLANTED_DLL"))), ExitPlatformUnsupported,
+         cannotRun},
+        // Without comctl32 there is no progress bar class: no window, only the box.
+        {"no window",
+         Installer(payload),
+         ExitInstallerFailed,
+         "could not be opened",
+         {},
+         "",
+         "",
+         "42",
+         {"comctl32"}},
+    };
+    WriteFileBytes(installer, "");
+    const std::vector<std::string> before = ListDirectory(dir.path());
+    for (const InstallerCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string runsIn = !c.runsIn.empty() ? c.runsIn : c.temp.empty() ? temp : c.temp;
+        SetVariable("TEMP", c.temp.empty() ? temp : c.temp == "unset" ? "" : c.temp);
+        SetVariable("SFX_STANDIN_STATUS", c.setupStatus);
+        OverrideDlls(c.missingDlls, "");
+        Launch(c.image);
+        std::string text;
+        if (!c.missingDlls.empty()) {
+            text = ControlText(dialog, MessageTextId);
+            PressKey(dialog, VK_RETURN);
+        } else {
+            ClickControl(dialog, IDOK);
+            if (c.message.empty()) {
+                RunFolder();
+                ExpectRunsInOwnFolder(ReadStandinRecord(record), runsIn, c.entries);
+                EXPECT_EQ(c.status, Release());
+                DeleteFileA(record.c_str());
+            } else {
+                text = AnswerBox();
+            }
+        }
+        EXPECT_NE(std::string::npos, text.find(c.message)) << text;
+        EXPECT_EQ(std::string::npos, text.find("Security")) << text;
+        EXPECT_EQ(c.status, process.WaitForExit());
+        EXPECT_FALSE(FileExists(record)) << "a setup program was started";
+        EXPECT_TRUE(ListDirectory(runsIn).empty());
+        EXPECT_EQ(before, ListDirectory(dir.path()));
+        RegDeleteTreeA(HKEY_CURRENT_USER, OverridesKey);
+    }
+}
+
+// On 32-bit Windows, which only a 32-bit Wine prefix shows (tests/ui/CMakeLists.txt), a
+// setup program for 64-bit Windows is the installer's fault too.
+TEST_F(InstallerTest, SetupFor64BitWindowsOn32BitWindowsIsBlamedOnTheInstaller) {
+    SYSTEM_INFO system;
+    GetNativeSystemInfo(&system);
+    if (system.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_INTEL) {
+        GTEST_SKIP() << "a 64-bit Windows runs 64-bit setup programs";
+    }
+    Launch(Installer({ReadFileBytes(Built("SFX_SETUP_X86_64")), "jar", "", "", "", ""}));
+    ClickControl(dialog, IDOK);
+    const std::string text = AnswerBox();
+    EXPECT_NE(std::string::npos, text.find("This installer's setup program cannot run on this computer."))
+        << text;
+    EXPECT_EQ(ExitPlatformUnsupported, process.WaitForExit());
+    EXPECT_TRUE(ListDirectory(temp).empty());
+    EXPECT_FALSE(FileExists(record)) << "the setup program ran";
+}
+
+// From its writing until its process exists nobody can delete, rename, replace or write the
+// setup program, and it still starts, directly and through the shell, which installs cannot
+// reach under Wine: it never asks for administrator rights.
+TEST_F(InstallerTest, HeldSetupProgramCannotBeChangedButStartsBothWays) {
+    const std::string program = dir / "Setup.exe";
+    WriteFileBytes(release, "");
+    ProgramProcess started = 0;
+    EXPECT_EQ(StartResult::Failed, StartProgram(program.c_str(), dir.path().c_str(), started));
+    EXPECT_EQ(StartResult::Failed,
+              ShellExecuteProgram(program.c_str(), dir.path().c_str(), nullptr, started));
+    CFileStream writer, held;
+    ASSERT_TRUE(writer.Open(program.c_str(), CFileStream::modeWrite) &&
+                writer.Write(setup.data(), setup.size()));
+    ASSERT_TRUE(writer.CloseAndHold(held) && held.IsOpen());
+    EXPECT_FALSE(DeleteFileA(program.c_str()));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(program.c_str(), GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    for (const bool throughShell : {false, true}) {
+        DWORD exitCode = 0;
+        ASSERT_EQ(StartResult::Started,
+                  throughShell ? ShellExecuteProgram(program.c_str(), dir.path().c_str(), nullptr, started)
+                               : StartProgram(program.c_str(), dir.path().c_str(), started));
+        ASSERT_TRUE(WaitForProgram(started, exitCode));
+        EXPECT_EQ(42u, exitCode);
+    }
+    const std::vector<std::string> directories = ReadStandinRecord(record)["directory"];
+    ASSERT_EQ(2u, directories.size());
+    EXPECT_TRUE(SamePath(dir.path(), directories[1])) << "the shell starts it in its folder too";
+    held.Close();
+    EXPECT_TRUE(DeleteFileA(program.c_str())) << "the hold is over";
+}
+
+} // namespace

@@ -1,6 +1,5 @@
-// tests/ui/installer_fixture.h: what the window tests under Wine share: the programs under
-// test, a scratch directory with TEMP and the setup stand-in's settings, and one set of
-// helpers to launch the installer, answer its boxes and read what the stand-in wrote down.
+// tests/ui/installer_fixture.h: the window tests' one set of helpers: launch the installer,
+// answer its boxes, read what the setup stand-in wrote down.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,7 +16,7 @@
 #include "tools/windriver/driver.h"
 #include "ui/resource.h"
 
-// The programs under test, named by the environment (tests/ui/CMakeLists.txt).
+// The programs under test, named by tests/ui/CMakeLists.txt.
 inline std::string Built(const char* name) { return getenv(name) != nullptr ? getenv(name) : ""; }
 
 inline const int MessageTextId = 0xFFFF; // a message box's text
@@ -84,17 +83,18 @@ class InstallerTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(MakeDirectory(temp));
         static const std::string windir = getenv("windir");
-        SetVariable("windir", windir);
-        SetVariable("TEMP", temp);
-        SetVariable("SFX_STANDIN_RECORD", record);
-        SetVariable("SFX_STANDIN_WAIT", release);
-        SetVariable("SFX_STANDIN_STATUS", "42");
-        SetVariable("SFX_STANDIN_LOAD", "");
-        SetVariable("SFX_STANDIN_LEAVE", "");
+        for (const auto& [name, value] : {std::pair<const char*, std::string>{"windir", windir},
+                                          {"TEMP", temp},
+                                          {"SFX_STANDIN_RECORD", record},
+                                          {"SFX_STANDIN_WAIT", release},
+                                          {"SFX_STANDIN_STATUS", "42"},
+                                          {"SFX_STANDIN_LOAD", ""},
+                                          {"SFX_STANDIN_LEAVE", ""}}) {
+            SetVariable(name, value);
+        }
     }
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, OverridesKey); }
 
-    // Writes the installer, starts it in the scratch directory and waits for its window;
     // beforeRun sees the process before it runs.
     void Launch(
         const std::string& image, const std::function<void()>& beforeRun = [] {}) {
@@ -106,7 +106,7 @@ class InstallerTest : public ::testing::Test {
         ASSERT_NE(nullptr, dialog);
     }
 
-    // Waits for the message box in front of the main window and answers it; its text.
+    // Answers the message box in front of the main window; its text.
     std::string AnswerBox() {
         HWND box = process.WaitForWindow(InstallerCaption, dialog);
         EXPECT_EQ(dialog, GetWindow(box, GW_OWNER)) << "the box stays in front of the window";
@@ -115,14 +115,12 @@ class InstallerTest : public ::testing::Test {
         return text;
     }
 
-    // The folder the stand-in runs in, once it has written its record.
     std::string RunFolder() {
         EXPECT_TRUE(WaitUntil([&] { return FileExists(record); }));
         const StandinRecord setup = ReadStandinRecord(record);
         return setup.count("directory") != 0 ? setup.at("directory")[0] : std::string();
     }
 
-    // Lets the stand-in end; the installer's status.
     long Release(DWORD timeoutMs = 30000) {
         WriteFileBytes(release, "");
         const long status = process.WaitForExit(timeoutMs);
@@ -135,7 +133,7 @@ class InstallerTest : public ::testing::Test {
     }
     std::vector<std::string> Payload() const { return {setup, "jar", "aux", "", "f", "r"}; }
 
-    // Made and signed on the build machine (make_signed_installers.sh); and its entries.
+    // Made by make_signed_installers.sh.
     std::string Signed(const std::string& name) const { return Built("SFX_SIGNED") + "\\" + name; }
     std::vector<std::string> SignedEntries(const std::string& name) const {
         std::vector<std::string> entries;
@@ -161,7 +159,7 @@ class InstallerTest : public ::testing::Test {
         return looks;
     }
 
-    // Waits for About and closes it by its button or the Escape key; the size it showed.
+    // Closes About by its button or Escape; the size it showed.
     std::string CloseAbout(int closeBy) {
         HWND about = process.WaitForWindow(AboutCaption);
         std::string size = about != nullptr ? ControlText(about, IDC_SIZE) : "no About box";
@@ -179,6 +177,5 @@ class InstallerTest : public ::testing::Test {
     std::string setup = ReadFileBytes(Built("SFX_SETUP"));
     CInstallerProcess process;
     HWND dialog = nullptr;
-    // Started with the user's limited token instead of Wine's elevated one.
-    bool limited = false;
+    bool limited = false; // the user's limited token instead of Wine's elevated one
 };

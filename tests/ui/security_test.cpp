@@ -6,11 +6,19 @@
 #include <zlib.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "platform/system/filesystem.h"
 #include "tests/ui/installer_fixture.h"
 
 namespace {
+
+std::string WellKnownSid(WELL_KNOWN_SID_TYPE type) {
+    std::string sid(SECURITY_MAX_SID_SIZE, '\0');
+    DWORD size = SECURITY_MAX_SID_SIZE;
+    EXPECT_TRUE(CreateWellKnownSid(type, nullptr, &sid[0], &size));
+    return sid;
+}
 
 // Started with a command line that names another installer as the program, it shows and
 // installs its own payload; from its start to its end, nobody can write or delete it.
@@ -37,12 +45,11 @@ TEST_F(InstallerTest, UnpacksOnlyItselfWhateverItsCommandLineAndHoldsItsFile) {
     EXPECT_EQ(42, Release());
 }
 
-// Renamed while it starts, before it opens its own file, and another installer put under
-// its name: the same stub with another payload, whose last four bytes make its CRC-32
-// the one the original's seal records, so that only the file's identity tells them
-// apart. The installer refuses before any window, with a message and status of its own,
-// and runs nothing; under a hard link to itself it is the same file and installs.
-TEST_F(InstallerTest, InstallerRenamedAndReplacedBeforeItOpensItselfRunsNothing) {
+// As it starts: renamed and replaced before it opens itself, by another installer whose
+// CRC-32 is forged to the one the original's seal records, so that only the file's
+// identity tells them apart; or held by another program that shuts readers out, for a
+// moment (waited for) or on. Those that run nothing say why before any window.
+TEST_F(InstallerTest, OwnFileReplacedOrHeldAsItStartsIsToldBeforeAnyWindow) {
     const std::string original = WithSealedDigest(Installer(Payload()), stub.size());
     const uint32_t sealed = static_cast<uint32_t>(crc32_z(
         0, reinterpret_cast<const Bytef*>(original.data() + stub.size()), original.size() - stub.size()));
@@ -51,76 +58,56 @@ TEST_F(InstallerTest, InstallerRenamedAndReplacedBeforeItOpensItselfRunsNothing)
                         stub.size(), sealed),
         stub.size());
     const std::string moved = dir / "moved.exe";
-    struct Case {
+    HANDLE holder = INVALID_HANDLE_VALUE;
+    auto Hold = [&] {
+        holder = CreateFileA(installer.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
+    const struct {
         const char* name;
         std::function<void()> beforeRun;
-        long status; // 42: the setup program ran
+        long status;
+        const char* message; // nullptr: it runs
     } cases[] = {
-        {"left alone", [] {}, 42},
         {"renamed, a hard link to it under its name",
          [&] {
-             ASSERT_TRUE(MoveFileA(installer.c_str(), moved.c_str()));
-             ASSERT_TRUE(CreateHardLinkA(installer.c_str(), moved.c_str(), nullptr));
+             MoveFileA(installer.c_str(), moved.c_str()) &&
+                 CreateHardLinkA(installer.c_str(), moved.c_str(), nullptr);
          },
-         42},
+         42, nullptr},
         {"renamed and replaced",
          [&] {
-             ASSERT_TRUE(MoveFileA(installer.c_str(), moved.c_str()));
+             MoveFileA(installer.c_str(), moved.c_str());
              WriteFileBytes(installer, other);
          },
-         ExitInstallerReplaced},
+         ExitInstallerReplaced, "was replaced while it started"},
+        {"held for a second",
+         [&] {
+             Hold();
+             std::thread([held = holder] { Sleep(1000), CloseHandle(held); }).detach();
+         },
+         42, nullptr},
+        {"held on", Hold, ExitInstallerInUse, "Another program is using this installer"},
     };
     WriteFileBytes(release, "");
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Launch(original, c.beforeRun);
-        if (c.status == 42) {
+        if (c.message == nullptr) {
             EXPECT_EQ("Kelvane Studio" + std::string(26, ' '), ControlText(dialog, IDC_PRODUCT));
             ClickControl(dialog, IDOK);
         } else {
             const std::string text = ControlText(dialog, MessageTextId); // the box, no window
-            EXPECT_NE(std::string::npos, text.find("was replaced while it started")) << text;
+            EXPECT_NE(std::string::npos, text.find(c.message)) << text;
             PressKey(dialog, VK_RETURN);
         }
         EXPECT_EQ(c.status, process.WaitForExit());
-        EXPECT_EQ(c.status == 42, FileExists(record)) << "whether a setup program ran";
+        EXPECT_EQ(c.message == nullptr, FileExists(record)) << "whether a setup program ran";
         EXPECT_TRUE(ListDirectory(temp).empty());
+        if (c.status == ExitInstallerInUse) {
+            CloseHandle(holder);
+        }
         DeleteFileA(record.c_str());
         DeleteFileA(moved.c_str());
-    }
-}
-
-// Held by another program that shuts readers out: for a moment, the installer waits and
-// then works; for longer, it says so and ends with its own status, having written nothing.
-TEST_F(InstallerTest, InstallerHeldByAnotherProgramIsWaitedForThenNamedInUse) {
-    WriteFileBytes(installer, Installer(Payload()));
-    // Let go after a second, or only once the installer has given up.
-    for (const bool briefly : {true, false}) {
-        SCOPED_TRACE(briefly ? "held for a second" : "held on");
-        ASSERT_TRUE(process.Start("\"" + installer + "\"", dir.path(), true));
-        HANDLE holder = CreateFileA(installer.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, holder);
-        process.Resume();
-        if (briefly) {
-            Sleep(1000);
-            CloseHandle(holder);
-        }
-        HWND window = process.WaitForWindow(InstallerCaption);
-        if (!briefly) {
-            CloseHandle(holder);
-        }
-        ASSERT_NE(nullptr, window);
-        if (briefly) {
-            EXPECT_EQ("Kelvane Studio" + std::string(26, ' '), ControlText(window, IDC_PRODUCT));
-            ClickControl(window, IDCANCEL);
-            EXPECT_EQ(ExitCancelled, process.WaitForExit());
-        } else {
-            const std::string text = ControlText(window, MessageTextId);
-            EXPECT_NE(std::string::npos, text.find("Another program is using this installer")) << text;
-            PressKey(window, VK_RETURN);
-            EXPECT_EQ(ExitInstallerInUse, process.WaitForExit());
-        }
-        EXPECT_TRUE(ListDirectory(temp).empty());
     }
 }
 
@@ -145,17 +132,15 @@ TEST_F(InstallerTest, RunFolderBelongsToItsUserAlone) {
     DWORD length = 0;
     ASSERT_TRUE(GetTokenInformation(token, TokenUser, &self, sizeof self, &length));
     CloseHandle(token);
-    BYTE system[SECURITY_MAX_SID_SIZE], admins[SECURITY_MAX_SID_SIZE];
-    DWORD systemSize = sizeof system, adminsSize = sizeof admins;
-    ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize) &&
-                CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize));
+    std::string system = WellKnownSid(WinLocalSystemSid), admins = WellKnownSid(WinBuiltinAdministratorsSid);
     bool userAllowed = false;
     for (DWORD k = 0; k < dacl->AceCount; ++k) {
         ACCESS_ALLOWED_ACE* ace = nullptr;
         ASSERT_TRUE(GetAce(dacl, k, reinterpret_cast<void**>(&ace)));
         PSID sid = &ace->SidStart;
         userAllowed = userAllowed || EqualSid(sid, self.user.User.Sid);
-        EXPECT_TRUE(EqualSid(sid, self.user.User.Sid) || EqualSid(sid, system) || EqualSid(sid, admins))
+        EXPECT_TRUE(EqualSid(sid, self.user.User.Sid) || EqualSid(sid, &system[0]) ||
+                    EqualSid(sid, &admins[0]))
             << "entry " << k << " names someone else";
     }
     LocalFree(descriptor);
@@ -176,21 +161,18 @@ TEST_F(InstallerTest, SealedRunFolderLetsItsUserOnlyReadRunAndDelete) {
         WriteFileBytes(folder + PayloadEntryTable[k], entries[k]);
     }
     ASSERT_TRUE(SealPrivateDirectory(folder.c_str()));
-    BYTE system[SECURITY_MAX_SID_SIZE], admins[SECURITY_MAX_SID_SIZE], ownerRights[SECURITY_MAX_SID_SIZE];
-    DWORD systemSize = sizeof system, adminsSize = sizeof admins, ownerRightsSize = sizeof ownerRights;
-    ASSERT_TRUE(CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize) &&
-                CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, admins, &adminsSize) &&
-                CreateWellKnownSid(WinCreatorOwnerRightsSid, nullptr, ownerRights, &ownerRightsSize));
+    std::string system = WellKnownSid(WinLocalSystemSid), admins = WellKnownSid(WinBuiltinAdministratorsSid),
+                ownerRights = WellKnownSid(WinCreatorOwnerRightsSid);
     ACL* dacl = const_cast<ACL*>(GetSealedDacl());
     ASSERT_TRUE(IsValidAcl(dacl));
     // Owned by SYSTEM: the owner's implicit rights stay out of the check.
     SECURITY_DESCRIPTOR descriptor;
     ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-                SetSecurityDescriptorOwner(&descriptor, system, FALSE) &&
-                SetSecurityDescriptorGroup(&descriptor, system, FALSE) &&
+                SetSecurityDescriptorOwner(&descriptor, &system[0], FALSE) &&
+                SetSecurityDescriptorGroup(&descriptor, &system[0], FALSE) &&
                 SetSecurityDescriptorDacl(&descriptor, TRUE, dacl, FALSE));
     HANDLE own = nullptr, unelevated = nullptr;
-    SID_AND_ATTRIBUTES denyOnly = {admins, 0};
+    SID_AND_ATTRIBUTES denyOnly = {&admins[0], 0};
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_ALL_ACCESS, &own) &&
                 CreateRestrictedToken(own, 0, 1, &denyOnly, 0, nullptr, 0, nullptr, &unelevated));
     GENERIC_MAPPING mapping = {FILE_GENERIC_READ, FILE_GENERIC_WRITE, FILE_GENERIC_EXECUTE, FILE_ALL_ACCESS};
@@ -216,7 +198,7 @@ TEST_F(InstallerTest, SealedRunFolderLetsItsUserOnlyReadRunAndDelete) {
         ACCESS_ALLOWED_ACE* ace = nullptr;
         ASSERT_TRUE(GetAce(dacl, k, reinterpret_cast<void**>(&ace)));
         ownerRightsLimited =
-            ownerRightsLimited || (EqualSid(&ace->SidStart, ownerRights) &&
+            ownerRightsLimited || (EqualSid(&ace->SidStart, &ownerRights[0]) &&
                                    (ace->Mask & ~(FILE_GENERIC_READ | FILE_GENERIC_EXECUTE)) == 0);
     }
     EXPECT_TRUE(ownerRightsLimited) << "no OWNER RIGHTS entry that keeps the owner from re-granting";

@@ -221,7 +221,7 @@ TEST_F(InstallerTest, CleanUpWaitsForABrieflyHeldFileButNotForever) {
         const std::string held = RunFolder() + "\\Setup.jar";
         HANDLE holder =
             CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, holder);
+        ASSERT_NE(INVALID_HANDLE_VALUE, holder) << held << " " << GetLastError();
         WriteFileBytes(release, "");
         if (briefly) {
             Sleep(1000);

@@ -1,6 +1,5 @@
-// tests/engine_test.cpp: the stub's engine on its own: CRC-32, the run folder's name, the
-// signature's bounds and answers, the program file, and extraction. The i686 build runs it
-// under Wine: the only run of the product's compiled engine.
+// tests/engine_test.cpp: the stub's engine on its own. The i686 build runs it under Wine too:
+// the only run of the product's compiled engine.
 #include <algorithm>
 
 #include <gtest/gtest.h>
@@ -27,7 +26,6 @@ namespace {
 
 constexpr int32_t TestStub = 2000;
 
-// The scratch file holding the bytes, opened as the stub opens its own file.
 struct OpenedFile {
     explicit OpenedFile(const std::string& bytes) {
         WriteFileBytes(dir / "file.bin", bytes);
@@ -42,31 +40,21 @@ ExtractResult Extract(const std::string& image, const std::string& target, CProg
     return ExtractPayloadFrom(file.program, {TestStub}, target.c_str(), progress, nullptr);
 }
 
-// Both ways, folding where this processor can and by the table as one without the
-// instruction takes it, against the published values and zlib at every length up to two
-// blocks from every start within a folded block, whole and split into two calls.
-TEST(Crc32, BothWaysGiveThePublishedValuesAndZlibsAtEveryLengthStartAndSplit) {
-    using Update = uint32_t (*)(uint32_t, const void*, size_t);
-    std::vector<std::pair<const char*, Update>> ways = {{"table", UpdateCrc32ByTable}};
-    if (CanFoldCrc32()) {
-        ways.push_back({"folding", UpdateCrc32});
-    }
-    const std::pair<std::string, uint32_t> published[] = {
-        {"", 0}, {"123456789", 0xCBF43926}, {std::string(32, '\xFF'), 0xFF6CAB0B}};
+// Both ways: folding where this processor can, and by the table as without the instruction;
+// against zlib at every length up to two blocks from every start within a folded block,
+// whole and split into two calls.
+TEST(Crc32, BothWaysGiveZlibsAtEveryLengthStartAndSplit) {
     const std::string data = PatternBytes(2048 + 15, 11);
-    for (const auto& [way, update] : ways) {
-        for (const auto& [text, expected] : published) {
-            EXPECT_EQ(expected, update(0, text.data(), text.size())) << way << ": " << text;
-        }
+    for (auto update : {UpdateCrc32ByTable, UpdateCrc32}) {
         for (size_t start = 0; start < 16; ++start) {
             for (size_t length = 0; length <= 2048; ++length) {
                 const char* at = data.data() + start;
                 const uint32_t expected =
                     crc32(0, reinterpret_cast<const Bytef*>(at), static_cast<uInt>(length));
                 const size_t split = length * 7 / 13;
-                ASSERT_EQ(expected, update(0, at, length)) << way << " " << start << "+" << length;
+                ASSERT_EQ(expected, update(0, at, length)) << start << "+" << length;
                 ASSERT_EQ(expected, update(update(0, at, split), at + split, length - split))
-                    << way << " " << start << "+" << length << " split at " << split;
+                    << start << "+" << length;
             }
         }
     }

@@ -95,11 +95,13 @@ class InstallerTest : public ::testing::Test {
     }
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, OverridesKey); }
 
-    // beforeRun sees the process before it runs.
+    // beforeRun sees the process before it runs; the command line names the installer by default.
     void Launch(
-        const std::string& image, const std::function<void()>& beforeRun = [] {}) {
+        const std::string& image, const std::function<void()>& beforeRun = [] {},
+        std::string commandLine = "") {
         WriteFileBytes(installer, image);
-        ASSERT_TRUE(process.Start("\"" + installer + "\"", dir.path(), true, "", limited));
+        commandLine = commandLine.empty() ? "\"" + installer + "\"" : commandLine;
+        ASSERT_TRUE(process.Start(commandLine, dir.path(), true, installer, limited));
         beforeRun();
         process.Resume();
         dialog = process.WaitForWindow(InstallerCaption);

@@ -20,35 +20,11 @@ std::string WellKnownSid(WELL_KNOWN_SID_TYPE type) {
     return sid;
 }
 
-// Started with a command line that names another installer as the program, it shows and
-// installs its own payload; from its start to its end, nobody can write or delete it.
-TEST_F(InstallerTest, UnpacksOnlyItselfWhateverItsCommandLineAndHoldsItsFile) {
-    const std::string other = dir / "other.exe";
-    WriteFileBytes(other,
-                   BuildInstaller(stub, "Other Product", {"not the setup program", "x", "", "", "", ""}));
-    WriteFileBytes(installer, Installer(Payload()));
-    auto CannotChange = [&] {
-        HANDLE writer = CreateFileA(installer.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-        const bool refused = writer == INVALID_HANDLE_VALUE && !DeleteFileA(installer.c_str());
-        CloseHandle(writer);
-        return refused;
-    };
-    ASSERT_TRUE(process.Start("\"" + other + "\"", dir.path(), false, installer));
-    dialog = process.WaitForWindow(InstallerCaption);
-    ASSERT_NE(nullptr, dialog);
-    EXPECT_EQ("Kelvane Studio" + std::string(26, ' '), ControlText(dialog, IDC_PRODUCT));
-    EXPECT_TRUE(CannotChange()) << "in Ready";
-    ClickControl(dialog, IDOK);
-    EXPECT_EQ(Payload()[1], ReadFileBytes(RunFolder() + "\\Setup.jar"));
-    EXPECT_TRUE(CannotChange()) << "while the setup program runs";
-    EXPECT_EQ(42, Release());
-}
-
-// As it starts: renamed and replaced before it opens itself, by another installer whose
-// CRC-32 is forged to the one the original's seal records, so that only the file's
-// identity tells them apart; or held by another program that shuts readers out, for a
-// moment (waited for) or on. Those that run nothing say why before any window.
+// As it starts: its command line naming another installer; renamed and replaced before it
+// opens itself, by another installer whose CRC-32 is forged to the one the original's seal
+// records, so that only the file's identity tells them apart; or held by another program
+// that shuts readers out, for a moment (waited for) or on. Those that run nothing say why
+// before any window; the others hold their file until they end.
 TEST_F(InstallerTest, OwnFileReplacedOrHeldAsItStartsIsToldBeforeAnyWindow) {
     const std::string original = WithSealedDigest(Installer(Payload()), stub.size());
     const uint32_t sealed = static_cast<uint32_t>(crc32_z(
@@ -57,7 +33,15 @@ TEST_F(InstallerTest, OwnFileReplacedOrHeldAsItStartsIsToldBeforeAnyWindow) {
         WithForgedCrc32(BuildInstaller(stub, "Replacement", {setup, "other", "", "", "", "", "tail"}),
                         stub.size(), sealed),
         stub.size());
-    const std::string moved = dir / "moved.exe";
+    const std::string moved = dir / "moved.exe", another = "\"" + (dir / "other.exe") + "\"";
+    WriteFileBytes(dir / "other.exe",
+                   BuildInstaller(stub, "Other", {"not the setup program", "x", "", "", "", ""}));
+    auto CannotChange = [&] {
+        HANDLE writer = CreateFileA(installer.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        CloseHandle(writer);
+        return writer == INVALID_HANDLE_VALUE && !DeleteFileA(installer.c_str());
+    };
     HANDLE holder = INVALID_HANDLE_VALUE;
     auto Hold = [&] {
         holder = CreateFileA(installer.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -67,7 +51,9 @@ TEST_F(InstallerTest, OwnFileReplacedOrHeldAsItStartsIsToldBeforeAnyWindow) {
         std::function<void()> beforeRun;
         long status;
         const char* message; // nullptr: it runs
+        std::string commandLine = "";
     } cases[] = {
+        {"its command line naming another installer", [] {}, 42, nullptr, another},
         {"renamed, a hard link to it under its name",
          [&] {
              MoveFileA(installer.c_str(), moved.c_str()) &&
@@ -88,19 +74,21 @@ TEST_F(InstallerTest, OwnFileReplacedOrHeldAsItStartsIsToldBeforeAnyWindow) {
          42, nullptr},
         {"held on", Hold, ExitInstallerInUse, "Another program is using this installer"},
     };
-    WriteFileBytes(release, "");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Launch(original, c.beforeRun);
+        Launch(original, c.beforeRun, c.commandLine);
         if (c.message == nullptr) {
             EXPECT_EQ("Kelvane Studio" + std::string(26, ' '), ControlText(dialog, IDC_PRODUCT));
+            EXPECT_TRUE(CannotChange()) << "in Ready";
             ClickControl(dialog, IDOK);
+            EXPECT_EQ(Payload()[1], ReadFileBytes(RunFolder() + "\\Setup.jar"));
+            EXPECT_TRUE(CannotChange()) << "while the setup program runs";
         } else {
             const std::string text = ControlText(dialog, MessageTextId); // the box, no window
             EXPECT_NE(std::string::npos, text.find(c.message)) << text;
             PressKey(dialog, VK_RETURN);
         }
-        EXPECT_EQ(c.status, process.WaitForExit());
+        EXPECT_EQ(c.status, c.message == nullptr ? Release() : process.WaitForExit());
         EXPECT_EQ(c.message == nullptr, FileExists(record)) << "whether a setup program ran";
         EXPECT_TRUE(ListDirectory(temp).empty());
         if (c.status == ExitInstallerInUse) {

@@ -1,10 +1,6 @@
 #!/bin/bash
-# bash completion of sfxpack: what each command line offers for its last word; that every
-# option it offers is one the --help of sfxpack or of the command names, and that every
-# placeholder it has a value for (CP, DIR...) is one an option takes.
-#   completion_test.sh SFXPACK COMPLETION SCRATCH
-# Not -e: completion functions run in an interactive shell, where a failing command
-# (sfxpack pack --help) does not end them.
+# sfxpack's bash completion against its --help:  completion_test.sh SFXPACK COMPLETION SCRATCH
+# Not -e: completion functions run in an interactive shell, where a failing command goes on.
 set -u
 sfxpack=$1 completion=$(readlink -f "$2")
 # shellcheck source=/dev/null
@@ -32,7 +28,6 @@ check "out" extract -C ""
 check "" build --title ""
 check "kit.exe out" seal ""
 
-# The options each --help names, one a line, and those the completion offers after it.
 help_options() { "$sfxpack" "$@" --help | grep -oE -- '(^|[ ,])--?[[:alpha:]][[:alnum:]-]*' | tr -d ' ,' | sort -u; }
 commands=$("$sfxpack" --help | awk '/^Commands:$/ { on = 1; next } /^$/ { on = 0 } on { print $1 }')
 for command in "" $commands; do

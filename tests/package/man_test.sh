@@ -1,9 +1,5 @@
 #!/bin/bash
-# sfxpack's man page, as help2man makes it: man -l renders it without a warning within
-# 80 columns; each command's subsection names the options of its --help, the page's list
-# of exit statuses every one of 'sfxpack --help', and sfxpack has every option the page
-# names.
-#   man_test.sh SFXPACK PAGE
+# sfxpack's man page against its --help, rendered within 80 columns:  man_test.sh SFXPACK PAGE
 set -euo pipefail
 sfxpack=$1 page=$2
 fail() { echo "FAIL: $*" && exit 1; }
@@ -11,7 +7,6 @@ warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
 [ -z "$warnings" ] || fail "man -l warns: $warnings"
 [ -z "$(LC_ALL=C MANWIDTH=80 man -l "$page" | awk 'length > 80')" ] || fail "lines wider than 80 columns"
 
-# The options a text names; a section of the page; whether a text (what) names all of a list.
 options() { grep -oE -- '(^|[^[:alnum:]-])--?[[:alpha:]][[:alnum:]-]*' | grep -oE -- '--?[[:alpha:]][[:alnum:]-]*' | sort -u; }
 text=$(sed -e 's/\\-/-/g' -e 's/\\f[BIRP]//g' "$page")
 section() { awk -v heading="$1" '$0 == heading { on = 1; next } /^\.S[HS] / { on = 0 } on' <<<"$text"; }

@@ -1,11 +1,7 @@
 #!/bin/bash
-# The toolkit as an author gets it, checked, then used by the example project:
+# The toolkit as an author gets it, used by the example project:
 #   toolkit_test.sh BUILD EXAMPLE deb|prefix|zip SCRATCH
-# deb: the .deb CPack makes of BUILD, lintian-clean, unpacked by dpkg-deb -x; prefix:
-# cmake --install BUILD, then moved; zip: the Windows .zip, whose i686 sfxpack.exe
-# cannot run here, so the example's build is only planned. Each carries the project's
-# licence: the zip as LICENSE, with the notices its sfxpack.exe's runtime asks for, the
-# others in Debian's copyright file.
+# The zip's i686 sfxpack.exe cannot run here: the example's build is only planned.
 set -euo pipefail
 build=$1 example=$2 mode=$3 scratch=$4
 repository=$(cd "$example/../.." && pwd)
@@ -74,7 +70,6 @@ on_installed_stub() {
 }
 on_installed_stub "$installer" || fail "not packed on the installed stub"
 "$sfxpack" list "$installer" | grep -qF '"Example Product 1.0' || fail "the example's title is missing"
-# Without --stub, the installed sfxpack takes the stub it was installed with, and says so.
 (cd "$scratch" && "$sfxpack" build -t Quick -o quick.exe "$example/setup.txt" 2>"$scratch/log") ||
     fail "build without --stub: $(cat "$scratch/log")"
 grep -qF "using the installed $stubs/stub.exe" "$scratch/log" || fail "build did not say which stub it took"

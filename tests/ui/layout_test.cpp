@@ -47,14 +47,14 @@ std::string LayoutProblem(HWND dialog, HWND control, HDC dc) {
     return "";
 }
 
+INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
 // Measured in the font the dialog manager gives the dialog, taken from a hidden copy of it
 // made here: another process's font handle means nothing in this one.
 void ExpectEveryControlFits(HWND dialog, int id) {
     ASSERT_NE(nullptr, dialog);
     HMODULE module = LoadLibraryExA(Built("SFX_STUB").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    HWND copy = CreateDialogParamA(
-        module, MAKEINTRESOURCEA(id), nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; },
-        0);
+    HWND copy = CreateDialogParamA(module, MAKEINTRESOURCEA(id), nullptr, IgnoreMessages, 0);
     ASSERT_NE(nullptr, copy);
     RECT client, copied;
     GetClientRect(dialog, &client);

@@ -240,6 +240,9 @@ TEST_F(InstallerTest, EachInstallerCaseEndsWithItsStatusAndMessageAndLeavesNothi
     const std::vector<std::string> before = ListDirectory(dir.path());
     for (const InstallerCase& c : cases) {
         SCOPED_TRACE(c.name);
+        DeleteFileA(record.c_str()); // what a row before left does not fail this one
+        std::filesystem::remove_all(std::filesystem::u8path(temp));
+        MakeDirectory(temp);
         const std::string runsIn = !c.runsIn.empty() ? c.runsIn : c.temp.empty() ? temp : c.temp;
         SetVariable("TEMP", c.temp.empty() ? temp : c.temp == "unset" ? "" : c.temp);
         SetVariable("SFX_STANDIN_STATUS", c.setupStatus);

@@ -2,7 +2,6 @@
 // which the fuzz targets do not link.
 #include "tests/support.h"
 
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -17,12 +16,6 @@
 
 namespace fs = std::filesystem;
 
-namespace {
-
-fs::path HostPath(const std::string& utf8) { return fs::u8path(utf8); }
-
-} // namespace
-
 ScratchDir::ScratchDir() {
     // Tests run in processes of their own at the same time: each has its own seed.
     static std::mt19937 generator{std::random_device{}()};
@@ -36,15 +29,15 @@ ScratchDir::ScratchDir() {
 
 ScratchDir::~ScratchDir() {
     std::error_code ignored;
-    fs::remove_all(HostPath(m_path), ignored);
+    fs::remove_all(fs::u8path(m_path), ignored);
 }
 
 std::string ScratchDir::operator/(const std::string& name) const {
-    return (HostPath(m_path) / HostPath(name)).u8string();
+    return (fs::u8path(m_path) / fs::u8path(name)).u8string();
 }
 
 std::string ReadFileBytes(const std::string& path) {
-    std::ifstream in(HostPath(path), std::ios::binary);
+    std::ifstream in(fs::u8path(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -57,18 +50,18 @@ bool OpenProgram(const std::string& path, ProgramFile& program) {
 }
 
 void WriteFileBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream out(HostPath(path), std::ios::binary | std::ios::trunc);
+    std::ofstream out(fs::u8path(path), std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-bool FileExists(const std::string& path) { return fs::exists(HostPath(path)); }
+bool FileExists(const std::string& path) { return fs::exists(fs::u8path(path)); }
 
-bool MakeDirectory(const std::string& path) { return fs::create_directory(HostPath(path)); }
+bool MakeDirectory(const std::string& path) { return fs::create_directory(fs::u8path(path)); }
 
 std::vector<std::string> ListDirectory(const std::string& path) {
     std::vector<std::string> names;
     std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(HostPath(path), error)) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(fs::u8path(path), error)) {
         names.push_back(entry.path().filename().u8string());
     }
     std::sort(names.begin(), names.end());
@@ -79,18 +72,9 @@ Files ReadDirectory(const std::string& path) {
     Files files;
     for (const std::string& name : ListDirectory(path)) {
         const std::string file = path + "/" + name;
-        files[name] = fs::is_directory(HostPath(file)) ? "" : ReadFileBytes(file);
+        files[name] = fs::is_directory(fs::u8path(file)) ? "" : ReadFileBytes(file);
     }
     return files;
-}
-
-void SetEnv(const char* name, const char* value) {
-#ifdef _WIN32
-    // Not through the system code page.
-    _wputenv((HostPath(name).wstring() + L"=" + HostPath(value).wstring()).c_str());
-#else
-    setenv(name, value, 1);
-#endif
 }
 
 std::string PatternBytes(size_t count, unsigned seed) {

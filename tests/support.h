@@ -39,7 +39,6 @@ std::vector<std::string> ListDirectory(const std::string& path);
 typedef std::map<std::string, std::string> Files;
 Files ReadDirectory(const std::string& path);
 Files EntryFiles(const std::vector<std::string>& entries);
-void SetEnv(const char* name, const char* value);
 
 // What an extraction shows: -1 for its beginning, each percentage, -2 for its end; onPosition
 // may act at each percentage.

@@ -71,7 +71,7 @@ class InstallRunTest : public ::testing::Test {
         if (m_temp.empty()) {
             unsetenv("TEMP");
         } else {
-            SetEnv("TEMP", m_temp.c_str());
+            setenv("TEMP", m_temp.c_str(), 1);
         }
     }
 
@@ -133,7 +133,7 @@ TEST_F(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         if (!c.image.empty()) {
             WriteFileBytes(dir / "setup.exe", c.image);
         }
-        SetEnv("TEMP", c.temp.c_str());
+        setenv("TEMP", c.temp.c_str(), 1);
         const auto [status, box] = RunForked(dir, [&] {
             PortableSetModulePath((dir / "setup.exe").c_str());
             PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);
@@ -210,7 +210,7 @@ TEST_F(InstallRunTest, ElevationSealsTheFolderFirstAndLeavesStrayDirectories) {
         for (const std::string& stray : strays) {
             MakeDirectory(temp + "/" + stray);
         }
-        SetEnv("TEMP", temp.c_str());
+        setenv("TEMP", temp.c_str(), 1);
         const auto [status, box] = RunForked(dir, [&] {
             PortableSetModulePath((dir / "setup.exe").c_str());
             PortableSetElevated(c.elevated);

@@ -60,6 +60,17 @@ TEST(Crc32, BothWaysGiveZlibsAtEveryLengthStartAndSplit) {
     }
 }
 
+// Each byte less the bias is a digit; bytes below it wrap as 32-bit arithmetic does, as the
+// stub always has read them, and so do ten nines.
+TEST(LengthField, DecodesEachByteLessTheBiasWrappingBelowIt) {
+    const std::pair<std::string, int32_t> cases[] = {{LengthField(1234567), 1234567},
+                                                     {std::string(7, '\x0A') + "\x0B\x09\x0A", 90},
+                                                     {std::string(10, '\x13'), 1410065407}};
+    for (const auto& [field, length] : cases) {
+        EXPECT_EQ(length, DecodeEntryLength(reinterpret_cast<const unsigned char*>(field.data()))) << length;
+    }
+}
+
 // The first names are taken; then a name is made, or another failure ends the search.
 TEST(CreateUniquelyNamed, SkipsTakenNamesAndStopsAtAnyOtherFailure) {
     const struct {

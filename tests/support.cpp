@@ -2,7 +2,6 @@
 // which the fuzz targets do not link.
 #include "tests/support.h"
 
-
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -176,24 +175,6 @@ std::string WithSealedDigest(std::string image, size_t stubLength) {
         crc32_z(0, reinterpret_cast<const Bytef*>(image.data() + stubLength), image.size() - stubLength));
     const size_t seal = image.find(std::string(StubSealMarker, StubSealMarkerLength));
     return Changed(image, seal + SealDigestOffset, LittleEndian(SealHasCrc32) + LittleEndian(digest));
-}
-
-std::string WithForgedCrc32(std::string bytes, size_t from, uint32_t crc) {
-    const z_crc_t* table = get_crc_table();
-    const size_t tail = bytes.size() - 4;
-    // Four bytes taken in are four zero bytes taken in from the register XORed with them;
-    // each zero byte's step is undone from the top byte it leaves, which one entry has.
-    const uint32_t before =
-        ~static_cast<uint32_t>(crc32_z(0, reinterpret_cast<const Bytef*>(bytes.data() + from), tail - from));
-    uint32_t wanted = ~crc;
-    for (int step = 0; step < 4; ++step) {
-        uint32_t index = 0;
-        while (table[index] >> 24 != wanted >> 24) {
-            ++index;
-        }
-        wanted = (wanted ^ static_cast<uint32_t>(table[index])) << 8 | index;
-    }
-    return bytes.replace(tail, 4, LittleEndian(wanted ^ before));
 }
 
 std::string FlipBit(std::string bytes, size_t at, int bit) {

@@ -83,10 +83,6 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader 
                             bool digestRoom = false);
 // The image with the CRC-32 of all after the stub sealed in, as sfxpack build does.
 std::string WithSealedDigest(std::string image, size_t stubLength);
-// The bytes with their last four chosen so that the CRC-32 from `from` on is crc: a CRC finds
-// damage, it stops no forger.
-std::string WithForgedCrc32(std::string bytes, size_t from, uint32_t crc);
-
 // For its lifetime, one of the roads CFileStream::CopyRange can take: all in the kernel, none
 // (the buffer carries all), or a kernel copy stopped short. Windows has only the buffer's.
 class CCopyRoad {

@@ -54,6 +54,9 @@ else
         fail "the copyright file does not hold LICENSE's terms as its Zlib licence"
 fi
 ! grep -rlI -F "$repository" "$prefix" || fail "the files above name $repository: not relocatable"
+# The documentation's links lead somewhere where it is installed too.
+docs=$([ "$mode" = zip ] && echo "$prefix" || echo "$prefix/share/doc/selfextractor")
+"$repository/tests/package/links_test.py" "$docs/README.md" "$docs"/docs/*.md || fail "broken links in $docs"
 
 quietly cmake -S "$example" -B "$scratch/example" -G Ninja -DCMAKE_PREFIX_PATH="$prefix"
 grep -qxF "SelfExtractor_DIR:PATH=$prefix/lib/cmake/SelfExtractor" "$scratch/example/CMakeCache.txt" ||

@@ -225,7 +225,8 @@ std::string DescribeProblem(const PayloadLayout& layout) {
 CommandResult FindSeal(const std::string& path, CFileStream& file, long long stubLengthOption,
                        PayloadSeal& seal) {
     SealScan scan;
-    if (!ScanForSeal(file, true, scan)) {
+    // A seal past the stub would not count: given the stub's length, the scan ends there.
+    if (!ScanForSeal(file, true, scan, stubLengthOption >= 0 ? stubLengthOption : INT64_MAX)) {
         return Fail(ExitIoError, "%s: read error", path.c_str());
     }
     if (scan.markers == 0 && stubLengthOption < 0) {

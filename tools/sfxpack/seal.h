@@ -18,10 +18,11 @@ struct SealScan {
     bool HasDigest() const;
 };
 
-// Scans an open file from its start. With firstOnly the scan ends at the first marker,
-// which is the stub's own when the file is an installer: the stub comes first. False
-// when the file could not be read to its end (or to that marker).
-bool ScanForSeal(CFileStream& file, bool firstOnly, SealScan& scan);
+// Scans an open file from its start, for seals that begin before limit. With firstOnly the
+// scan ends at the first marker, which is the stub's own when the file is an installer:
+// the stub comes first. False when the file could not be read to its end (or to that
+// marker, or past limit).
+bool ScanForSeal(CFileStream& file, bool firstOnly, SealScan& scan, int64_t limit = INT64_MAX);
 
 enum class SealStatus {
     Sealed,         // the stub now records its own length

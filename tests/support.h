@@ -83,6 +83,10 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader 
 // follows the stub, as sfxpack build seals it.
 std::string WithSealedDigest(std::string image, size_t stubLength);
 
+// A PeStub image, whole, with the checksum its bytes give in its header, computed word by
+// word with the carry folded in at each step.
+std::string WithPeChecksum(std::string peImage);
+
 // The bytes with one bit flipped.
 std::string FlipBit(std::string bytes, size_t at, int bit = 0);
 

@@ -22,6 +22,11 @@ TEST(Seal, StoresTheFileLengthInTheOneMarkerWhereverItLies) {
         ASSERT_EQ(SealStatus::Sealed, SealStubFile((dir / "stub.exe").c_str(), &length)) << at;
         EXPECT_EQ(Changed(image, at, SealBlock(200000)), ReadFileBytes(dir / "stub.exe")) << at;
     }
+    // A stub with a PE header gets the checksum of its bytes as sealed.
+    const std::string pe = Changed(PeStub(5001, false), 4000, SealBlock(UnsealedStubLength));
+    WriteFileBytes(dir / "pe.exe", pe);
+    ASSERT_EQ(SealStatus::Sealed, SealStubFile((dir / "pe.exe").c_str(), &length));
+    EXPECT_EQ(WithPeChecksum(Changed(pe, 4000, SealBlock(5001))), ReadFileBytes(dir / "pe.exe"));
     const std::string twice = PatternBytes(300, 3) + SealBlock(332) + SealBlock(999);
     WriteFileBytes(dir / "twice.exe", twice);
     EXPECT_EQ(SealStatus::SeveralMarkers, SealStubFile((dir / "twice.exe").c_str(), &length));

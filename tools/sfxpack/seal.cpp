@@ -7,6 +7,7 @@
 
 #include "engine/bounds.h"
 #include "engine/seal.h"
+#include "tools/sfxpack/pe_checksum.h"
 
 namespace {
 
@@ -110,7 +111,10 @@ SealStatus SealStubFile(const char* path, int32_t* length) {
         return SealStatus::IoError;
     }
     const uint32_t value = static_cast<uint32_t>(scan.fileLength);
-    if (!PatchFile(path, scan.offset + StubSealMarkerLength, &value, 1)) {
+    PeChecksum checksum;
+    if (!PatchFile(path, scan.offset + StubSealMarkerLength, &value, 1) ||
+        !file.Open(path, CFileStream::modeRead) || !MeasurePeChecksum(file, checksum) || !file.Close() ||
+        (!checksum.IsTrue() && !PatchFile(path, checksum.field, &checksum.computed, 1))) {
         return SealStatus::IoError;
     }
     *length = static_cast<int32_t>(scan.fileLength);

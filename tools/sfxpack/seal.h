@@ -32,7 +32,8 @@ enum class SealStatus {
 };
 
 // Paths are as CFileStream takes them.
-// Stores the file's length in its seal; *length receives that length.
+// Stores the file's length in its seal, and then the file's own checksum in its PE
+// header when it has one; *length receives that length.
 SealStatus SealStubFile(const char* path, int32_t* length);
 
 // Reads a stub's seal into scan; Sealed when the stub has exactly one (whatever length it

@@ -91,9 +91,14 @@ std::string WithPeChecksum(std::string peImage);
 std::string FlipBit(std::string bytes, size_t at, int bit = 0);
 
 // Takes one of the roads a copy (CFileStream::CopyRange) can take, for as long as it
-// lives: all bytes moved inside the kernel; none, as where the kernel refuses, so that
-// the stream's buffer carries them; or a kernel copy stopped short that the buffer
-// finishes. Windows knows only the buffer's road.
+// lives, by road % CopyRoadCount: all bytes moved inside the kernel; none, as where the
+// kernel refuses, so that the stream's buffer carries them; a kernel copy stopped short
+// that the buffer finishes; or the kernel's, with the process (this thread) confined to
+// one processor, where sfxpack starts no second thread. Windows knows only the buffer's
+// road.
+constexpr size_t CopyRoadCount = 4;
+constexpr size_t KernelRoad = 0;
+constexpr size_t BufferRoad = 1;
 class CCopyRoad {
   public:
     explicit CCopyRoad(size_t road);

@@ -129,11 +129,6 @@ SealStatus CheckStubSeal(const char* path, SealScan& scan) {
     return ScanStub(file, scan);
 }
 
-bool StoreSealDigest(const char* path, int64_t sealOffset, uint32_t digest) {
-    const uint32_t words[2] = {SealHasCrc32, digest};
-    return PatchFile(path, sealOffset + SealDigestOffset, words, 2);
-}
-
 bool SealScan::CanCarryDigest() const { return digestState == SealHasNoDigest || HasDigest(); }
 
 bool SealScan::HasDigest() const { return digestState == SealHasCrc32; }

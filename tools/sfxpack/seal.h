@@ -39,7 +39,3 @@ SealStatus SealStubFile(const char* path, int32_t* length);
 // Reads a stub's seal into scan; Sealed when the stub has exactly one (whatever length it
 // records).
 SealStatus CheckStubSeal(const char* path, SealScan& scan);
-
-// Stores the CRC-32 of a payload in the seal of an installer whose stub can carry it;
-// sealOffset is the seal's file offset.
-bool StoreSealDigest(const char* path, int64_t sealOffset, uint32_t digest);

@@ -62,7 +62,7 @@ CTrailingDigest::CTrailingDigest(CFileStream& output, int64_t crcFrom, bool summ
         !output.OpenReader(m_reader)) {
         return;
     }
-    // Without a thread the buffer carries the bytes, as on one processor.
+    // A thread that cannot be made leaves the bytes to the buffer, as on one processor.
     try {
         m_thread = std::thread(&CTrailingDigest::Trail, this);
     } catch (const std::system_error&) {

@@ -69,6 +69,7 @@ class CTrailingDigest {
 
   private:
     bool IsWanted() const { return m_own.IsWanted(); }
+    // The second thread: digests each piece once it is published, up to m_limit.
     void Trail();
     void Publish(int64_t done);
     // Digests what reached the output past this thread's digest (the writer's own bytes).
@@ -80,11 +81,11 @@ class CTrailingDigest {
     CDigestShare m_own;    // this thread's: all, or what it takes over at the end
     CDigestShare m_trail;  // the second thread's, from the output's start
     std::thread m_thread;
-    std::mutex m_mutex; // guards the four below
+    std::mutex m_mutex; // guards the five below
     std::condition_variable m_changed;
     int64_t m_published = 0;     // the output is final up to here
     int64_t m_claimed = 0;       // the end of the second thread's last piece
     int64_t m_limit = INT64_MAX; // where the second thread stops
-    bool m_stopped = false;      // set when the writer gives up, or the second thread fails
+    bool m_stopped = false;      // the writer gave up: the second thread ends
     bool m_failed = false;       // the second thread could not read back
 };

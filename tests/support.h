@@ -87,13 +87,22 @@ std::string WithSealedDigest(std::string image, size_t stubLength);
 // a CRC-32 finds damage, it stops no forger.
 std::string WithForgedCrc32(std::string bytes, size_t from, uint32_t crc);
 
+// A PeStub image, whole, with the checksum its bytes give in its header, computed word by
+// word with the carry folded in at each step.
+std::string WithPeChecksum(std::string peImage);
+
 // The bytes with one bit flipped.
 std::string FlipBit(std::string bytes, size_t at, int bit = 0);
 
 // Takes one of the roads a copy (CFileStream::CopyRange) can take, for as long as it
-// lives: all bytes moved inside the kernel; none, as where the kernel refuses, so that
-// the stream's buffer carries them; or a kernel copy stopped short that the buffer
-// finishes. Windows knows only the buffer's road.
+// lives, by road % CopyRoadCount: all bytes moved inside the kernel; none, as where the
+// kernel refuses, so that the stream's buffer carries them; a kernel copy stopped short
+// that the buffer finishes; or the kernel's, with the process (this thread) confined to
+// one processor, where sfxpack starts no second thread. Windows knows only the buffer's
+// road.
+constexpr size_t CopyRoadCount = 4;
+constexpr size_t KernelRoad = 0;
+constexpr size_t BufferRoad = 1;
 class CCopyRoad {
   public:
     explicit CCopyRoad(size_t road);

@@ -4,6 +4,7 @@
 
 #include <stdio.h>
 
+#include "tools/sfxpack/pe_checksum.h"
 #include "tools/sfxpack/title.h"
 
 namespace {
@@ -27,7 +28,13 @@ const char ListUsage[] =
     "  -h, --help            show this help and exit\n"
     "\n"
     "A damaged installer is listed as far as it can be read; the damage is reported\n"
-    "and the exit status is 2.\n";
+    "and the exit status is 2.\n"
+    "\n"
+    "A last line 'pe checksum' says that the checksum in the PE header is not the one\n"
+    "the file's bytes give. Windows checks it only for drivers and system files, so\n"
+    "the installer runs all the same; installers built by an older sfxpack carry the\n"
+    "stub's stale one. Rebuilding, or signing, makes it true. It leaves the exit\n"
+    "status as it is.\n";
 
 const char VerifyUsage[] =
     "Usage: sfxpack verify [OPTION]... INSTALLER\n"
@@ -39,6 +46,11 @@ const char VerifyUsage[] =
     "exits 2. A signature is judged by its form only (a WIN_CERTIFICATE of PKCS#7\n"
     "signed data that ends the file), as the stub judges it before asking Windows:\n"
     "its digest is not checked.\n"
+    "In a complete installer, a checksum in the PE header that is not the one the\n"
+    "file's bytes give is noted\n"
+    "on standard error ('sfxpack: note: ...'), without changing the exit status:\n"
+    "Windows checks it only for drivers and system files, and installers built by an\n"
+    "older sfxpack carry the stub's stale one. Rebuilding, or signing, makes it true.\n"
     "\n"
     "Options:\n"
     "      --stub-length N   the payload starts at byte N (for stubs without a seal)\n"
@@ -231,9 +243,23 @@ CommandResult RunReader(const char* command, const char* usage, bool listing, co
     }
     PayloadLayout layout;
     ReadPayloadLayout(file, seal, layout);
+    // A damaged payload changes the checksum too: only a whole installer's is noted.
+    PeChecksum checksum;
+    const bool stale = layout.IsComplete() && MeasurePeChecksum(file, checksum) && !checksum.IsTrue();
+    const std::string staleText =
+        FormatText("%08lx, not the file's %08lx", static_cast<unsigned long>(checksum.stored),
+                   static_cast<unsigned long>(checksum.computed));
     if (listing) {
         fputs(FormatListing(layout, options.installer, static_cast<unsigned>(codePage), json).c_str(),
               stdout);
+    }
+    if (listing && !json && stale) {
+        printf("pe checksum  %s (see --help)\n", staleText.c_str());
+    } else if (!listing && stale) {
+        fprintf(stderr,
+                "sfxpack: note: %s: the PE checksum is %s; only drivers and system files need it "
+                "(see 'sfxpack verify --help')\n",
+                options.installer.c_str(), staleText.c_str());
     }
     return ReportLayout(options.installer, layout);
 }

@@ -63,9 +63,10 @@ struct PayloadLayout {
 class CEntryCopier {
   public:
     virtual ~CEntryCopier() = default;
-    // Copies the data of entry, as far as the file holds it, and gives its CRC-32; false
-    // ends the walk (the copier keeps why).
-    virtual bool Copy(const PayloadEntry& entry, uint32_t& dataCrc) = 0;
+    // Copies the data of entry, as far as the file holds it, and gives its CRC-32 in
+    // dataCrc unless that is null: where the digest is not checked; false ends the walk
+    // (the copier keeps why).
+    virtual bool Copy(const PayloadEntry& entry, uint32_t* dataCrc) = 0;
 };
 
 // Walks the payload of an open installer whose seal is given, the way the stub does, and
@@ -77,14 +78,6 @@ class CEntryCopier {
 // ended the walk.
 bool ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout,
                        CEntryCopier* copier = nullptr);
-
-// Adds the bytes of an open file from offset from to its end to crc; false when they
-// cannot be read.
-bool DigestToEnd(CFileStream& file, int64_t from, uint32_t& crc);
-
-// Writes length bytes of source, from offset on, at output's position, and adds them to
-// crc; false when source ends early or a write fails.
-bool CopyDigesting(CFileStream& source, int64_t offset, int64_t length, CFileStream& output, uint32_t& crc);
 
 // The problem as a one-line message, e.g. "entry 3 (setup.aux) declares 5000 bytes but
 // the file ends after 1200"; empty when there is none.

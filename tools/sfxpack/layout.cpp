@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "engine/crc32.h"
 #include "engine/seal.h"
 #include "tools/sfxpack/seal.h"
 #include "tools/sfxpack/sysfile.h"
@@ -88,7 +89,7 @@ bool ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout
         SetProblem(layout, LayoutProblem::TitleCut, 0, end - stubLength);
         return true;
     }
-    CPayloadReader reader(file, bounds, stubLength, layout.hasDigest ? UpdateZlibCrc32 : nullptr);
+    CPayloadReader reader(file, bounds, stubLength, layout.hasDigest ? UpdateCrc32 : nullptr);
     char title[TitleFieldLength];
     reader.ReadTitle(title);
     layout.title.assign(title, TitleFieldLength);

@@ -4,6 +4,7 @@
 
 #include <system_error>
 
+#include "engine/crc32.h"
 #include "tools/sfxpack/layout.h"
 #include "tools/sfxpack/sysfile.h"
 
@@ -28,7 +29,7 @@ int64_t Smaller(int64_t a, int64_t b) { return a < b ? a : b; }
 void CDigestShare::Take(int64_t offset, const unsigned char* bytes, size_t size) {
     const int64_t skip = m_crcFrom > offset ? m_crcFrom - offset : 0;
     if (m_crcFrom >= 0 && skip < static_cast<int64_t>(size)) {
-        m_crc = UpdateZlibCrc32(m_crc, bytes + skip, size - static_cast<size_t>(skip));
+        m_crc = UpdateCrc32(m_crc, bytes + skip, size - static_cast<size_t>(skip));
         m_crcLength += static_cast<int64_t>(size) - skip;
     }
     if (m_summed) {
@@ -62,6 +63,9 @@ CTrailingDigest::CTrailingDigest(CFileStream& output, int64_t crcFrom, bool summ
         !output.OpenReader(m_reader)) {
         return;
     }
+    // The CRC makes its table and asks the processor once, on first use: here, before
+    // two threads use it at once.
+    UpdateCrc32(0, nullptr, 0);
     // A thread that cannot be made leaves the bytes to the buffer, as on one processor.
     try {
         m_thread = std::thread(&CTrailingDigest::Trail, this);

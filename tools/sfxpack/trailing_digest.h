@@ -1,7 +1,8 @@
 // tools/sfxpack/trailing_digest.h: the CRC-32 and the PE word sum of a file sfxpack writes,
 // taken while it is written. The copy stays inside the kernel; a second thread reads the
-// output back from the page cache, trailing the writer. zlib's crc32 is about as slow as
-// the copy itself, so once the writer is done it takes over half of what is left.
+// output back from the page cache, trailing the writer. Reading back and digesting cost
+// about as much as the copy itself, so once the writer is done it takes over half of
+// what is left.
 #pragma once
 
 #include <stdint.h>

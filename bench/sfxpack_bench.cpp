@@ -40,7 +40,7 @@ void PutPeHeader(std::vector<char>& bytes) {
     bytes[0x98 + 92] = 16; // data directories
 }
 
-// A stand-in stub of the classic length: sealed with room for the digest, as the real
+// A stand-in stub of the unsealed length: sealed with room for the digest, as the real
 // stub is, or raw, without a seal.
 void WriteStub(const std::string& path, bool sealed) {
     std::vector<char> stub(StubBytes, '\x90');

@@ -20,8 +20,8 @@ const char BuildUsage[] =
     "Make an installer: the stub, followed by the title and one to seven files.\n"
     "\n"
     "The files become the entries in this order, each extracted under its fixed name:\n"
-    "  1 Setup.exe  2 Setup.jar  3 setup.aux  4 setup.cls\n"
-    "  5 knxf.dat   6 knxr.dat   7 knxl.dat\n"
+    "Setup.exe (the program the installer runs), Setup.jar, setup.aux, setup.cls,\n"
+    "knxf.dat, knxr.dat, knxl.dat.\n"
     "Entries 1 to 6 are always written, those without a file as empty entries; entry 7\n"
     "only when a seventh file is given.\n"
     "\n"
@@ -405,9 +405,10 @@ CommandResult RunBuild(const Arguments& args) {
         return scanner.Error();
     }
     if (!titleGiven || request.output.empty()) {
-        return FailUsage("build", "%s required", !titleGiven && request.output.empty() ? "--title and --output are"
-                                                 : !titleGiven                          ? "--title is"
-                                                                                        : "--output is");
+        return FailUsage("build", "%s required",
+                         !titleGiven && request.output.empty() ? "--title and --output are"
+                         : !titleGiven                         ? "--title is"
+                                                               : "--output is");
     }
     if (request.stub.empty()) {
         request.stub = FindInstalledStub();

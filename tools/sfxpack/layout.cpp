@@ -206,7 +206,7 @@ CommandResult FindSeal(const std::string& path, CFileStream& file, long long stu
     if (scan.markers == 0 && stubLengthOption < 0) {
         return Fail(ExitBadInput,
                     "%s: no seal found, so the stub length is unknown; give it with --stub-length N "
-                    "(%ld for the classic stub)",
+                    "(%ld is what an unsealed stub of ours claims)",
                     path.c_str(), static_cast<long>(UnsealedStubLength));
     }
     seal.stubLength = stubLengthOption >= 0 ? static_cast<int32_t>(stubLengthOption) : scan.storedLength;

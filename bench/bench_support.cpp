@@ -1,6 +1,7 @@
 // bench/bench_support.cpp: the shared parts of the benchmarks.
 #include "bench/bench_support.h"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -39,7 +40,7 @@ void RunShell(const std::string& command) {
 
 extern char** environ;
 
-double TimeProcess(const std::string& clear, const std::vector<std::string>& args) {
+double TimeProcess(const std::string& clear, const std::vector<std::string>& args, bool quiet) {
     RunShell(clear);
     sync();
     std::vector<char*> argv;
@@ -47,28 +48,36 @@ double TimeProcess(const std::string& clear, const std::vector<std::string>& arg
         argv.push_back(const_cast<char*>(arg.c_str()));
     }
     argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (quiet) {
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
     const double start = Now();
     pid_t child = 0;
     int status = 0;
-    if (posix_spawnp(&child, argv[0], nullptr, nullptr, argv.data(), environ) != 0 ||
-        waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    const int spawned = posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
         fprintf(stderr, "benchmark: %s %s failed\n", args[0].c_str(), args[1].c_str());
         exit(1);
     }
     return Now() - start;
 }
 
-void WriteEntryFiles(const std::string& directory) {
+void WriteEntryFiles(const std::string& directory, const size_t* sizes) {
     std::vector<uint32_t> chunk((1u << 20) / sizeof(uint32_t));
     for (int k = 0; k < PayloadEntryCount; ++k) {
         FILE* file = fopen((directory + "/" + (PayloadEntryTable[k] + 1)).c_str(), "wb");
         uint32_t seed = 1000u + static_cast<uint32_t>(k);
-        for (size_t done = 0; done < BenchEntrySizes[k]; done += chunk.size() * sizeof(uint32_t)) {
+        for (size_t done = 0; done < sizes[k]; done += chunk.size() * sizeof(uint32_t)) {
             for (uint32_t& word : chunk) {
                 seed = seed * 1103515245u + 12345u;
                 word = seed;
             }
-            fwrite(chunk.data(), sizeof(uint32_t), chunk.size(), file);
+            const size_t bytes = chunk.size() * sizeof(uint32_t);
+            fwrite(chunk.data(), 1, sizes[k] - done < bytes ? sizes[k] - done : bytes, file);
         }
         fclose(file);
     }

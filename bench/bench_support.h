@@ -26,11 +26,13 @@ void RunShell(const std::string& command);
 // started as a shell starts it; the benchmark stops when anything fails. Every contender
 // starts alike: nothing of earlier runs still to be written, so that no run pays for
 // another's write-back, and none syncs its own output.
-double TimeProcess(const std::string& clear, const std::vector<std::string>& args);
+// quiet: its standard error goes nowhere, for notes it gives on every run.
+double TimeProcess(const std::string& clear, const std::vector<std::string>& args, bool quiet = false);
 
 // The benchmark's entry files, of pseudo-random bytes so that nothing along the way can
-// take a shortcut: directory/<entry name> for each entry of the table.
-void WriteEntryFiles(const std::string& directory);
+// take a shortcut: directory/<entry name> for each entry of the table, of the sizes given
+// (BenchEntrySizes by default).
+void WriteEntryFiles(const std::string& directory, const size_t* sizes = BenchEntrySizes);
 
 // Stops the benchmark unless every entry file in `copy` equals the one in `original`.
 void ExpectSameEntries(const std::string& original, const std::string& copy);

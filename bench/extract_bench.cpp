@@ -24,7 +24,7 @@ namespace {
 
 constexpr int Rounds = 7;
 
-// The installer: a stub of the classic length, a title, the seven entry files. Returns
+// The installer: a stub of the unsealed length, a title, the seven entry files. Returns
 // the payload's CRC-32.
 uint32_t WriteInstaller(const std::string& path, const std::string& entries) {
     CFileStream installer;

@@ -16,6 +16,8 @@ constexpr int CoffCharacteristics = 4 + 18;
 constexpr uint32_t ImageFileDll = 0x2000;
 constexpr uint32_t Pe32Magic = 0x10B;
 constexpr uint32_t Pe32PlusMagic = 0x20B;
+// In the optional header of either kind.
+constexpr int OptionalChecksum = 64;
 constexpr int Pe32Directories = 96;
 constexpr int Pe32PlusDirectories = 112;
 constexpr uint32_t SecurityDirectory = 4;
@@ -93,6 +95,24 @@ uint32_t ReadProgramMachine(CFileStream& file) {
         return 0;
     }
     return ReadLittleEndian(header + CoffMachine, 2);
+}
+
+int64_t FindChecksumField(CFileStream& file) {
+    file.SeekToEnd();
+    const int64_t length = file.GetPosition();
+    unsigned char header[OptionalHeader + 2];
+    if (!ReadAt(file, length, 0, header, 2) || header[0] != 'M' || header[1] != 'Z' ||
+        !ReadAt(file, length, DosPeHeaderOffset, header, 4)) {
+        return -1;
+    }
+    const int64_t peHeader = ReadLittleEndian(header, 4);
+    const int64_t field = peHeader + OptionalHeader + OptionalChecksum;
+    if (!ReadAt(file, length, peHeader, header, OptionalHeader + 2) ||
+        ReadLittleEndian(header, 4) != PeSignature || field + 4 > length) {
+        return -1;
+    }
+    const uint32_t magic = ReadLittleEndian(header + OptionalHeader, 2);
+    return magic == Pe32Magic || magic == Pe32PlusMagic ? field : -1;
 }
 
 bool IsSigningPadding(CFileStream& file, const PayloadBounds& bounds, int64_t position) {

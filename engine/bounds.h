@@ -47,6 +47,10 @@ PayloadBounds FindPayloadBounds(CFileStream& file);
 constexpr uint32_t MachineI386 = 0x14C;
 uint32_t ReadProgramMachine(CFileStream& file);
 
+// The file offset of the PE optional header's checksum field, for the tools that keep it
+// true; -1 when the file has no PE header that holds one.
+int64_t FindChecksumField(CFileStream& file);
+
 // Fewer than eight zero bytes from position right up to a certificate table: the signing
 // tool's alignment, not payload.
 bool IsSigningPadding(CFileStream& file, const PayloadBounds& bounds, int64_t position);

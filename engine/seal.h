@@ -37,6 +37,6 @@ extern const volatile int32_t& StubLength;
 extern const StubSeal TheStubSeal;
 extern const volatile StubSeal& OwnSeal;
 
-// What an unsealed stub claims: the length of the classic stub, so that its installers
-// are read right even by tools that do not know the seal.
+// What an unsealed stub claims: 35,328 bytes, the stub length this layout has always
+// named, so that its installers are read right even by tools that do not know the seal.
 constexpr int32_t UnsealedStubLength = 35328;

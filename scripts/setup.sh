@@ -18,6 +18,7 @@ packages=(
     clang libclang-rt-14-dev nlohmann-json3-dev              # fuzzing
     dpkg-dev lintian man-db groff-base help2man unzip        # packages and the man page
     python3                                                  # zlib's CRC-32, to check ours
+    zlib1g-dev libz-mingw-w64-dev                            # zlib for sfxpack: native, and static in sfxpack.exe
 )
 
 sudo=""

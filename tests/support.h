@@ -83,8 +83,15 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader 
                             bool digestRoom = false);
 // The image with the CRC-32 of all after the stub sealed in, as sfxpack build does.
 std::string WithSealedDigest(std::string image, size_t stubLength);
-// For its lifetime, one of the roads CFileStream::CopyRange can take: all in the kernel, none
-// (the buffer carries all), or a kernel copy stopped short. Windows has only the buffer's.
+// A PeStub image with the checksum its bytes give in its header, the carry folded in at each
+// word.
+std::string WithPeChecksum(std::string peImage);
+// For its lifetime, one of the roads CFileStream::CopyRange can take, by road % CopyRoadCount:
+// all in the kernel; none (the buffer carries all); a kernel copy stopped short; or the
+// kernel's with this thread confined to one processor. Windows has only the buffer's.
+constexpr size_t CopyRoadCount = 4;
+constexpr size_t KernelRoad = 0;
+constexpr size_t BufferRoad = 1;
 class CCopyRoad {
   public:
     explicit CCopyRoad(size_t road);

@@ -73,6 +73,18 @@ class CFileStream {
     // never through this process), else through this stream's buffer. Both positions end
     // after the bytes copied. False when source ends early or a write fails.
     bool CopyRange(CFileStream& source, int64_t offset, int64_t length);
+    // Whether CopyRange can move bytes inside the system at all: on Linux, unless a test
+    // forbade it; never on Windows, which has no such call.
+    static bool CopiesInSystem();
+    // Writes what is buffered; false once any write of this stream has failed.
+    bool Flush();
+    // Opens reader on the file this stream writes, for reading back what was written
+    // while this stream goes on writing it.
+    bool OpenReader(CFileStream& reader);
+    // Reads up to count bytes at offset straight into buffer, past this stream's buffer;
+    // fewer only at the end of the file or on error. Safe beside another thread doing the
+    // same on POSIX; the position is left undefined until the next Seek.
+    size_t ReadAtOffset(int64_t offset, void* buffer, size_t count);
     // The permission bits; true without doing anything where the system has none.
     bool SetPermissions(unsigned mode);
     // Writes what is buffered and closes; false when any write or the close failed.
@@ -114,6 +126,8 @@ class CFileStream {
     // cannot move them (any failure included; the caller's own copy then meets it). The
     // handles' positions are left undefined.
     static int64_t OsCopy(intptr_t from, int64_t fromOffset, intptr_t to, int64_t toOffset, int64_t count);
+    // Reads at an offset, in one call where the system has one.
+    static size_t OsReadAt(intptr_t handle, int64_t offset, void* buffer, size_t count);
 
     intptr_t m_handle = InvalidHandle; // owned: a file descriptor or a HANDLE
     unsigned char* m_buffer = nullptr; // owned, BufferSize bytes while open

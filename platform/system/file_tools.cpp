@@ -28,3 +28,15 @@ bool CFileStream::CopyRange(CFileStream& source, int64_t offset, int64_t length)
     }
     return true;
 }
+
+bool CFileStream::Flush() { return m_mode == modeRead || FlushBuffer(); }
+
+// The writer keeps writing: the reader must let it.
+bool CFileStream::OpenReader(CFileStream& reader) {
+    reader.Close();
+    return IsOpen() && reader.Attach(OsReopen(m_handle, true), modeRead);
+}
+
+size_t CFileStream::ReadAtOffset(int64_t offset, void* buffer, size_t count) {
+    return OsReadAt(m_handle, offset, buffer, count);
+}

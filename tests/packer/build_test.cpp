@@ -1,7 +1,14 @@
 // tests/packer/build_test.cpp: what "sfxpack build" takes and writes: the seal that tells
 // a stub's length, the title in its code page, the exact layout, and what it refuses
 // without leaving anything behind. Files of 2 GiB and failed writes: cli_test.sh.
+#include <algorithm>
+#include <filesystem>
 #include <functional>
+#include <thread>
+#ifdef __linux__
+#include <sys/inotify.h>
+#include <unistd.h>
+#endif
 
 #include <gtest/gtest.h>
 
@@ -22,6 +29,11 @@ TEST(Seal, StoresTheFileLengthInTheOneMarkerWhereverItLies) {
         ASSERT_EQ(SealStatus::Sealed, SealStubFile((dir / "stub.exe").c_str(), &length)) << at;
         EXPECT_EQ(Changed(image, at, SealBlock(200000)), ReadFileBytes(dir / "stub.exe")) << at;
     }
+    // A stub with a PE header gets the checksum of its bytes as sealed.
+    const std::string pe = Changed(PeStub(5001, false), 4000, SealBlock(UnsealedStubLength));
+    WriteFileBytes(dir / "pe.exe", pe);
+    ASSERT_EQ(SealStatus::Sealed, SealStubFile((dir / "pe.exe").c_str(), &length));
+    EXPECT_EQ(WithPeChecksum(Changed(pe, 4000, SealBlock(5001))), ReadFileBytes(dir / "pe.exe"));
     const std::string twice = PatternBytes(300, 3) + SealBlock(332) + SealBlock(999);
     WriteFileBytes(dir / "twice.exe", twice);
     EXPECT_EQ(SealStatus::SeveralMarkers, SealStubFile((dir / "twice.exe").c_str(), &length));
@@ -150,7 +162,7 @@ TEST_F(BuildTest, WritesExactlyTheLayoutAndLeavesOutAStubsSignature) {
         EXPECT_NE(std::string::npos, note.find("signature is left out")) << note;
         std::vector<std::string> entries(contents.begin(), contents.begin() + static_cast<long>(count));
         entries.resize(count > 6 ? count : 6);
-        EXPECT_EQ(BuildInstaller(unsignedStub, title, entries), ReadFileBytes(request.output))
+        EXPECT_EQ(WithPeChecksum(BuildInstaller(unsignedStub, title, entries)), ReadFileBytes(request.output))
             << count << " files";
     }
 }
@@ -168,5 +180,81 @@ TEST_F(BuildTest, SealsThePayloadsDigestWhereTheStubHasRoomForIt) {
         EXPECT_EQ(room ? WithSealedDigest(plain, stub.size()) : plain, ReadFileBytes(dir / "out.exe"));
     }
 }
+
+// Each kind of stub a user brings, with entries from empty to several MiB, on every copy
+// road: the installer holds zlib's CRC-32 of its payload where the seal has room for it,
+// and the checksum its words give. The stub's odd length puts the payload at odd offsets.
+TEST_F(BuildTest, SealsZlibsDigestAndTheTrueChecksumForEachKindOfStubOnEveryRoad) {
+    const std::vector<std::string> entries = {PatternBytes(2 << 20 | 3, 1), "", PatternBytes(333, 2),
+                                              PatternBytes(65537, 3),       "", ""};
+    BuildRequest request = Request(0, dir / "out.exe");
+    for (size_t k = 0; k < 4; ++k) {
+        request.files.push_back(dir / ("entry" + std::to_string(k)));
+        WriteFileBytes(request.files.back(), entries[k]);
+    }
+    request.stub = dir / "pe-stub.exe";
+    const struct {
+        const char* kind;
+        bool raw, sign;
+    } kinds[] = {{"sealed, room for a digest", false, false}, {"raw", true, false}, {"signed", false, true}};
+    for (const auto& [kind, raw, sign] : kinds) {
+        std::string unsignedStub = raw ? PeStub(4001, true) : WriteSealedStub(request.stub, 4001, true, true);
+        std::string stubFile = unsignedStub;
+        if (sign) {
+            AppendCertificateTable(stubFile, 900);
+        }
+        WriteFileBytes(request.stub, stubFile);
+        request.rawStub = raw;
+        const std::string plain = BuildInstaller(unsignedStub, title, entries);
+        const std::string expected = WithPeChecksum(raw ? plain : WithSealedDigest(plain, 4001));
+        for (size_t road = 0; road < CopyRoadCount; ++road) {
+            SCOPED_TRACE(std::string(kind) + ", road " + std::to_string(road));
+            CCopyRoad copyRoad(road);
+            ASSERT_FALSE(BuildInstallerFile(request).Failed());
+            const std::string built = ReadFileBytes(request.output);
+            EXPECT_TRUE(built == expected)
+                << built.size() << " bytes, the first difference at "
+                << std::mismatch(built.begin(), built.end(), expected.begin(), expected.end()).first -
+                       built.begin();
+        }
+    }
+}
+
+#ifdef __linux__
+// An input cut short while the installer is written, after it was measured: every road
+// fails as an input changed under it, and leaves nothing. The cut comes as soon as the
+// temporary output appears, while the large first entry is copied; a machine so slow
+// that the build ended first tries again.
+TEST_F(BuildTest, FailsLeavingNothingWhenAnInputShrinksWhileItIsCopied) {
+    WriteSealedStub(dir / "stub.exe", 3000, true, true); // digested and summed
+    std::filesystem::resize_file(dir / "input0", 32 << 20);
+    WriteFileBytes(dir / "input6", PatternBytes(2 << 20, 6));
+    const std::vector<std::string> before = ListDirectory(dir.path());
+    for (size_t road = 0; road < CopyRoadCount; ++road) {
+        SCOPED_TRACE("road " + std::to_string(road));
+        CCopyRoad copyRoad(road);
+        CommandResult result;
+        for (int attempt = 0; attempt < 3 && !result.Failed(); ++attempt) {
+            std::filesystem::remove(dir / "out.exe");
+            WriteFileBytes(dir / "input6", PatternBytes(2 << 20, 6));
+            const int watch = inotify_init1(IN_CLOEXEC);
+            ASSERT_GE(inotify_add_watch(watch, dir.path().c_str(), IN_CREATE), 0);
+            std::thread cutter([&] {
+                char event[sizeof(inotify_event) + 256];
+                if (read(watch, event, sizeof event) > 0) {
+                    std::filesystem::resize_file(dir / "input6", 1 << 20);
+                }
+            });
+            result = BuildInstallerFile(Request(7, dir / "out.exe"));
+            cutter.join();
+            close(watch);
+        }
+        EXPECT_EQ(ExitIoError, result.status);
+        EXPECT_NE(std::string::npos, result.message.find("input6: could not be read to its end"))
+            << result.message;
+        EXPECT_EQ(before, ListDirectory(dir.path()));
+    }
+}
+#endif
 
 } // namespace

@@ -24,10 +24,11 @@ pe() {
     printf 'MZ%58s\x40\0\0\0PE\0\0%b%16s%b' "" "\\x${1:2:2}\\x${1:0:2}" "" "\\x${2:2:2}\\x${2:0:2}" | tr ' ' '\0'
 }
 # A 32-bit stub of 1000 bytes around an older seal block, without room for a digest,
-# sealed; one whose block can carry it; entries of 300 (a 32-bit program), 200 and 5000
-# bytes.
+# sealed; one whose block can carry it, with an optional header (PE32) that has a
+# checksum; entries of 300 (a 32-bit program), 200 and 5000 bytes.
 { pe 014c 0102 && head -c 512 /dev/zero && printf '#SFX-SEAL#\177\001\0\0\0\0' && head -c 384 /dev/zero; } >stub.exe
-{ pe 014c 0102 && head -c 512 /dev/zero && printf '#SFX-SEAL#\177\001\0\0\0\0CRC\0\0\0\0\0' && head -c 376 /dev/zero; } >crc-stub.exe
+{ pe 014c 0102 && printf '\13\1' && head -c 510 /dev/zero && printf '#SFX-SEAL#\177\001\0\0\0\0CRC\0\0\0\0\0' &&
+    head -c 376 /dev/zero; } >crc-stub.exe
 { pe 014c 0102 && head -c 212 /dev/urandom; } >setup
 head -c 200 /dev/urandom >jar && head -c 5000 /dev/urandom >aux
 head -c 35328 /dev/zero >raw.exe && mkfifo pipe
@@ -60,7 +61,7 @@ expect 2 "*5000  (only 1200 present)" "sfxpack: cut.exe: entry 3*" list cut.exe
 expect 2 "" "sfxpack: cut.exe: entry 3*" extract cut.exe -C refused
 expect 0 "" "sfxpack: warning: cut.exe: entry 3*" extract --force cut.exe -C forced
 expect 0 "" "sfxpack: warning: jar: *" build --raw-stub -s raw.exe -t T -o raw-kit.exe jar
-expect 2 "" "sfxpack: raw-kit.exe: no seal found*--stub-length N (35328 for the classic stub)" verify raw-kit.exe
+expect 2 "" "sfxpack: raw-kit.exe: no seal found*--stub-length N (35328 is what an unsealed stub of ours claims)" verify raw-kit.exe
 expect 0 "" "" verify --stub-length=35328 raw-kit.exe
 expect 1 "" "sfxpack: no command given*"
 expect 1 "" "sfxpack: build: give one to 7 files, not 8*" build -s s -t t -o x 1 2 3 4 5 6 7 8
@@ -96,6 +97,25 @@ cmp -s -n 1200 aux forced/setup.aux && [ "$(stat -c %s forced/setup.aux)" = 1200
 # extract refuses unless forced; in a length field, verify names what it breaks first.
 expect 0 "" "" build --stub crc-stub.exe -t "Kelvane Pro" -o crc.exe setup jar aux
 crc=$(python3 -c 'import sys, zlib; print("%08x" % zlib.crc32(open(sys.argv[1], "rb").read()[1000:]))' crc.exe)
+# The PE checksum, as a word loop with the carry folded in at each step gives it: sealed
+# into the stub, built into the installer; one made stale is noted, the status as it was.
+pesum() {
+    python3 -c 'import sys
+b = open(sys.argv[1], "rb").read()
+field, s = int.from_bytes(b[60:64], "little") + 88, 0
+for k in range(0, len(b), 2):
+    s += 0 if field <= k < field + 4 else int.from_bytes(b[k:k + 2], "little")
+    s = (s & 0xFFFF) + (s >> 16)
+print("%08x" % (s + len(b)), "%08x" % int.from_bytes(b[field:field + 4], "little"))' "$1"
+}
+for f in crc-stub.exe crc.exe; do
+    read -r computed stored < <(pesum $f) && [[ $stored == "$computed" && $stored != 00000000 ]] ||
+        fail "$f: PE checksum $stored, the file's $computed"
+done
+cp crc.exe stale.exe && printf '\1\0\0\0' | dd of=stale.exe bs=1 seek=152 conv=notrunc 2>/dev/null
+expect 0 "" "sfxpack: note: stale.exe: the PE checksum is 00000001, not the file's $computed; only drivers*" verify stale.exe
+expect 0 "*knxr.dat*
+pe checksum  00000001, not the file's $computed (see --help)" "" list stale.exe
 expect 0 "*digest       crc-32 $crc, matches*" "" list crc.exe
 expect 0 "*\"digest\": {\"algorithm\": \"crc-32\", \"sealed\": \"$crc\", \"payload\": \"$crc\", \"matches\": true}*" "" list --json crc.exe
 expect 0 "" "" verify --stub-length 1000 crc.exe

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "engine/payload.h"
 #include "tests/support.h"
 #include "tools/sfxpack/unpack.h"
 #ifdef _WIN32
@@ -85,6 +86,38 @@ TEST(Extract, LeavesTheTargetAsItWasAfterAnyFailure) {
     EXPECT_EQ(entries[3], ReadFileBytes(out + "/setup.cls"));
     EXPECT_EQ(entries[5], ReadFileBytes(out + "/knxr.dat"));
     EXPECT_EQ(6u, ListDirectory(out).size()) << "the staging directory is gone";
+}
+
+// One bit flipped in an installer whose seal records its digest, in the title, early in an
+// entry of megabytes (the second thread's part) and at its end (the part taken over at the
+// end), or in the last entry: refused on every copy road, nothing left; whole, extracted.
+TEST(Extract, RefusesAFlippedBitOnEveryRoad) {
+    ScratchDir dir;
+    const size_t stub = 1001, data = stub + TitleFieldLength + LengthFieldDigits;
+    const std::vector<std::string> entries = {
+        PatternBytes(3 << 20 | 5, 1), "", PatternBytes(333, 2), "", "", "x"};
+    const std::string sealed = WithSealedDigest(
+        BuildInstaller(Changed(PatternBytes(stub, 3), 10, SealBlock(stub, true)), "Title", entries), stub);
+    CTerminalProgress progress(false);
+    std::string warning;
+    for (size_t road = 0; road < CopyRoadCount; ++road) {
+        for (size_t at : {stub + 5, data + 7, data + (3 << 20), sealed.size() - 1, size_t{0}}) {
+            SCOPED_TRACE("road " + std::to_string(road) + ", flipped at " + std::to_string(at));
+            WriteFileBytes(dir / "kit.exe", at == 0 ? sealed : FlipBit(sealed, at, 3));
+            CCopyRoad copyRoad(road);
+            const CommandResult result =
+                ExtractInstaller({dir / "kit.exe", -1, dir / "out", false}, progress, warning);
+            if (at != 0) {
+                EXPECT_EQ(ExitBadInput, result.status);
+                EXPECT_NE(std::string::npos, result.message.find("CRC-32")) << result.message;
+                EXPECT_FALSE(FileExists(dir / "out"));
+                continue;
+            }
+            ASSERT_FALSE(result.Failed()) << result.message;
+            EXPECT_EQ(entries[0], ReadFileBytes(dir / "out/Setup.exe"));
+            std::filesystem::remove_all(dir / "out");
+        }
+    }
 }
 
 } // namespace

@@ -7,10 +7,11 @@
 
 #include "engine/bounds.h"
 #include "engine/payload.h"
-#include "tools/sfxpack/layout.h"
+#include "engine/seal.h"
 #include "tools/sfxpack/seal.h"
 #include "tools/sfxpack/sysfile.h"
 #include "tools/sfxpack/title.h"
+#include "tools/sfxpack/trailing_digest.h"
 
 namespace {
 
@@ -19,8 +20,8 @@ const char BuildUsage[] =
     "Make an installer: the stub, followed by the title and one to seven files.\n"
     "\n"
     "The files become the entries in this order, each extracted under its fixed name:\n"
-    "  1 Setup.exe  2 Setup.jar  3 setup.aux  4 setup.cls\n"
-    "  5 knxf.dat   6 knxr.dat   7 knxl.dat\n"
+    "Setup.exe (the program the installer runs), Setup.jar, setup.aux, setup.cls,\n"
+    "knxf.dat, knxr.dat, knxl.dat.\n"
     "Entries 1 to 6 are always written, those without a file as empty entries; entry 7\n"
     "only when a seventh file is given.\n"
     "\n"
@@ -40,6 +41,7 @@ const char BuildUsage[] =
     "No file, and no installer as a whole, may reach 2 GiB (2147483648 bytes). The\n"
     "output is written beside OUTPUT under a temporary name and renamed when complete,\n"
     "so it is never left half-written; the same inputs always give the same bytes.\n"
+    "The installer's PE header gets the file's own checksum, whatever the stub's said.\n"
     "A signed stub goes in without its signature (certificate table and the PE header's\n"
     "entry for it), and a note says so: sign the installer after building it.\n";
 
@@ -49,6 +51,7 @@ struct StubPart {
     int64_t length = 0;
     int64_t securityEntry = -1; // file offset of the entry to clear; -1 when unsigned
     int64_t digestSeal = -1;    // file offset of a seal that can carry the digest; else -1
+    int64_t checksumField = -1; // file offset of the PE header's checksum; -1 without one
 };
 
 // The stub's seal must record the stub's own size, or the payload would be looked for
@@ -100,6 +103,7 @@ CommandResult MeasureStub(const BuildRequest& request, CFileStream& stub, StubPa
     wasSigned = bounds.signature == Signature::AtEnd;
     part.length = bounds.end;
     part.securityEntry = wasSigned ? bounds.directoryOffset : -1;
+    part.checksumField = FindChecksumField(stub);
     return request.rawStub ? Succeed() : CheckSealed(request.stub, stub, bounds, part);
 }
 
@@ -139,6 +143,7 @@ struct BuildInputs {
     StubPart stubPart;
     CFileStream files[PayloadEntryCount];
     FileInfo fileInfo[PayloadEntryCount];
+    int64_t length = 0; // of the installer
 };
 
 CommandResult OpenInputs(const BuildRequest& request, BuildInputs& inputs, bool& stubWasSigned) {
@@ -156,8 +161,9 @@ CommandResult OpenInputs(const BuildRequest& request, BuildInputs& inputs, bool&
     for (size_t k = 0; k < request.files.size(); ++k) {
         sizes[k] = inputs.fileInfo[k].size;
     }
-    const int64_t total = inputs.stubPart.length +
-                          CPayloadWriter::MeasurePayload(sizes, static_cast<int>(request.files.size()));
+    const int64_t total = inputs.length =
+        inputs.stubPart.length +
+        CPayloadWriter::MeasurePayload(sizes, static_cast<int>(request.files.size()));
     if (total > INT32_MAX) {
         return Fail(ExitBadInput, "the installer would be %lld bytes; the stub reads at most %ld",
                     static_cast<long long>(total), static_cast<long>(INT32_MAX));
@@ -208,24 +214,80 @@ std::string CheckSetupProgram(const BuildRequest& request, BuildInputs& inputs) 
     return std::string();
 }
 
-// The stub, its security entry cleared when it had one.
-bool WriteStub(BuildInputs& inputs, CFileStream& output) {
-    const StubPart& part = inputs.stubPart;
-    if (part.securityEntry < 0) {
-        return output.CopyRange(inputs.stub, 0, part.length);
+// How a build failed: the input that no longer reads as it was measured, if one does
+// not, since it rather than the output is then to blame; or the output, unreadable.
+struct WriteFailure {
+    std::string input;
+    bool readBack = false;
+};
+
+// Copies an input into the installer; false, naming it in failure when it does not read
+// as it was measured.
+bool CopyInput(CTrailingDigest& digest, CFileStream& input, const std::string& path, int64_t length,
+               WriteFailure& failure) {
+    if (digest.CopyRange(input, 0, length)) {
+        return true;
     }
-    const unsigned char cleared[8] = {};
-    const int64_t rest = part.securityEntry + static_cast<int64_t>(sizeof cleared);
-    return output.CopyRange(inputs.stub, 0, part.securityEntry) && output.Write(cleared, sizeof cleared) &&
-           output.CopyRange(inputs.stub, rest, part.length - rest);
+    failure.input = HoldsItsSize(input, length) ? "" : path;
+    return false;
 }
 
-// Writes the whole installer; on failure, failedInput names the input that no longer reads as it was
-// measured, if one does not, since it rather than the output is then to blame.
+// Writes count bytes over bytes of output that are in sum, which stays the sum of the
+// file: the bytes replaced are read back as the digest read them.
+bool PatchSummed(CFileStream& output, CFileStream& reader, int64_t offset, const unsigned char* now,
+                 size_t count, CWordSum& sum) {
+    unsigned char was[8];
+    if (!output.Flush() || reader.ReadAtOffset(offset, was, count) != count || !output.Seek(offset) ||
+        !output.Write(now, count)) {
+        return false;
+    }
+    sum.Replace(offset, was, now, count);
+    return true;
+}
+
+void StoreLittleEndian(uint32_t value, unsigned char* bytes) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+    }
+}
+
+// What only the whole installer tells, written over its stub: a signed stub's security
+// entry cleared, the payload's CRC-32 in the seal, and last the checksum of the file,
+// the field itself counted as zero.
+bool FinishHeader(CFileStream& output, const StubPart& part, uint32_t crc, CWordSum& sum) {
+    CFileStream reader;
+    if (!output.OpenReader(reader)) {
+        return false;
+    }
+    const unsigned char cleared[8] = {};
+    unsigned char seal[8];
+    StoreLittleEndian(SealHasCrc32, seal);
+    StoreLittleEndian(crc, seal + 4);
+    unsigned char checksum[4];
+    if ((part.securityEntry >= 0 && !PatchSummed(output, reader, part.securityEntry, cleared, 8, sum)) ||
+        (part.digestSeal >= 0 &&
+         !PatchSummed(output, reader, part.digestSeal + SealDigestOffset, seal, 8, sum))) {
+        return false;
+    }
+    if (part.checksumField < 0) {
+        return true;
+    }
+    if (!PatchSummed(output, reader, part.checksumField, cleared, 4, sum)) {
+        return false;
+    }
+    StoreLittleEndian(FinishPeChecksum(sum), checksum);
+    return output.Seek(part.checksumField) && output.Write(checksum, 4);
+}
+
+// Writes the whole installer: the stub, the title field and the entries, digested on the
+// way: the CRC-32 of all after the stub where the seal can carry it, the word sum of all
+// where the stub has a PE header.
 bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std::string& titleField,
-                    CFileStream& output, std::string& failedInput) {
-    if (!WriteStub(inputs, output)) {
-        failedInput = HoldsItsSize(inputs.stub, inputs.stubInfo.size) ? "" : request.stub;
+                    CFileStream& output, WriteFailure& failure) {
+    const StubPart& part = inputs.stubPart;
+    CTrailingDigest digest(output, part.digestSeal >= 0 ? part.length : -1, part.checksumField >= 0,
+                           inputs.length);
+    if (!CopyInput(digest, inputs.stub, request.stub, part.length, failure)) {
         return false;
     }
     CPayloadWriter writer(output);
@@ -234,29 +296,19 @@ bool WriteInstaller(const BuildRequest& request, BuildInputs& inputs, const std:
     }
     for (size_t k = 0; k < request.files.size(); ++k) {
         const int32_t length = static_cast<int32_t>(inputs.fileInfo[k].size);
-        if (!writer.WriteEntryLength(length)) {
-            return false;
-        }
-        if (!output.CopyRange(inputs.files[k], 0, length)) {
-            failedInput = HoldsItsSize(inputs.files[k], length) ? "" : request.files[k];
+        if (!writer.WriteEntryLength(length) ||
+            !CopyInput(digest, inputs.files[k], request.files[k], length, failure)) {
             return false;
         }
     }
-    return writer.Finish() && output.SetPermissions(inputs.stubInfo.mode & 0777);
-}
-
-// Stores the CRC-32 of the written payload, all the writer wrote after the stub, in the
-// installer's copy of the seal.
-bool SealDigest(const std::string& path, const StubPart& stub) {
-    if (stub.digestSeal < 0) {
-        return true;
+    uint32_t crc = 0;
+    CWordSum sum;
+    if (!writer.Finish()) {
+        return false;
     }
-    CFileStream written;
-    uint32_t digest = 0;
-    std::string systemPath;
-    return OpenFile(written, path, CFileStream::modeRead) && DigestToEnd(written, stub.length, digest) &&
-           written.Close() && ToSystemPath(path, systemPath) &&
-           StoreSealDigest(systemPath.c_str(), stub.digestSeal, digest);
+    failure.readBack = !digest.Finish(crc, sum);
+    return !failure.readBack && FinishHeader(output, part, crc, sum) &&
+           output.SetPermissions(inputs.stubInfo.mode & 0777);
 }
 
 // The stub installed with this sfxpack, from its own folder through the install
@@ -304,14 +356,10 @@ CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note,
         return Fail(ExitIoError, "%s: cannot create a file beside it: %s", request.output.c_str(),
                     GetSystemErrorText().c_str());
     }
-    std::string failedInput;
-    bool written = WriteInstaller(request, inputs, titleField, output, failedInput);
+    WriteFailure failure;
+    bool written = WriteInstaller(request, inputs, titleField, output, failure);
     std::string error = GetSystemErrorText();
     bool closed = output.Close();
-    if (written && closed && !SealDigest(temporary, inputs.stubPart)) {
-        written = false;
-        error = GetSystemErrorText();
-    }
     if (written && closed && RenameReplacing(temporary, request.output)) {
         return Succeed();
     }
@@ -319,9 +367,15 @@ CommandResult BuildInstallerFile(const BuildRequest& request, std::string* note,
         error = GetSystemErrorText();
     }
     RemoveFile(temporary);
-    if (!failedInput.empty()) {
+    if (!failure.input.empty()) {
         return Fail(ExitIoError, "%s: could not be read to its end; was it changed while it was packed?",
-                    failedInput.c_str());
+                    failure.input.c_str());
+    }
+    if (failure.readBack) {
+        return Fail(ExitIoError,
+                    "%s: the installer could not be read back for its digest; was it changed while it was "
+                    "written?",
+                    request.output.c_str());
     }
     return Fail(ExitIoError, "%s: cannot write the installer: %s", request.output.c_str(), error.c_str());
 }
@@ -351,9 +405,10 @@ CommandResult RunBuild(const Arguments& args) {
         return scanner.Error();
     }
     if (!titleGiven || request.output.empty()) {
-        return FailUsage("build", "%s required", !titleGiven && request.output.empty() ? "--title and --output are"
-                                                 : !titleGiven                          ? "--title is"
-                                                                                        : "--output is");
+        return FailUsage("build", "%s required",
+                         !titleGiven && request.output.empty() ? "--title and --output are"
+                         : !titleGiven                         ? "--title is"
+                                                               : "--output is");
     }
     if (request.stub.empty()) {
         request.stub = FindInstalledStub();

@@ -4,6 +4,7 @@
 
 #include <stdio.h>
 
+#include "tools/sfxpack/pe_checksum.h"
 #include "tools/sfxpack/title.h"
 
 namespace {
@@ -23,22 +24,34 @@ const char ListUsage[] =
     "      --json            print a JSON object instead of a table\n"
     "      --codepage CP     the code page the title is stored in (default 1252)\n"
     "      --stub-length N   the payload starts at byte N (for stubs without a seal;\n"
-    "                        35328 for the classic stub)\n"
+    "                        35328 is what an unsealed stub of ours claims)\n"
     "  -h, --help            show this help and exit\n"
     "\n"
     "A damaged installer is listed as far as it can be read; the damage is reported\n"
-    "and the exit status is 2.\n";
+    "and the exit status is 2.\n"
+    "\n"
+    "A last line 'pe checksum' says that the checksum in the PE header is not the one\n"
+    "the file's bytes give. Windows checks it only for drivers and system files, so\n"
+    "the installer runs all the same; installers built by an older sfxpack carry the\n"
+    "stub's stale one. Rebuilding, or signing, makes it true. It leaves the exit\n"
+    "status as it is.\n";
 
 const char VerifyUsage[] =
     "Usage: sfxpack verify [OPTION]... INSTALLER\n"
     "Check that an installer's payload is complete and consistent: every length field\n"
     "readable, every entry whole, nothing after the last one but a signature's padding\n"
     "and certificate table, which must end the file, and the payload's CRC-32 the one\n"
-    "the stub's seal records, when it records one. Prints nothing and exits 0\n"
-    "when it is; otherwise prints one line naming the entry and what is wrong, and\n"
-    "exits 2. A signature is judged by its form only (a WIN_CERTIFICATE of PKCS#7\n"
-    "signed data that ends the file), as the stub judges it before asking Windows:\n"
-    "its digest is not checked.\n"
+    "the stub's seal records, when it records one. Prints nothing and exits 0 when it\n"
+    "is; otherwise prints one line saying what is wrong (and in which entry, where one\n"
+    "is concerned), and exits 2. A signature is judged by its form only (a\n"
+    "WIN_CERTIFICATE of PKCS#7 signed data that ends the file), as the stub judges it\n"
+    "before asking Windows: its digest is not checked.\n"
+    "\n"
+    "In a complete installer, a checksum in the PE header that is not the one the\n"
+    "file's bytes give is noted on standard error ('sfxpack: note: ...'), without\n"
+    "changing the exit status: Windows checks it only for drivers and system files,\n"
+    "and installers built by an older sfxpack carry the stub's stale one. Rebuilding,\n"
+    "or signing, makes it true.\n"
     "\n"
     "Options:\n"
     "      --stub-length N   the payload starts at byte N (for stubs without a seal)\n"
@@ -231,9 +244,23 @@ CommandResult RunReader(const char* command, const char* usage, bool listing, co
     }
     PayloadLayout layout;
     ReadPayloadLayout(file, seal, layout);
+    // A damaged payload changes the checksum too: only a whole installer's is noted.
+    PeChecksum checksum;
+    const bool stale = layout.IsComplete() && MeasurePeChecksum(file, checksum) && !checksum.IsTrue();
+    const std::string staleText =
+        FormatText("%08lx, not the file's %08lx", static_cast<unsigned long>(checksum.stored),
+                   static_cast<unsigned long>(checksum.computed));
     if (listing) {
         fputs(FormatListing(layout, options.installer, static_cast<unsigned>(codePage), json).c_str(),
               stdout);
+    }
+    if (listing && !json && stale) {
+        printf("pe checksum  %s (see --help)\n", staleText.c_str());
+    } else if (!listing && stale) {
+        fprintf(stderr,
+                "sfxpack: note: %s: the PE checksum is %s; only drivers and system files need it "
+                "(see 'sfxpack verify --help')\n",
+                options.installer.c_str(), staleText.c_str());
     }
     return ReportLayout(options.installer, layout);
 }

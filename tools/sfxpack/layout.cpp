@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "engine/crc32.h"
 #include "engine/seal.h"
 #include "tools/sfxpack/seal.h"
 #include "tools/sfxpack/sysfile.h"
@@ -14,7 +15,7 @@ namespace {
 
 // The stub reads every position as a signed 32-bit value.
 constexpr int64_t LargestInstaller = INT32_MAX;
-// Read, or copied and digested, at a time.
+// Read and digested at a time.
 constexpr size_t DataPiece = 1 << 20;
 
 // A length field the packer would write for its own value: only then does it hold ten
@@ -56,35 +57,6 @@ bool ReadEntryData(CPayloadReader& reader, const PayloadEntry& entry, std::vecto
 
 const char* EntryFileName(int entry) { return PayloadEntryTable[entry] + 1; }
 
-bool CopyDigesting(CFileStream& source, int64_t offset, int64_t length, CFileStream& output, uint32_t& crc) {
-    std::vector<unsigned char> buffer(DataPiece);
-    if (!source.Seek(offset)) {
-        return false;
-    }
-    for (int64_t left = length; left > 0;) {
-        const size_t piece = left < static_cast<int64_t>(DataPiece) ? static_cast<size_t>(left) : DataPiece;
-        if (source.Read(buffer.data(), piece) != piece || !output.Write(buffer.data(), piece)) {
-            return false;
-        }
-        crc = UpdateZlibCrc32(crc, buffer.data(), piece);
-        left -= static_cast<int64_t>(piece);
-    }
-    return true;
-}
-
-bool DigestToEnd(CFileStream& file, int64_t from, uint32_t& crc) {
-    std::vector<unsigned char> buffer(DataPiece);
-    const int64_t length = file.GetLength();
-    if (length < from || !file.Seek(from)) {
-        return false;
-    }
-    for (size_t got; (got = file.Read(buffer.data(), DataPiece)) > 0;) {
-        crc = UpdateZlibCrc32(crc, buffer.data(), got);
-    }
-    // A read that failed ends early.
-    return file.GetPosition() == length;
-}
-
 bool ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout,
                        CEntryCopier* copier) {
     layout = PayloadLayout();
@@ -117,7 +89,7 @@ bool ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout
         SetProblem(layout, LayoutProblem::TitleCut, 0, end - stubLength);
         return true;
     }
-    CPayloadReader reader(file, bounds, stubLength, layout.hasDigest ? UpdateZlibCrc32 : nullptr);
+    CPayloadReader reader(file, bounds, stubLength, layout.hasDigest ? UpdateCrc32 : nullptr);
     char title[TitleFieldLength];
     reader.ReadTitle(title);
     layout.title.assign(title, TitleFieldLength);
@@ -133,7 +105,9 @@ bool ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout
         }
         uint32_t dataCrc = 0;
         if (copier != nullptr) {
-            if (!copier->Copy(entry, dataCrc)) {
+            // An entry cut short ends the walk before the digest could be checked.
+            const bool checked = layout.hasDigest && reader.GetEnd() == WalkEnd::Walking;
+            if (!copier->Copy(entry, checked ? &dataCrc : nullptr)) {
                 return false;
             }
             reader.SkipData(dataCrc, CombineZlibCrc32);
@@ -225,13 +199,14 @@ std::string DescribeProblem(const PayloadLayout& layout) {
 CommandResult FindSeal(const std::string& path, CFileStream& file, long long stubLengthOption,
                        PayloadSeal& seal) {
     SealScan scan;
-    if (!ScanForSeal(file, true, scan)) {
+    // A seal past the stub would not count: given the stub's length, the scan ends there.
+    if (!ScanForSeal(file, true, scan, stubLengthOption >= 0 ? stubLengthOption : INT64_MAX)) {
         return Fail(ExitIoError, "%s: read error", path.c_str());
     }
     if (scan.markers == 0 && stubLengthOption < 0) {
         return Fail(ExitBadInput,
                     "%s: no seal found, so the stub length is unknown; give it with --stub-length N "
-                    "(%ld for the classic stub)",
+                    "(%ld is what an unsealed stub of ours claims)",
                     path.c_str(), static_cast<long>(UnsealedStubLength));
     }
     seal.stubLength = stubLengthOption >= 0 ? static_cast<int32_t>(stubLengthOption) : scan.storedLength;

@@ -13,10 +13,9 @@
 #include "engine/payload.h"
 #include "tools/sfxpack/cli.h"
 
-// zlib's CRC-32, in the form the payload reader takes.
-inline uint32_t UpdateZlibCrc32(uint32_t crc, const void* data, size_t size) {
-    return static_cast<uint32_t>(crc32_z(crc, static_cast<const Bytef*>(data), size));
-}
+// The payload's CRC-32 is the stub's own (engine/crc32.h), which folds with carry-less
+// multiplication: zlib's, at about 4 GB/s here, takes as long as the whole copy and
+// cannot hide beside it. zlib joins the CRCs of pieces digested apart.
 inline uint32_t CombineZlibCrc32(uint32_t first, uint32_t second, int64_t secondLength) {
     return static_cast<uint32_t>(crc32_combine(first, second, static_cast<z_off_t>(secondLength)));
 }
@@ -63,9 +62,10 @@ struct PayloadLayout {
 class CEntryCopier {
   public:
     virtual ~CEntryCopier() = default;
-    // Copies the data of entry, as far as the file holds it, and gives its CRC-32; false
-    // ends the walk (the copier keeps why).
-    virtual bool Copy(const PayloadEntry& entry, uint32_t& dataCrc) = 0;
+    // Copies the data of entry, as far as the file holds it, and gives its CRC-32 in
+    // dataCrc unless that is null: where the digest is not checked; false ends the walk
+    // (the copier keeps why).
+    virtual bool Copy(const PayloadEntry& entry, uint32_t* dataCrc) = 0;
 };
 
 // Walks the payload of an open installer whose seal is given, the way the stub does, and
@@ -77,14 +77,6 @@ class CEntryCopier {
 // ended the walk.
 bool ReadPayloadLayout(CFileStream& file, const PayloadSeal& seal, PayloadLayout& layout,
                        CEntryCopier* copier = nullptr);
-
-// Adds the bytes of an open file from offset from to its end to crc; false when they
-// cannot be read.
-bool DigestToEnd(CFileStream& file, int64_t from, uint32_t& crc);
-
-// Writes length bytes of source, from offset on, at output's position, and adds them to
-// crc; false when source ends early or a write fails.
-bool CopyDigesting(CFileStream& source, int64_t offset, int64_t length, CFileStream& output, uint32_t& crc);
 
 // The problem as a one-line message, e.g. "entry 3 (setup.aux) declares 5000 bytes but
 // the file ends after 1200"; empty when there is none.

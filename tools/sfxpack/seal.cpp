@@ -7,6 +7,7 @@
 
 #include "engine/bounds.h"
 #include "engine/seal.h"
+#include "tools/sfxpack/pe_checksum.h"
 
 namespace {
 
@@ -39,12 +40,15 @@ SealStatus ScanStub(CFileStream& file, SealScan& scan) {
 
 } // namespace
 
-bool ScanForSeal(CFileStream& file, bool firstOnly, SealScan& scan) {
+bool ScanForSeal(CFileStream& file, bool firstOnly, SealScan& scan, int64_t limit) {
     scan = SealScan();
     if (!file.SeekToEnd()) {
         return false;
     }
     scan.fileLength = file.GetPosition();
+    const int64_t stop = limit < scan.fileLength - static_cast<int64_t>(sizeof(StubSeal))
+                             ? limit + static_cast<int64_t>(sizeof(StubSeal))
+                             : scan.fileLength;
     if (!file.Seek(0)) {
         return false;
     }
@@ -52,11 +56,20 @@ bool ScanForSeal(CFileStream& file, bool firstOnly, SealScan& scan) {
     size_t kept = 0;
     int64_t base = 0; // file offset of buffer[0]
     for (;;) {
-        const size_t got = file.Read(buffer.data() + kept, ScanChunk);
+        const int64_t left = stop - file.GetPosition();
+        const size_t got =
+            file.Read(buffer.data() + kept,
+                      left < static_cast<int64_t>(ScanChunk) ? static_cast<size_t>(left) : ScanChunk);
         const size_t size = kept + got;
         // Once the file is read, the bytes kept may still hold an older, shorter block.
         const size_t room = got == 0 ? SealDigestOffset : sizeof(StubSeal);
         for (size_t i = 0; i + room <= size; ++i) {
+            // A marker starts with the one byte: the library's search skips to the next.
+            const void* next = memchr(buffer.data() + i, StubSealMarker[0], size - room + 1 - i);
+            if (next == nullptr) {
+                break;
+            }
+            i = static_cast<size_t>(static_cast<const unsigned char*>(next) - buffer.data());
             if (memcmp(buffer.data() + i, StubSealMarker, StubSealMarkerLength) != 0) {
                 continue;
             }
@@ -75,7 +88,7 @@ bool ScanForSeal(CFileStream& file, bool firstOnly, SealScan& scan) {
         }
         if (got == 0) {
             // A read that failed ends the scan early.
-            return file.GetPosition() == scan.fileLength;
+            return file.GetPosition() == stop;
         }
         kept = size < ScanOverlap ? size : ScanOverlap;
         memmove(buffer.data(), buffer.data() + size - kept, kept);
@@ -98,7 +111,10 @@ SealStatus SealStubFile(const char* path, int32_t* length) {
         return SealStatus::IoError;
     }
     const uint32_t value = static_cast<uint32_t>(scan.fileLength);
-    if (!PatchFile(path, scan.offset + StubSealMarkerLength, &value, 1)) {
+    PeChecksum checksum;
+    if (!PatchFile(path, scan.offset + StubSealMarkerLength, &value, 1) ||
+        !file.Open(path, CFileStream::modeRead) || !MeasurePeChecksum(file, checksum) || !file.Close() ||
+        (!checksum.IsTrue() && !PatchFile(path, checksum.field, &checksum.computed, 1))) {
         return SealStatus::IoError;
     }
     *length = static_cast<int32_t>(scan.fileLength);
@@ -111,11 +127,6 @@ SealStatus CheckStubSeal(const char* path, SealScan& scan) {
         return SealStatus::IoError;
     }
     return ScanStub(file, scan);
-}
-
-bool StoreSealDigest(const char* path, int64_t sealOffset, uint32_t digest) {
-    const uint32_t words[2] = {SealHasCrc32, digest};
-    return PatchFile(path, sealOffset + SealDigestOffset, words, 2);
 }
 
 bool SealScan::CanCarryDigest() const { return digestState == SealHasNoDigest || HasDigest(); }

@@ -18,10 +18,11 @@ struct SealScan {
     bool HasDigest() const;
 };
 
-// Scans an open file from its start. With firstOnly the scan ends at the first marker,
-// which is the stub's own when the file is an installer: the stub comes first. False
-// when the file could not be read to its end (or to that marker).
-bool ScanForSeal(CFileStream& file, bool firstOnly, SealScan& scan);
+// Scans an open file from its start, for seals that begin before limit. With firstOnly the
+// scan ends at the first marker, which is the stub's own when the file is an installer:
+// the stub comes first. False when the file could not be read to its end (or to that
+// marker, or past limit).
+bool ScanForSeal(CFileStream& file, bool firstOnly, SealScan& scan, int64_t limit = INT64_MAX);
 
 enum class SealStatus {
     Sealed,         // the stub now records its own length
@@ -31,13 +32,10 @@ enum class SealStatus {
 };
 
 // Paths are as CFileStream takes them.
-// Stores the file's length in its seal; *length receives that length.
+// Stores the file's length in its seal, and then the file's own checksum in its PE
+// header when it has one; *length receives that length.
 SealStatus SealStubFile(const char* path, int32_t* length);
 
 // Reads a stub's seal into scan; Sealed when the stub has exactly one (whatever length it
 // records).
 SealStatus CheckStubSeal(const char* path, SealScan& scan);
-
-// Stores the CRC-32 of a payload in the seal of an installer whose stub can carry it;
-// sealOffset is the seal's file offset.
-bool StoreSealDigest(const char* path, int64_t sealOffset, uint32_t digest);

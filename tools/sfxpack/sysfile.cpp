@@ -6,6 +6,12 @@
 #ifdef _WIN32
 // shellapi.h needs windows.h first, which platform/wintypes.h brings.
 #include <shellapi.h>
+#else
+#include <sched.h>
+#include <unistd.h>
+#endif
+
+#ifdef _WIN32
 
 Arguments GetUtf8Arguments(int argc, char** argv) {
     int count = 0;
@@ -22,6 +28,19 @@ Arguments GetUtf8Arguments(int argc, char** argv) {
     return args;
 }
 
+int CountProcessors() {
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (!GetProcessAffinityMask(GetCurrentProcess(), &process, &system)) {
+        return 1;
+    }
+    int count = 0;
+    for (; process != 0; process &= process - 1) {
+        ++count;
+    }
+    return count;
+}
+
 bool ToSystemPath(const std::string& path, std::string& systemPath) {
     CString name;
     if (!GetCodePagePath(path.c_str(), name)) {
@@ -34,6 +53,15 @@ bool ToSystemPath(const std::string& path, std::string& systemPath) {
 }
 #else
 Arguments GetUtf8Arguments(int argc, char** argv) { return Arguments(argv + 1, argv + argc); }
+
+int CountProcessors() {
+    cpu_set_t allowed;
+    if (sched_getaffinity(0, sizeof allowed, &allowed) == 0) {
+        return CPU_COUNT(&allowed);
+    }
+    const long online = sysconf(_SC_NPROCESSORS_ONLN);
+    return online > 0 ? static_cast<int>(online) : 1;
+}
 
 bool ToSystemPath(const std::string& path, std::string& systemPath) {
     systemPath = path;

@@ -28,6 +28,9 @@ bool MakeNewDirectory(const std::string& path);
 bool RenameReplacing(const std::string& from, const std::string& to);
 // Lets a file be deleted that Windows would keep as read-only; nothing elsewhere.
 bool ClearReadOnly(const std::string& path);
+// The processors this process may run on: by its affinity, which taskset and a
+// container's cpuset narrow, not the machine's count.
+int CountProcessors();
 // The last system error as text, for messages.
 std::string GetSystemErrorText();
 // A path inside a directory.

@@ -10,6 +10,7 @@
 #include "tools/sfxpack/inspect.h"
 #include "tools/sfxpack/layout.h"
 #include "tools/sfxpack/sysfile.h"
+#include "tools/sfxpack/trailing_digest.h"
 
 namespace {
 
@@ -105,7 +106,7 @@ class CStagingCopier : public CEntryCopier {
         : m_installer(installer), m_layout(layout), m_request(request), m_staging(staging),
           m_progress(progress) {}
 
-    bool Copy(const PayloadEntry& entry, uint32_t& dataCrc) override {
+    bool Copy(const PayloadEntry& entry, uint32_t* dataCrc) override {
         if (entry.index == 0) {
             m_progress.OnBegin();
         }
@@ -142,20 +143,30 @@ class CStagingCopier : public CEntryCopier {
         return Succeed();
     }
 
-    bool WriteEntryFile(const PayloadEntry& entry, uint32_t& dataCrc) {
+    // The entry's CRC-32, when asked for, is taken from the staged file as written.
+    bool WriteEntryFile(const PayloadEntry& entry, uint32_t* dataCrc) {
         CFileStream output;
         if (!OpenFile(output, JoinPath(m_staging, EntryFileName(entry.index)), CFileStream::modeWrite)) {
             return false;
         }
         const int32_t total = static_cast<int32_t>(m_layout.bounds.end);
+        CTrailingDigest digest(output, dataCrc != nullptr ? 0 : -1, false, entry.available);
         for (int64_t done = 0; done < entry.available; done += ProgressPiece) {
             const int64_t piece =
                 entry.available - done < ProgressPiece ? entry.available - done : ProgressPiece;
             const int64_t offset = entry.offset + done;
-            if (!CopyDigesting(m_installer, offset, piece, output, dataCrc)) {
+            if (!digest.CopyRange(m_installer, offset, piece)) {
                 return false;
             }
             m_progress.OnPosition(ProgressPercent(static_cast<int32_t>(offset + piece), total));
+        }
+        CWordSum unused;
+        uint32_t crc = 0;
+        if (!digest.Finish(crc, unused)) {
+            return false;
+        }
+        if (dataCrc != nullptr) {
+            *dataCrc = crc;
         }
         return output.Close();
     }

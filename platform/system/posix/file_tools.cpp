@@ -80,6 +80,25 @@ int64_t CFileStream::OsCopy(intptr_t from, int64_t fromOffset, intptr_t to, int6
     return SpliceRange(AsDescriptor(from), fromOffset, AsDescriptor(to), toOffset, count);
 }
 
+bool CFileStream::CopiesInSystem() { return g_kernelCopyLimit != 0; }
+
+size_t CFileStream::OsReadAt(intptr_t handle, int64_t offset, void* buffer, size_t count) {
+    char* next = static_cast<char*>(buffer);
+    size_t got = 0;
+    while (got < count) {
+        const ssize_t n =
+            pread(AsDescriptor(handle), next + got, count - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<size_t>(n);
+    }
+    return got;
+}
+
 bool CFileStream::GetInfo(FileInfo& info) const {
     struct stat status;
     if (fstat(AsDescriptor(m_handle), &status) != 0) {

@@ -32,6 +32,20 @@ bool FillInfo(HANDLE handle, FileInfo& info) {
 // Win32 has no call that copies a range from one handle to another; the buffer does it.
 int64_t CFileStream::OsCopy(intptr_t, int64_t, intptr_t, int64_t, int64_t) { return 0; }
 
+bool CFileStream::CopiesInSystem() { return false; }
+
+// A synchronous handle reads at the offset its OVERLAPPED names, and moves its pointer.
+size_t CFileStream::OsReadAt(intptr_t handle, int64_t offset, void* buffer, size_t count) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<uint64_t>(offset) >> 32);
+    DWORD got = 0;
+    if (!ReadFile(reinterpret_cast<HANDLE>(handle), buffer, static_cast<DWORD>(count), &got, &at)) {
+        return 0;
+    }
+    return got;
+}
+
 bool CFileStream::GetInfo(FileInfo& info) const { return FillInfo(reinterpret_cast<HANDLE>(m_handle), info); }
 
 bool CFileStream::GetInfo(const char* path, FileInfo& info) {

@@ -80,9 +80,14 @@ class InstallRunTest : public ::testing::Test {
     std::string m_directory = std::filesystem::current_path().string();
 };
 
-// Which runs start nothing, and why. A setup program held and then found changed (the
-// moment before the hold, which POSIX lets another program write) runs nothing either.
-TEST_F(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
+// Why a run starts nothing, or how it starts. A setup program found changed after it was
+// written (POSIX lets another program write it in the moment before the hold) runs nothing.
+// One that wants administrator rights (its start refused with 740), or any of an elevated
+// run, starts from a folder sealed first, where it can neither add a file nor change one; a
+// refused seal starts nothing. The stray directories of older setup programs go after an
+// unelevated run only: a junction could steer an elevated one's removal. Without windir they
+// are looked for in TEMP (on POSIX each name, backslashes and all, is one directory).
+TEST_F(InstallRunTest, EachRunSaysWhyItStartsNothingOrStartsAsItMust) {
     ScratchDir dir;
     // Too large for the file size limit below; and no program Linux runs.
     const std::vector<std::string> entries = {PatternBytes(8192, 1), "", "", "", "", ""};
@@ -91,12 +96,30 @@ TEST_F(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
     const std::string held =
         PatternBytes(StubLength, 3) +
         BuildInstaller(0, "Kelvane", {"#!/bin/sh\nexit 0\n" + std::string(8 << 20, '#'), "", "", "", "", ""});
+    // 52: it could add a file, 53: change an entry, 51: neither; 50: others may enter.
+    const std::string probe =
+        PatternBytes(StubLength, 3) +
+        BuildInstaller(0, "Kelvane",
+                       {"#!/bin/sh\n[ $((0$(stat -c %a .) & 077)) = 0 ] || exit 50\n"
+                        "if (echo > planted.dll) 2>/dev/null; then rm planted.dll; exit 52; fi\n"
+                        "if (echo >> Setup.jar) 2>/dev/null; then exit 53; fi\nexit 51\n",
+                        "jar", "", "", "", ""});
     std::string signedImage = BuildInstaller(PeStub(StubLength, false), "Kelvane", entries);
     AppendCertificateTable(signedImage, 800);
     const std::string longest = dir / std::string(220 - dir.path().size() - 1, 't');
     // A folder whose own path leaves no room for a relative TEMP's full path.
     const std::string deep = dir / std::string(MAX_PATH - dir.path().size() - 3, 'd');
     const std::string security = "Security software may have blocked it", temp = dir / "temp";
+    std::vector<std::string> strays = {"%SystemRoot%\\Profiles\\All Users\\Desktop",
+                                       "%SystemRoot%\\Profiles\\All Users",
+                                       "%SystemRoot%\\Profiles",
+                                       "%SystemRoot%",
+                                       "%USERPROFILE%\\Desktop",
+                                       "%USERPROFILE%"};
+    std::sort(strays.begin(), strays.end());
+    ASSERT_EQ(0, unsetenv("windir"));
+    const SignatureCheck intact = SignatureCheck::Intact;
+    const int notStarted = ExitSetupNotStarted & 0xFF;
     struct Case {
         std::string reason; // in the message
         int status;
@@ -106,6 +129,7 @@ TEST_F(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         SignatureCheck trust = SignatureCheck::Intact;
         std::string start = "/"; // the folder the installer starts in
         bool changeSetup = false;
+        bool elevated = false, sealRefused = false, strays = false;
     } cases[] = {
         {"damaged or incomplete", ExitPackageInvalid, signedImage, temp, 0, SignatureCheck::Damaged},
         {"publisher is not trusted", ExitPublisherDistrusted, signedImage, temp, 0,
@@ -114,21 +138,31 @@ TEST_F(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         {"could not read its own file", ExitPackageInvalid, "", temp},
         {"\n" + temp + "/KelvaneSetup-", ExitTempUnwritable, image, temp},
         {"too long:\n\n" + longest + "u\n", ExitTempUnwritable, image, longest + "u"},
-        {"too long:\n\nt\n", ExitTempUnwritable, image, "t", 0, SignatureCheck::Intact, deep},
+        {"too long:\n\nt\n", ExitTempUnwritable, image, "t", 0, intact, deep},
         {"cannot run on this computer", ExitPlatformUnsupported, image, longest},
         {"cannot run on this computer", ExitPlatformUnsupported, image, temp, 216},
         {security, ExitSetupNotStarted, image, temp, 5},
         {security, ExitSetupNotStarted, image, temp, 1260},
         {security, ExitSetupNotStarted, image, temp, 225},
         {"\n\nNothing was installed. Please run the installer again.", ExitSetupNotStarted, image, temp, 2},
-        {"changed the setup program", ExitSetupNotStarted, held, temp, 0, SignatureCheck::Intact, "/", true},
+        {"changed the setup program", ExitSetupNotStarted, held, temp, 0, intact, "/", true},
         {"", 0, held, temp},
+        {"", 52, probe, temp, 0, intact, "/", false, false, false, true},
+        {"", 51, probe, temp, 0, intact, "/", false, true, false, true},
+        {security, notStarted, probe, temp, 0, intact, "/", false, true, true, true},
+        {"", 51, probe, temp, ErrorElevationRequired, intact, "/", false, false, false, true},
+        {"could not be started", notStarted, probe, temp, ErrorElevationRequired, intact, "/", false, false,
+         true, true},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.reason);
+        SCOPED_TRACE(std::to_string(&c - cases) + ": " + c.reason);
         MakeDirectory(c.start);
         ASSERT_EQ(0, chdir(c.start.c_str()));
+        std::filesystem::remove_all(std::filesystem::u8path(c.temp));
         MakeDirectory(c.temp);
+        for (const std::string& stray : c.strays ? strays : std::vector<std::string>()) {
+            std::filesystem::create_directories(std::filesystem::u8path(c.temp + "/" + stray));
+        }
         std::filesystem::remove(std::filesystem::u8path(dir / "setup.exe"));
         if (!c.image.empty()) {
             WriteFileBytes(dir / "setup.exe", c.image);
@@ -143,6 +177,12 @@ TEST_F(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
                 PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);
                 PortableSetStartError(c.startError);
                 PortableSetTrustAnswer(c.trust);
+                PortableSetElevated(c.elevated);
+                PortableSetSealRefused(c.sealRefused);
+                // As root the setup program would write anywhere.
+                for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
+                    prctl(PR_CAPBSET_DROP, capability, 0, 0, 0);
+                }
                 // The setup program's writing fails; the message box stays below the limit.
                 if (c.status == ExitTempUnwritable) {
                     signal(SIGXFSZ, SIG_IGN);
@@ -167,79 +207,15 @@ TEST_F(InstallRunTest, RunsThatMustStartNothingSayWhyAndLeaveTempAsItWas) {
         EXPECT_NE(std::string::npos, box.find(c.reason)) << box;
         EXPECT_EQ(c.reason == security, box.find("Security") != std::string::npos)
             << "only a refusal blames it";
-        EXPECT_TRUE(ListDirectory(c.temp).empty());
-    }
-}
-
-// A setup program that wants administrator rights (its start refused with 740), or any
-// setup program of an elevated run, starts from a folder sealed first: it can neither add a
-// file beside itself nor change one; a refused seal starts nothing. The stray directories
-// of older setup programs go after an unelevated run only: a junction could steer an
-// elevated one's removal. Without windir they are looked for in TEMP (on POSIX each name,
-// backslashes and all, is one directory).
-TEST_F(InstallRunTest, ElevationSealsTheFolderFirstAndLeavesStrayDirectories) {
-    ScratchDir dir;
-    const std::vector<std::string> strays = {"%SystemRoot%\\Profiles\\All Users\\Desktop",
-                                             "%SystemRoot%\\Profiles\\All Users",
-                                             "%SystemRoot%\\Profiles",
-                                             "%SystemRoot%",
-                                             "%USERPROFILE%\\Desktop",
-                                             "%USERPROFILE%"};
-    // 52: it could add a file, 53: change an entry, 51: neither; 50: others may enter.
-    const std::string setup = "#!/bin/sh\n"
-                              "[ $((0$(stat -c %a .) & 077)) = 0 ] || exit 50\n"
-                              "if (echo > planted.dll) 2>/dev/null; then rm planted.dll; exit 52; fi\n"
-                              "if (echo >> Setup.jar) 2>/dev/null; then exit 53; fi\n"
-                              "exit 51\n";
-    WriteFileBytes(dir / "setup.exe", PatternBytes(StubLength, 3) +
-                                          BuildInstaller(0, "Kelvane", {setup, "jar", "", "", "", ""}));
-    ASSERT_EQ(0, unsetenv("windir"));
-    struct Case {
-        const char* name;
-        bool elevated;
-        DWORD startError;
-        bool sealRefused;
-        int status;
-        bool straysLeft;
-    } cases[] = {
-        {"unelevated, started directly", false, 0, false, 52, false},
-        {"elevated, started directly", true, 0, false, 51, true},
-        {"elevated, the seal refused", true, 0, true, ExitSetupNotStarted & 0xFF, true},
-        {"unelevated, elevation asked", false, ErrorElevationRequired, false, 51, false},
-        {"unelevated, elevation asked, the seal refused", false, ErrorElevationRequired, true,
-         ExitSetupNotStarted & 0xFF, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        const std::string temp = dir / std::to_string(&c - cases);
-        MakeDirectory(temp);
-        for (const std::string& stray : strays) {
-            MakeDirectory(temp + "/" + stray);
-        }
-        setenv("TEMP", temp.c_str(), 1);
-        const auto [status, box] = RunForked(dir, [&] {
-            PortableSetModulePath((dir / "setup.exe").c_str());
-            PortableSetElevated(c.elevated);
-            PortableSetStartError(c.startError);
-            PortableSetSealRefused(c.sealRefused);
-            // As root the setup program would write anywhere.
-            for (int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER}) {
-                prctl(PR_CAPBSET_DROP, capability, 0, 0, 0);
-            }
-        });
-        EXPECT_EQ(c.status, status) << box;
-        EXPECT_EQ(c.sealRefused, box.find("could not be started") != std::string::npos) << box;
-        // The consent prompt, owned by the main window, only after a seal that held.
+        // The seal before any elevated start; the consent prompt, owned by the main window, after it.
         char prompt[64];
         snprintf(prompt, sizeof prompt, "consent prompt owner=%p\n", static_cast<void*>(&g_dialog));
-        const size_t sealedAt = box.find("sealed " + temp + "/KelvaneSetup-"), promptAt = box.find(prompt);
-        const bool elevatedStart = c.startError != 0 && !c.sealRefused;
+        const size_t sealedAt = box.find("sealed " + c.temp + "/KelvaneSetup-"), promptAt = box.find(prompt);
+        const bool elevatedStart = c.startError == ErrorElevationRequired && !c.sealRefused;
         EXPECT_EQ(elevatedStart, promptAt != std::string::npos) << box;
         EXPECT_EQ(elevatedStart, promptAt != std::string::npos && sealedAt < promptAt) << box;
-        EXPECT_EQ((c.elevated || c.startError != 0) && !c.sealRefused, sealedAt != std::string::npos) << box;
-        std::vector<std::string> left = c.straysLeft ? strays : std::vector<std::string>();
-        std::sort(left.begin(), left.end());
-        EXPECT_EQ(left, ListDirectory(temp)) << "the run's folder and the stray directories";
+        EXPECT_EQ(elevatedStart || (c.elevated && !c.sealRefused), sealedAt != std::string::npos) << box;
+        EXPECT_EQ(c.strays && c.elevated ? strays : std::vector<std::string>(), ListDirectory(c.temp));
     }
 }
 

@@ -83,7 +83,8 @@ int main(int argc, char** argv) {
     WriteEntryFiles(work + "/entries");
     const std::string installer = work + "/installer.exe";
     char digest[16];
-    snprintf(digest, sizeof digest, "%08x", static_cast<unsigned>(WriteInstaller(installer, work + "/entries")));
+    snprintf(digest, sizeof digest, "%08x",
+             static_cast<unsigned>(WriteInstaller(installer, work + "/entries")));
 
     const std::string out = work + "/out";
     const std::string clear = "rm -rf '" + out + "'; mkdir '" + out + "'";

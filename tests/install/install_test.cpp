@@ -11,13 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <thread>
 
 #include "engine/install.h"
-#include "engine/payload.h"
 #include "engine/program_file.h"
 #include "engine/seal.h"
 #include "platform/system/portable/control.h"

@@ -8,6 +8,8 @@ fail() {
     echo "$file: $*"
     exit 1
 }
+# A caller that leaves out the format would otherwise pass with the stub's checks skipped.
+[[ "$format $4" =~ ^pe32\+?\ --(shipped|stub)$ ]] || fail "usage: $0 OBJDUMP FILE pe32|pe32+ --shipped|--stub ..."
 
 # The stub imports only DLLs always loaded from the system directory, never one planted
 # beside a download.

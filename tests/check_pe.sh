@@ -1,14 +1,15 @@
 #!/bin/bash
 # What running a built Windows program cannot show, from its file:
-#   check_pe.sh OBJDUMP FILE pe32|pe32+ [--shipped | --stub WINDRES RESOURCE_SCRIPT INCLUDE_DIR [MAX_BYTES]]
+#   check_pe.sh OBJDUMP FILE pe32|pe32+ --shipped | --stub WINDRES RESOURCE_SCRIPT INCLUDE_DIR [MAX_BYTES]
 set -euo pipefail
-objdump=$1 file=$2 format=$3 mode=${4:-}
-stub=""
-[ "$mode" != --stub ] || stub=1
+objdump=$1 file=$2 format=$3 stub=""
+[ "$4" != --stub ] || stub=1
 fail() {
     echo "$file: $*"
     exit 1
 }
+# A caller that leaves out the format would otherwise pass with the stub's checks skipped.
+[[ "$format $4" =~ ^pe32\+?\ --(shipped|stub)$ ]] || fail "usage: $0 OBJDUMP FILE pe32|pe32+ --shipped|--stub ..."
 
 # The stub imports only DLLs always loaded from the system directory, never one planted
 # beside a download.
@@ -25,15 +26,13 @@ for field in MajorOSystemVersion=6 MinorOSystemVersion=0 MajorSubsystemVersion=6
     [ "$(awk -v name="${field%=*}" '$1 == name {print $2}' <<<"$headers")" = "${field#*=}" ] ||
         fail "its header does not say ${field%=*} ${field#*=}"
 done
-if [ -n "$mode" ]; then
-    list=$(dirname "$0")/vista_imports.txt
-    unlisted=$(awk 'NR == FNR { if ($1 !~ /^#/) for (i = 2; i <= NF; ++i) listed[$1 " " $i]; next }
-        /^The Import Tables/ {within = 1; next}
-        within && /^(The |PE File Base)/ {within = 0}
-        within && /DLL Name:/ {dll = tolower($3); next}
-        within && /^\t[0-9a-f]+\t/ && !((dll " " $NF) in listed) {print dll " " $NF}' "$list" - <<<"$headers")
-    [ -z "$unlisted" ] || fail "imports what is not in $list:" $unlisted
-fi
+list=$(dirname "$0")/vista_imports.txt
+unlisted=$(awk 'NR == FNR { if ($1 !~ /^#/) for (i = 2; i <= NF; ++i) listed[$1 " " $i]; next }
+    /^The Import Tables/ {within = 1; next}
+    within && /^(The |PE File Base)/ {within = 0}
+    within && /DLL Name:/ {dll = tolower($3); next}
+    within && /^\t[0-9a-f]+\t/ && !((dll " " $NF) in listed) {print dll " " $NF}' "$list" - <<<"$headers")
+[ -z "$unlisted" ] || fail "imports what is not in $list:" $unlisted
 if [ -n "$stub" ]; then
     windres=$5 script=$6 include=$7 max_bytes=${8:-}
     grep -q "^Subsystem.*(Windows GUI)" <<<"$headers" || fail "not a GUI program"

@@ -1,5 +1,5 @@
-// tests/engine_test.cpp: the stub's engine on its own. The i686 build runs it under Wine too:
-// the only run of the product's compiled engine.
+// tests/engine_test.cpp: the stub's engine on its own. Under Wine only the figures the design
+// fixes, both CRC paths and the trust answers: the i686 build is the only run of the product's engine.
 #include <algorithm>
 
 #include <gtest/gtest.h>
@@ -24,25 +24,8 @@
 
 namespace {
 
-constexpr int32_t TestStub = 2000;
-
-struct OpenedFile {
-    explicit OpenedFile(const std::string& bytes) {
-        WriteFileBytes(dir / "file.bin", bytes);
-        EXPECT_TRUE(OpenProgram(dir / "file.bin", program));
-    }
-    ScratchDir dir;
-    ProgramFile program;
-};
-
-ExtractResult Extract(const std::string& image, const std::string& target, CProgressRecord& progress) {
-    OpenedFile file(image);
-    return ExtractPayloadFrom(file.program, {TestStub}, target.c_str(), progress, nullptr);
-}
-
-// Both ways: folding where this processor can, and by the table as without the instruction;
-// against zlib at every length up to two blocks from every start within a folded block,
-// whole and split into two calls.
+// Folding and by the table, against zlib at every length up to two blocks from every start
+// within a folded block, whole and split into two calls.
 TEST(Crc32, BothWaysGiveZlibsAtEveryLengthStartAndSplit) {
     const std::string data = PatternBytes(2048 + 15, 11);
     for (auto update : {UpdateCrc32ByTable, UpdateCrc32}) {
@@ -71,6 +54,57 @@ TEST(LengthField, DecodesEachByteLessTheBiasWrappingBelowIt) {
     }
 }
 
+#ifdef _WIN32
+// The CERT_E_ answers after TRUST_E_NOSIGNATURE doubt only the signer's chain: intact. A
+// distrusted or revoked signer is refused; any other answer is damage.
+TEST(SignatureAnswers, OnlyAFileFoundAsSignedInstalls) {
+    const SignatureCheck intact = SignatureCheck::Intact, damaged = SignatureCheck::Damaged;
+    const std::pair<HRESULT, SignatureCheck> cases[] = {
+        {S_OK, intact},
+        {TRUST_E_NOSIGNATURE, damaged},
+        {CERT_E_EXPIRED, intact},
+        {CERT_E_INVALID_NAME, intact},
+        {HRESULT(CERT_E_INVALID_NAME + 1), damaged},
+        {TRUST_E_FAIL, damaged},
+        {TRUST_E_EXPLICIT_DISTRUST, SignatureCheck::Distrusted},
+        {CERT_E_REVOKED, SignatureCheck::Distrusted},
+        {TRUST_E_BAD_DIGEST, damaged},
+        {HRESULT(ERROR_INSUFFICIENT_BUFFER), damaged}, // a table cut short, under Wine
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.second, JudgeTrustAnswer(static_cast<DWORD>(c.first))) << std::hex << c.first;
+    }
+}
+#endif
+
+// The figures the design fixes: single precision rounds 2^24 + 1 to 2^24, and 0.29 in
+// double precision is just below 29/100.
+TEST(Extract, ProgressFollowsTheSinglePrecisionTotal) {
+    const int32_t beyond = (1 << 24) + 1;
+    const int32_t cases[][3] = {
+        {99999, 100000, 99}, {29000, 100000, 28}, {beyond - 1, beyond, 100}, {1 << 23, beyond, 50}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c[2], ProgressPercent(c[0], c[1])) << c[0] << " of " << c[1];
+    }
+}
+
+#ifndef _WIN32
+constexpr int32_t TestStub = 2000;
+
+struct OpenedFile {
+    explicit OpenedFile(const std::string& bytes) {
+        WriteFileBytes(dir / "file.bin", bytes);
+        EXPECT_TRUE(OpenProgram(dir / "file.bin", program));
+    }
+    ScratchDir dir;
+    ProgramFile program;
+};
+
+ExtractResult Extract(const std::string& image, const std::string& target, CProgressRecord& progress) {
+    OpenedFile file(image);
+    return ExtractPayloadFrom(file.program, {TestStub}, target.c_str(), progress, nullptr);
+}
+
 // The first names are taken; then a name is made, or another failure ends the search.
 TEST(CreateUniquelyNamed, SkipsTakenNamesAndStopsAtAnyOtherFailure) {
     const struct {
@@ -92,35 +126,6 @@ TEST(CreateUniquelyNamed, SkipsTakenNamesAndStopsAtAnyOtherFailure) {
     }
 }
 
-#ifdef _WIN32
-// Windows reads the stand-in table as PKCS#7 and finds no signature there.
-constexpr SignatureCheck WellFormedTableAnswer = SignatureCheck::Damaged;
-
-// The CERT_E_ answers after TRUST_E_NOSIGNATURE doubt only the signer's chain: intact. A
-// distrusted or revoked signer is refused; any other answer is damage.
-TEST(SignatureAnswers, OnlyAFileFoundAsSignedInstalls) {
-    const SignatureCheck intact = SignatureCheck::Intact, damaged = SignatureCheck::Damaged;
-    const std::pair<HRESULT, SignatureCheck> cases[] = {
-        {S_OK, intact},
-        {TRUST_E_NOSIGNATURE, damaged},
-        {CERT_E_EXPIRED, intact},
-        {CERT_E_INVALID_NAME, intact},
-        {HRESULT(CERT_E_INVALID_NAME + 1), damaged},
-        {TRUST_E_FAIL, damaged},
-        {TRUST_E_EXPLICIT_DISTRUST, SignatureCheck::Distrusted},
-        {CERT_E_REVOKED, SignatureCheck::Distrusted},
-        {TRUST_E_BAD_DIGEST, damaged},
-        {HRESULT(ERROR_INSUFFICIENT_BUFFER), damaged}, // a table cut short, under Wine
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(c.second, JudgeTrustAnswer(static_cast<DWORD>(c.first))) << std::hex << c.first;
-    }
-}
-#else
-// The portable backend answers what it is told: Intact by default.
-constexpr SignatureCheck WellFormedTableAnswer = SignatureCheck::Intact;
-#endif
-
 // A well-formed table that ends the file ends the payload. A zeroed security entry, or no
 // header to hold one, is unsigned; any other entry claims a signature, and a claim without
 // such a table is damage.
@@ -134,14 +139,11 @@ TEST(PayloadBounds, EndAtAWellFormedCertificateTableThatEndsTheFile) {
         const std::tuple<size_t, std::string, Signature> cases[] = {
             {0, "MZ", Signature::AtEnd},
             {image.size(), "bytes appended after signing", Signature::Misplaced},
-            {entry, Entry(length + 8, 600), Signature::Misplaced},
             {entry, Entry(length - 600, 0xFFFFFF00u), Signature::Misplaced}, // beyond 32 bits
             {entry, Entry(length - 4, 4), Signature::Misplaced},             // shorter than a header
             {entry, Entry(0, 600), Signature::Misplaced},
-            {entry, Entry(length - 600, 0), Signature::Misplaced},
             {entry, Entry(length - 1200, 600), Signature::Misplaced}, // into the payload
-            {entry, Entry(length - 590, 590), Signature::Misplaced},
-            {length - 600, LittleEndian(601), Signature::Misplaced}, // dwLength
+            {length - 600, LittleEndian(601), Signature::Misplaced},  // dwLength
             {length - 600, LittleEndian(8), Signature::Misplaced},
             {length - 596, {'\0', '\1'}, Signature::Misplaced},  // wRevision 1.0
             {length - 594, {'\1', '\0'}, Signature::Misplaced},  // X.509, not PKCS#7
@@ -163,7 +165,7 @@ TEST(PayloadBounds, EndAtAWellFormedCertificateTableThatEndsTheFile) {
             const int64_t table = signature == Signature::AtEnd ? 600 : 0;
             EXPECT_EQ(static_cast<int64_t>(changed.size()) - table, file.program.bounds.end) << at;
             EXPECT_EQ(signature == Signature::None    ? SignatureCheck::Unsigned
-                      : signature == Signature::AtEnd ? WellFormedTableAnswer
+                      : signature == Signature::AtEnd ? SignatureCheck::Intact
                                                       : SignatureCheck::Damaged,
                       CheckSignature(file.program))
                 << at << ": " << bytes;
@@ -183,21 +185,6 @@ TEST(Extract, ShowsOnePositionPerBlockFromTheReadPositionAgainstThePayloadEnd) {
     EXPECT_EQ((std::vector<int>{-1, 65, 87, 96, 99, 100, -2}), progress.calls);
 }
 
-// The figures the design fixes: single precision rounds 2^24 + 1 to 2^24, and 0.29 in
-// double precision is just below 29/100.
-TEST(Extract, ProgressFollowsTheSinglePrecisionTotal) {
-    const int32_t beyond = (1 << 24) + 1;
-    const int32_t cases[][3] = {{99999, 100000, 99},
-                                {29000, 100000, 28},
-                                {29 * 123456, 100 * 123456, 28},
-                                {beyond - 1, beyond, 100},
-                                {1 << 23, beyond, 50}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(c[2], ProgressPercent(c[0], c[1])) << c[0] << " of " << c[1];
-    }
-}
-
-#ifndef _WIN32
 TEST(ProgramFile, IsTheModuleWhateverTheCommandLineNames) {
     ScratchDir dir;
     const std::string title = "Portable Title" + std::string(26, ' ');
@@ -273,22 +260,19 @@ TEST(Extract, ReadFallingShortAtAnyOffsetIsDamage) {
     }
     for (const int64_t failsAt :
          {int64_t{280000}, offsets[4] - 2, offsets[4] + 1000, offsets[4] + 399999, offsets[5] + 1500}) {
-        ScratchDir dir;
-        WriteFileBytes(dir / "setup.exe", image);
-        ProgramFile program;
-        ASSERT_TRUE(OpenProgram(dir / "setup.exe", program));
+        OpenedFile file(image);
         CProgressRecord progress;
-        progress.onPosition = [&] { truncate((dir / "setup.exe").c_str(), failsAt); };
-        MakeDirectory(dir / "out");
+        progress.onPosition = [&] { truncate((file.dir / "file.bin").c_str(), failsAt); };
+        MakeDirectory(file.dir / "out");
         EXPECT_EQ(ExtractResult::Truncated,
-                  ExtractPayloadFrom(program, {TestStub}, (dir / "out").c_str(), progress))
+                  ExtractPayloadFrom(file.program, {TestStub}, (file.dir / "out").c_str(), progress))
             << failsAt;
         Files expected;
         for (size_t k = 0; k < entries.size() && offsets[k] <= failsAt; ++k) {
             const int64_t read = std::min<int64_t>(entries[k].size(), failsAt - offsets[k]);
             expected[PayloadEntryTable[k] + 1] = image.substr(offsets[k], read);
         }
-        EXPECT_EQ(expected, ReadDirectory(dir / "out")) << failsAt;
+        EXPECT_EQ(expected, ReadDirectory(file.dir / "out")) << failsAt;
     }
 }
 #endif

@@ -1,5 +1,5 @@
-// tests/support.cpp: the backend-independent helpers of tests/support.h, without GoogleTest,
-// which the fuzz targets do not link.
+// tests/support.cpp: the helpers of tests/support.h, without GoogleTest, which the fuzz
+// targets do not link.
 #include "tests/support.h"
 
 #include <algorithm>
@@ -12,6 +12,12 @@
 
 #include "engine/payload.h"
 #include "engine/seal.h"
+
+#ifndef _WIN32
+#include <sched.h>
+
+#include "platform/system/posix/copy_limit.h"
+#endif
 
 namespace fs = std::filesystem;
 
@@ -201,3 +207,37 @@ Files EntryFiles(const std::vector<std::string>& entries) {
     }
     return files;
 }
+
+#ifdef _WIN32
+CCopyRoad::CCopyRoad(size_t) {}
+
+CCopyRoad::~CCopyRoad() {}
+#else
+namespace {
+
+cpu_set_t g_allowed; // the processors before the one-processor road
+
+} // namespace
+
+CCopyRoad::CCopyRoad(size_t road) {
+    road %= CopyRoadCount;
+    PosixLimitKernelCopy(road == BufferRoad ? 0 : road == 2 ? 1000 : -1);
+    sched_getaffinity(0, sizeof g_allowed, &g_allowed);
+    if (road == 3) {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+            if (CPU_ISSET(cpu, &g_allowed)) {
+                CPU_SET(cpu, &one);
+                break;
+            }
+        }
+        sched_setaffinity(0, sizeof one, &one);
+    }
+}
+
+CCopyRoad::~CCopyRoad() {
+    PosixLimitKernelCopy(-1);
+    sched_setaffinity(0, sizeof g_allowed, &g_allowed);
+}
+#endif

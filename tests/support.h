@@ -1,5 +1,5 @@
-// tests/support.h: what the tests and fuzz/properties.cpp share, natively and under Wine.
-// Paths are UTF-8; on Windows they reach the system in UTF-16, so that any script works.
+// tests/support.h: what the tests and the fuzz targets share. Paths are UTF-8; on Windows they
+// reach the system in UTF-16, so that any script works.
 #pragma once
 
 #include <stdint.h>
@@ -35,8 +35,7 @@ bool FileExists(const std::string& path);
 bool MakeDirectory(const std::string& path);
 // The names in a directory, sorted; empty when it does not exist.
 std::vector<std::string> ListDirectory(const std::string& path);
-// Files by name with their bytes (directories as empty).
-typedef std::map<std::string, std::string> Files;
+typedef std::map<std::string, std::string> Files; // by name; a directory's bytes are empty
 Files ReadDirectory(const std::string& path);
 Files EntryFiles(const std::vector<std::string>& entries);
 
@@ -63,8 +62,8 @@ std::string FlipBit(std::string bytes, size_t at, int bit = 0);
 std::string LittleEndian(uint32_t value);
 std::string LengthField(int32_t length);
 
-// The stub, the title padded to 40 bytes, then each entry's length field and data; a stub
-// given by its length is pattern bytes.
+// The stub (pattern bytes, when given by its length), the title padded, each entry's length
+// field and data.
 std::string BuildInstaller(const std::string& stub, const std::string& title,
                            const std::vector<std::string>& entries);
 std::string BuildInstaller(size_t stubLength, const std::string& title,
@@ -73,8 +72,8 @@ std::string BuildInstaller(size_t stubLength, const std::string& title,
 // A PE32 or PE32+ header with empty data directories, as a linker leaves them, then pattern bytes.
 std::string PeStub(size_t length, bool pe32Plus);
 size_t SecurityEntryOffset(const std::string& peImage);
-// What a signing tool does: zeros up to a multiple of eight, a table of tableSize bytes (one
-// WIN_CERTIFICATE header and stand-in bytes), and the security entry naming it.
+// As a signing tool: zeros up to a multiple of eight, then a table of tableSize bytes (a
+// WIN_CERTIFICATE header and stand-in bytes) that the security entry names.
 void AppendCertificateTable(std::string& peImage, uint32_t tableSize);
 
 // The seal block of engine/seal.h; a stand-in stub of size bytes sealed with its size.
@@ -83,8 +82,7 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader 
                             bool digestRoom = false);
 // The image with the CRC-32 of all after the stub sealed in, as sfxpack build does.
 std::string WithSealedDigest(std::string image, size_t stubLength);
-// A PeStub image with the checksum its bytes give in its header, the carry folded in at each
-// word.
+// A PeStub image with its checksum in its header, the carry folded in at each word.
 std::string WithPeChecksum(std::string peImage);
 // For its lifetime, one of the roads CFileStream::CopyRange can take, by road % CopyRoadCount:
 // all in the kernel; none (the buffer carries all); a kernel copy stopped short; or the

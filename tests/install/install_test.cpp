@@ -11,13 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <thread>
 
 #include "engine/install.h"
-#include "engine/payload.h"
 #include "engine/program_file.h"
 #include "engine/seal.h"
 #include "platform/system/portable/control.h"
@@ -63,23 +61,6 @@ std::pair<int, std::string> RunForked(const ScratchDir& dir, const std::function
     return {WIFEXITED(ended) ? WEXITSTATUS(ended) : -1, ReadFileBytes(dir / "box")};
 }
 
-// Each run sets TEMP, where scratch directories are made, and the current directory.
-class InstallRunTest : public ::testing::Test {
-  protected:
-    void TearDown() override {
-        ASSERT_EQ(0, chdir(m_directory.c_str()));
-        if (m_temp.empty()) {
-            unsetenv("TEMP");
-        } else {
-            setenv("TEMP", m_temp.c_str(), 1);
-        }
-    }
-
-  private:
-    std::string m_temp = getenv("TEMP") != nullptr ? getenv("TEMP") : "";
-    std::string m_directory = std::filesystem::current_path().string();
-};
-
 // Why a run starts nothing, or how it starts. A setup program found changed after it was
 // written (POSIX lets another program write it in the moment before the hold) runs nothing.
 // One that wants administrator rights (its start refused with 740), or any of an elevated
@@ -87,36 +68,35 @@ class InstallRunTest : public ::testing::Test {
 // refused seal starts nothing. The stray directories of older setup programs go after an
 // unelevated run only: a junction could steer an elevated one's removal. Without windir they
 // are looked for in TEMP (on POSIX each name, backslashes and all, is one directory).
-TEST_F(InstallRunTest, EachRunSaysWhyItStartsNothingOrStartsAsItMust) {
+// Each test runs in a process of its own: TEMP and the current directory need no restoring.
+TEST(InstallRun, EachRunSaysWhyItStartsNothingOrStartsAsItMust) {
     ScratchDir dir;
+    auto Installer = [](const std::string& setup, const std::string& jar = "") {
+        return BuildInstaller(StubLength, "Kelvane", {setup, jar, "", "", "", ""});
+    };
     // Too large for the file size limit below; and no program Linux runs.
     const std::vector<std::string> entries = {PatternBytes(8192, 1), "", "", "", "", ""};
-    const std::string image = PatternBytes(StubLength, 3) + BuildInstaller(0, "Kelvane", entries);
+    const std::string image = Installer(entries[0]);
     // Long enough for another thread to find it being written, and a script ending 0.
-    const std::string held =
-        PatternBytes(StubLength, 3) +
-        BuildInstaller(0, "Kelvane", {"#!/bin/sh\nexit 0\n" + std::string(8 << 20, '#'), "", "", "", "", ""});
+    const std::string held = Installer("#!/bin/sh\nexit 0\n" + std::string(8 << 20, '#'));
     // 52: it could add a file, 53: change an entry, 51: neither; 50: others may enter.
     const std::string probe =
-        PatternBytes(StubLength, 3) +
-        BuildInstaller(0, "Kelvane",
-                       {"#!/bin/sh\n[ $((0$(stat -c %a .) & 077)) = 0 ] || exit 50\n"
-                        "if (echo > planted.dll) 2>/dev/null; then rm planted.dll; exit 52; fi\n"
-                        "if (echo >> Setup.jar) 2>/dev/null; then exit 53; fi\nexit 51\n",
-                        "jar", "", "", "", ""});
+        Installer("#!/bin/sh\n[ $((0$(stat -c %a .) & 077)) = 0 ] || exit 50\n"
+                  "if (echo > planted.dll) 2>/dev/null; then rm planted.dll; exit 52; fi\n"
+                  "if (echo >> Setup.jar) 2>/dev/null; then exit 53; fi\nexit 51\n",
+                  "jar");
     std::string signedImage = BuildInstaller(PeStub(StubLength, false), "Kelvane", entries);
     AppendCertificateTable(signedImage, 800);
     const std::string longest = dir / std::string(220 - dir.path().size() - 1, 't');
     // A folder whose own path leaves no room for a relative TEMP's full path.
     const std::string deep = dir / std::string(MAX_PATH - dir.path().size() - 3, 'd');
     const std::string security = "Security software may have blocked it", temp = dir / "temp";
-    std::vector<std::string> strays = {"%SystemRoot%\\Profiles\\All Users\\Desktop",
-                                       "%SystemRoot%\\Profiles\\All Users",
-                                       "%SystemRoot%\\Profiles",
-                                       "%SystemRoot%",
-                                       "%USERPROFILE%\\Desktop",
-                                       "%USERPROFILE%"};
-    std::sort(strays.begin(), strays.end());
+    const std::vector<std::string> strays = {"%SystemRoot%",
+                                             "%SystemRoot%\\Profiles",
+                                             "%SystemRoot%\\Profiles\\All Users",
+                                             "%SystemRoot%\\Profiles\\All Users\\Desktop",
+                                             "%USERPROFILE%",
+                                             "%USERPROFILE%\\Desktop"}; // sorted, as listed
     ASSERT_EQ(0, unsetenv("windir"));
     const SignatureCheck intact = SignatureCheck::Intact;
     const int notStarted = ExitSetupNotStarted & 0xFF;

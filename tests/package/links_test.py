@@ -1,9 +1,6 @@
 #!/usr/bin/env python3
-"""Every relative link of the Markdown files given, and every #anchor, leads somewhere:
-to a file or folder that exists, and to a heading of the page it names.
-
-    links_test.py FILE.md...
-"""
+"""links_test.py FILE.md...: every relative link of the pages given leads to a file or folder
+that exists, and every #anchor to a heading of the page it names."""
 import os
 import re
 import sys

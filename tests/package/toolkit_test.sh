@@ -1,6 +1,6 @@
 #!/bin/bash
 # The toolkit as an author gets it, used by the example project:
-#   toolkit_test.sh BUILD EXAMPLE deb|prefix|zip SCRATCH
+#   toolkit_test.sh BUILD EXAMPLE deb|zip SCRATCH
 # The zip's i686 sfxpack.exe cannot run here: the example's build is only planned.
 set -euo pipefail
 build=$1 example=$2 mode=$3 scratch=$4
@@ -10,27 +10,21 @@ quietly() { "$@" >"$scratch/log" 2>&1 || { cat "$scratch/log" && return 1; }; }
 fail() { echo "FAIL: $*" && exit 1; }
 format() { objdump -f "$1" | sed -n 's/.*file format //p'; }
 
-if [ "$mode" = prefix ]; then
-    quietly cmake --install "$build" --prefix "$scratch/installed"
-    mv "$scratch/installed" "$scratch/moved"
-    prefix=$scratch/moved
+# Each package unpacked away from the prefix it was made for: the toolkit must not need it.
+quietly cpack -G "$(tr a-z A-Z <<<"$mode")" --config "$build/CPackConfig.cmake" -B "$scratch/cpack"
+package=$(echo "$scratch"/cpack/*."$mode")
+if [ "$mode" = deb ]; then
+    lintian --fail-on error "$package" || fail "lintian finds errors in $package"
+    dpkg-deb -x "$package" "$scratch/root"
+    dpkg-deb -f "$package" Depends | grep -q libc6 || fail "no dependencies computed"
+    prefix=$scratch/root/usr
+    [ "$(dpkg-deb -f "$package" Version)" = "$("$prefix/bin/sfxpack" --version | cut -d' ' -f2)" ] ||
+        fail "the package's version is not sfxpack's"
 else
-    generator=$(tr a-z A-Z <<<"$mode")
-    quietly cpack -G "$generator" --config "$build/CPackConfig.cmake" -B "$scratch/cpack"
-    package=$(echo "$scratch"/cpack/*."$mode")
-    if [ "$mode" = deb ]; then
-        lintian --fail-on error "$package" || fail "lintian finds errors in $package"
-        dpkg-deb -x "$package" "$scratch/root"
-        dpkg-deb -f "$package" Depends | grep -q libc6 || fail "no dependencies computed"
-        prefix=$scratch/root/usr
-        [ "$(dpkg-deb -f "$package" Version)" = "$("$prefix/bin/sfxpack" --version | cut -d' ' -f2)" ] ||
-            fail "the package's version is not sfxpack's"
-    else
-        unzip -q "$package" -d "$scratch/root"
-        prefix=$(echo "$scratch"/root/*)
-        [ -f "$prefix/README.md" ] || fail "no README.md in the zip"
-        [ "$(format "$prefix/bin/sfxpack.exe")" = pei-i386 ] || fail "sfxpack.exe is not the i686 build"
-    fi
+    unzip -q "$package" -d "$scratch/root"
+    prefix=$(echo "$scratch"/root/*)
+    [ -f "$prefix/README.md" ] || fail "no README.md in the zip"
+    [ "$(format "$prefix/bin/sfxpack.exe")" = pei-i386 ] || fail "sfxpack.exe is not the i686 build"
 fi
 sfxpack=$prefix/bin/sfxpack$([ "$mode" = zip ] && echo .exe || true)
 stubs=$prefix/share/selfextractor

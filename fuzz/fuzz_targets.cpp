@@ -1,0 +1,52 @@
+// fuzz/fuzz_targets.cpp: any bytes as an installer, read as list and verify read it, with the
+// properties of fuzz/properties.h. payload_reader_fuzz lists it: well-formed JSON, or a table
+// that ends its last line. extract_fuzz extracts it as the stub does and as "sfxpack extract"
+// does with and without --force, which must agree.
+#include <stdio.h>
+#include <stdlib.h>
+
+#include <nlohmann/json.hpp>
+
+#include "fuzz/properties.h"
+#include "tests/support.h"
+#include "tools/sfxpack/inspect.h"
+
+namespace {
+
+void Require(const char* violatedProperty) {
+    if (violatedProperty != nullptr) {
+        fprintf(stderr, "property violated: %s\n", violatedProperty);
+        abort();
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static const ScratchDir scratch;
+    const std::string path = scratch / "installer.exe";
+    WriteFileBytes(path, std::string(reinterpret_cast<const char*>(data), size));
+    CFileStream stream;
+    Require(stream.Open(path.c_str(), CFileStream::modeRead) ? nullptr : "the input opens");
+    // The first byte's low six bits are the stub length: the fuzzer meets stubs longer than
+    // the file, and payloads right after short stubs.
+    PayloadSeal seal;
+    Require(FindSeal(path, stream, size > 0 ? data[0] & 0x3F : 0, seal).Failed() ? "the input is read"
+                                                                                 : nullptr);
+    PayloadLayout layout;
+    ReadPayloadLayout(stream, seal, layout);
+    Require(CheckLayout(layout));
+#ifdef SFX_FUZZ_EXTRACT
+    StubExtraction stub;
+    Require(CheckReaders(path, layout, scratch.path(), stub));
+#else
+    // The title as code page 1252 text, and as Shift-JIS, where bytes can be no text.
+    for (unsigned codePage : {1252u, 932u}) {
+        const bool json = nlohmann::json::accept(FormatListing(layout, path, codePage, true));
+        Require(json ? nullptr : "the JSON listing is well-formed");
+        const std::string table = FormatListing(layout, path, codePage, false);
+        Require(!table.empty() && table.back() == '\n' ? nullptr : "the table ends its last line");
+    }
+#endif
+    return 0;
+}

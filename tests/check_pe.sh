@@ -40,6 +40,8 @@ if [ -n "$stub" ]; then
     ((flags & 0x40)) || fail "not relocatable (no dynamic base): no ASLR"
     ((flags & 0x100)) || fail "not NX compatible: no DEP"
     [ "$format" = pe32 ] || ((flags & 0x20)) || fail "no high-entropy virtual addresses"
+    # The signature check maps the whole installer, up to 2 GiB: 4 GiB of address space.
+    [ "$format" = pe32+ ] || grep -q "^\s*large address aware" <<<"$headers" || fail "not large-address-aware"
     grep -qaF 'level="asInvoker"' "$file" || fail "its manifest does not ask for the user's own rights"
     grep -qaE '>true</dpiAware>.*>PerMonitorV2</dpiAwareness>' "$file" ||
         fail "its manifest does not declare per-monitor DPI awareness with the system-aware fallback"

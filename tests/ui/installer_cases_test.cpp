@@ -1,8 +1,9 @@
 // tests/ui/installer_cases_test.cpp: the installer as a user meets it under Wine, with the
 // x86_64 stub and, in the i686 build, the product's: Ready, About and Cancel, an install
-// from the click to the exit status, one table of how an installer is made or damaged and
-// what each run leaves, signed installers two at a time, the hold on Setup.exe.
+// from the click to the exit status, one table of how an installer is made, damaged or
+// started and what each run leaves, signed installers two at a time, the hold on Setup.exe.
 #include <filesystem>
+#include <thread>
 
 #include "engine/bounds.h"
 #include "platform/system/file.h"
@@ -52,12 +53,10 @@ TEST_F(InstallerTest, ShowsTheStoredTitleAndFileSizeAndCancelWritesNothing) {
     EXPECT_FALSE(FileExists(record));
 }
 
-// Around the run: another run's file in TEMP, a DLL there that the setup program asks for by
-// its bare name, the folder the run would take first made by someone else.
+// Around the run: another run's file in TEMP, the folder the run would take first made by
+// someone else.
 TEST_F(InstallerTest, InstallShowsProgressThenStatusRunsSetupOnceInAFolderOfItsOwnAndCleansUp) {
     WriteFileBytes(temp + "\\Setup.jar", "another run's");
-    ASSERT_TRUE(CopyFileA(Built("SFX_PLANTED_DLL").c_str(), (temp + "\\kvplant.dll").c_str(), FALSE));
-    SetVariable("SFX_STANDIN_LOAD", "kvplant.dll");
     SetVariable("SFX_STANDIN_LEAVE", "1");
     // Data enough to watch the bar move.
     const std::vector<std::string> entries = {setup, PatternBytes(6 << 20, 1), "aux", "", "f", "r"};
@@ -98,44 +97,19 @@ TEST_F(InstallerTest, InstallShowsProgressThenStatusRunsSetupOnceInAFolderOfItsO
     PostMessageA(dialog, WM_QUIT, 0, 0);
     EXPECT_EQ(42, Release()) << "the setup program's status is the installer's";
     EXPECT_EQ(1u, ReadStandinRecord(record)["directory"].size()) << "the setup program should run once";
-    EXPECT_FALSE(FileExists(temp + "\\kvplant.dll.loaded")) << "the setup program loaded a DLL from TEMP";
     // What it left under an entry's name goes; under a name of its own stays, with the folder.
-    EXPECT_EQ((std::vector<std::string>{taken, folder, "Setup.jar", "kvplant.dll"}), ListDirectory(temp));
+    EXPECT_EQ((std::vector<std::string>{taken, folder, "Setup.jar"}), ListDirectory(temp));
     EXPECT_EQ(std::vector<std::string>{"install.log"}, ListDirectory(temp + "\\" + folder));
 }
 
-// Stray directories at the root of the Windows drive, left by older setup programs, go
-// only after a run without administrator rights, and only when empty.
-TEST_F(InstallerTest, StrayDirectoriesAtTheDriveRootGoOnlyAfterAnUnelevatedRun) {
-    const std::string root = std::string(getenv("windir")).substr(0, 3);
-    WriteFileBytes(release, "");
-    for (const bool elevated : {false, true}) {
-        SCOPED_TRACE(elevated ? "elevated" : "limited");
-        std::filesystem::create_directories(root + "%SystemRoot%\\Profiles\\All Users\\Desktop");
-        std::filesystem::create_directories(root + "%USERPROFILE%\\Desktop");
-        WriteFileBytes(root + "%USERPROFILE%\\Desktop\\kept.txt", "mine");
-        limited = !elevated;
-        Launch(Installer(Payload()));
-        ClickControl(dialog, IDOK);
-        EXPECT_EQ(42, process.WaitForExit());
-        EXPECT_EQ(elevated, FileExists(root + "%SystemRoot%"));
-        EXPECT_TRUE(FileExists(root + "%USERPROFILE%\\Desktop\\kept.txt"));
-        std::filesystem::remove_all(root + "%SystemRoot%");
-        std::filesystem::remove_all(root + "%USERPROFILE%");
-    }
-}
-
 // Two at a time, from a folder named in Greek, with TEMP named in Cyrillic, which the
-// session's Western code page cannot write; without windir, stray directories are looked
-// for in TEMP.
+// session's Western code page cannot write.
 TEST_F(InstallerTest, SignedInstallersTwoAtOnceInFoldersNamedInOtherScriptsEachInstallTheirOwnEntries) {
     ASSERT_EQ(1252u, GetACP());
     const std::string folder = dir / GreekName;
     temp = dir / CyrillicName;
     ASSERT_TRUE(MakeDirectory(folder) && MakeDirectory(temp));
     SetVariable("TEMP", temp);
-    SetVariable("windir", "");
-    std::filesystem::create_directories(std::filesystem::u8path(temp + "\\%SystemRoot%\\Profiles"));
     const std::string cases[2] = {"case-0", "case-7"};
     CInstallerProcess runs[2];
     for (int k = 0; k < 2; ++k) {
@@ -148,9 +122,8 @@ TEST_F(InstallerTest, SignedInstallersTwoAtOnceInFoldersNamedInOtherScriptsEachI
         PostMessageA(runs[k].WaitForWindow(InstallerCaption), WM_COMMAND, IDOK, 0);
     }
     // Each setup program lingers until both have started.
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(dir / cases[0]) && FileExists(dir / cases[1]); }));
     for (const std::string& name : cases) {
-        ExpectRunsInOwnFolder(ReadStandinRecord(dir / name), temp, SignedEntries(name));
+        ExpectRunsInOwnFolder(WaitForRecord(dir / name), temp, SignedEntries(name));
     }
     WriteFileBytes(release, "");
     for (int k = 0; k < 2; ++k) {
@@ -159,82 +132,84 @@ TEST_F(InstallerTest, SignedInstallersTwoAtOnceInFoldersNamedInOtherScriptsEachI
     EXPECT_TRUE(ListDirectory(temp).empty());
 }
 
-// How the installer is made or damaged, and its surroundings; what the run ends with, and
-// that it leaves nothing in TEMP, or beside the installer.
+// How the installer is made, damaged or started, and its surroundings; what the run ends
+// with, and that it leaves nothing in TEMP, or beside the installer. An installer started
+// under its own name runs its own payload, or tells before any window why not.
 struct InstallerCase {
     const char* name;
     std::string image;
-    long status;
+    long status;                           // the setup program's, when it runs
     std::string message;                   // in the box; none: the setup program runs
     std::vector<std::string> entries = {}; // the setup program finds beside itself
     std::string temp = "";                 // TEMP: "" the fixture's, "unset"
-    std::string runsIn = "";               // where the run's folder is made, when not TEMP
-    const char* setupStatus = "42";
-    std::vector<std::string> missingDlls = {};
+    std::function<void()> beforeRun = [] {};
+    bool boxFirst = false; // the box comes instead of the window
+    std::string commandLine = "";
+    const char* missingDll = nullptr; // Wine reads its overrides as the process is made
 };
 
 TEST_F(InstallerTest, EachInstallerCaseEndsWithItsStatusAndMessageAndLeavesNothing) {
-    const std::string file = dir / "a file", longest = dir / std::string(220 - dir.path().size() - 1, 't');
-    WriteFileBytes(file, "not a folder");
-    ASSERT_TRUE(MakeDirectory(dir / "t") && MakeDirectory(longest));
+    const std::string longest = dir / std::string(220 - dir.path().size() - 1, 't');
+    ASSERT_TRUE(MakeDirectory(longest));
     const std::string good = ReadFileBytes(Signed("case-1\\installer.exe"));
     auto At = [](const std::string& bytes, size_t at) {
         return ReadLittleEndian(reinterpret_cast<const unsigned char*>(&bytes[at]), 4);
     };
-    const size_t entry = SecurityEntryOffset(good), table = At(good, entry),
-                 checksum = At(good, 0x3C) + 24 + 64;
+    const size_t table = At(good, SecurityEntryOffset(good)), checksum = At(good, 0x3C) + 24 + 64;
     auto Flip = [&](size_t at) { return FlipBit(good, at, 5); };
-    std::string cut = Installer(Payload());
-    cut.pop_back();
+    // Sealed: a payload not its own would be refused, but only after the click.
     const std::string sealed = WithSealedDigest(Installer(Payload()), stub.size());
     auto WithSetup = [&](const std::string& bytes) { return Installer({bytes, "jar", "", "", "", ""}); };
-    const std::vector<std::string> payload = Payload(), signedPayload = SignedEntries("case-1");
+    const std::vector<std::string> payload = Payload(), signedPayload = SignedEntries("case-1"), none;
     const std::string download = "download the installer again",
                       cannotRun =
-                          "\\Setup.exe\n\nThis installer's setup program cannot run on this computer.";
+                          "\\Setup.exe\n\nThis installer's setup program cannot run on this computer.",
+                      moved = dir / "moved.exe";
+    WriteFileBytes(dir / "other.exe",
+                   BuildInstaller(stub, "Other", {"not the setup program", "x", "", "", "", ""}));
+    HANDLE holder = nullptr;
+    auto Hold = [&] {
+        holder = CreateFileA(installer.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
     const InstallerCase cases[] = {
-        {"status 0", Installer(payload), 0, "", payload, "", "", "0"},
-        {"status 3010", Installer(payload), 3010, "", payload, "", "", "3010"},
-        {"TEMP relative", Installer(payload), 42, "", payload, "t", dir / "t"},
+        {"status 3010", Installer(payload), 3010, "", payload},
         {"TEMP at its longest", Installer(payload), 42, "", payload, longest},
         {"signed", good, 42, "", signedPayload},
         {"signed, its checksum changed", Flip(checksum), 42, "", signedPayload},
-        // The signature and its padding byte cut off: Windows shows it as unsigned.
-        {"signature stripped", Changed(good, entry, std::string(8, '\0')).substr(0, table - 1), 42, "",
-         signedPayload},
-        {"signed, a payload bit", Flip(stub.size() + 5000), ExitPackageInvalid, download},
         {"signed, a stub byte", Flip(0x4E), ExitPackageInvalid, download},
         {"signed, its first PKCS#7 byte", Flip(table + 8), ExitPackageInvalid, download},
-        {"signed, a byte appended", good + "x", ExitPackageInvalid, download},
-        {"cut short, then signed", ReadFileBytes(Signed("cut.exe")), ExitPackageInvalid, download},
-        {"cut short", cut, ExitPackageInvalid, download},
-        {"sealed, a bit of Setup.exe", FlipBit(sealed, stub.size() + 2000, 7), ExitPackageInvalid, download},
-        {"TEMP unset", Installer(payload), ExitTempUnwritable, "\n%TEMP%\n", {}, "unset"},
-        {"TEMP a file", Installer(payload), ExitTempUnwritable, "\n" + file + "\n", {}, file},
-        {"TEMP missing",
-         Installer(payload),
-         ExitTempUnwritable,
-         "\n" + (dir / "missing") + "\n",
-         {},
-         dir / "missing"},
+        {"TEMP unset", Installer(payload), ExitTempUnwritable, "\n%TEMP%\n", none, "unset"},
+        {"TEMP missing", Installer(payload), ExitTempUnwritable, "\n" + (dir / "m") + "\n", none, dir / "m"},
         {"Setup.exe empty", WithSetup(""), ExitPlatformUnsupported, cannotRun},
-        {"Setup.exe a batch file", WithSetup("@echo off\r\nexit /b 3\r\n"), ExitPlatformUnsupported,
-         cannotRun},
         // Loaded, it would leave Setup.exe.loaded in the run's folder.
         {"Setup.exe a DLL", WithSetup(ReadFileBytes(Built("SFX_PLANTED_DLL"))), ExitPlatformUnsupported,
          cannotRun},
         {"Setup.exe for another processor", WithSetup(Changed(setup, At(setup, 0x3C) + 4, "\x64\xAA")),
          ExitPlatformUnsupported, cannotRun},
-        // Without comctl32 there is no progress bar class: no window, only the box.
-        {"no window",
-         Installer(payload),
-         ExitInstallerFailed,
-         "could not be opened",
-         {},
-         "",
-         "",
-         "42",
-         {"comctl32"}},
+        // Without comctl32 there is no progress bar class.
+        {"no window", Installer(payload), ExitInstallerFailed, "could not be opened", none, "", [] {}, true,
+         "", "comctl32"},
+        {"its command line naming another installer", sealed, 42, "", payload, "", [] {}, false,
+         "\"" + (dir / "other.exe") + "\""},
+        {"renamed, a hard link to it under its name", sealed, 42, "", payload, "",
+         [&] {
+             MoveFileA(installer.c_str(), moved.c_str()) &&
+                 CreateHardLinkA(installer.c_str(), moved.c_str(), nullptr);
+         }},
+        {"renamed and replaced", sealed, ExitInstallerReplaced, "was replaced while it started", none, "",
+         [&] {
+             MoveFileA(installer.c_str(), moved.c_str());
+             WriteFileBytes(installer, Installer({setup, "other", "", "", "", "", "tail"}));
+         },
+         true},
+        {"held for a second", sealed, 42, "", payload, "",
+         [&] {
+             Hold();
+             std::thread([held = holder] { Sleep(1000), CloseHandle(held); }).detach();
+             holder = nullptr;
+         }},
+        {"held on", sealed, ExitInstallerInUse, "Another program is using this installer", none, "", Hold,
+         true},
     };
     WriteFileBytes(installer, "");
     const std::vector<std::string> before = ListDirectory(dir.path());
@@ -243,20 +218,23 @@ TEST_F(InstallerTest, EachInstallerCaseEndsWithItsStatusAndMessageAndLeavesNothi
         DeleteFileA(record.c_str()); // what a row before left does not fail this one
         std::filesystem::remove_all(std::filesystem::u8path(temp));
         MakeDirectory(temp);
-        const std::string runsIn = !c.runsIn.empty() ? c.runsIn : c.temp.empty() ? temp : c.temp;
-        SetVariable("TEMP", c.temp.empty() ? temp : c.temp == "unset" ? "" : c.temp);
-        SetVariable("SFX_STANDIN_STATUS", c.setupStatus);
-        OverrideDlls(c.missingDlls, "");
-        Launch(c.image);
+        const std::string runsIn = c.temp.empty() ? temp : c.temp;
+        SetVariable("TEMP", c.temp == "unset" ? "" : runsIn);
+        SetVariable("SFX_STANDIN_STATUS", std::to_string(c.status));
+        if (c.missingDll != nullptr) {
+            OverrideDlls({c.missingDll}, "");
+        }
+        Launch(c.image, c.beforeRun, c.commandLine);
         std::string text;
-        if (!c.missingDlls.empty()) {
+        if (c.boxFirst) {
             text = ControlText(dialog, MessageTextId);
             PressKey(dialog, VK_RETURN);
         } else {
+            EXPECT_TRUE(CannotChange()) << "in Ready";
             ClickControl(dialog, IDOK);
             if (c.message.empty()) {
-                RunFolder();
-                ExpectRunsInOwnFolder(ReadStandinRecord(record), runsIn, c.entries);
+                ExpectRunsInOwnFolder(WaitForRecord(record), runsIn, c.entries);
+                EXPECT_TRUE(CannotChange()) << "while the setup program runs";
                 EXPECT_EQ(c.status, Release());
                 DeleteFileA(record.c_str());
             } else {
@@ -268,6 +246,9 @@ TEST_F(InstallerTest, EachInstallerCaseEndsWithItsStatusAndMessageAndLeavesNothi
         EXPECT_EQ(c.status, process.WaitForExit());
         EXPECT_FALSE(FileExists(record)) << "a setup program was started";
         EXPECT_TRUE(ListDirectory(runsIn).empty());
+        CloseHandle(holder);
+        holder = nullptr;
+        DeleteFileA(moved.c_str());
         EXPECT_EQ(before, ListDirectory(dir.path()));
         RegDeleteTreeA(HKEY_CURRENT_USER, OverridesKey);
     }

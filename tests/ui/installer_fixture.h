@@ -56,6 +56,14 @@ inline StandinRecord ReadStandinRecord(const std::string& path) {
     return record;
 }
 
+// The stand-in renames its record into place: until the rename lets go of the file, it
+// exists but cannot be read.
+inline StandinRecord WaitForRecord(const std::string& path) {
+    StandinRecord record;
+    EXPECT_TRUE(WaitUntil([&] { return !(record = ReadStandinRecord(path))["directory"].empty(); })) << path;
+    return record;
+}
+
 // While the stand-in runs: it runs once, without arguments, in a new folder directly inside
 // temp that TEMP and TMP name for it, beside exactly these entries.
 inline void ExpectRunsInOwnFolder(StandinRecord setup, const std::string& temp,
@@ -88,7 +96,6 @@ class InstallerTest : public ::testing::Test {
                                           {"SFX_STANDIN_RECORD", record},
                                           {"SFX_STANDIN_WAIT", release},
                                           {"SFX_STANDIN_STATUS", "42"},
-                                          {"SFX_STANDIN_LOAD", ""},
                                           {"SFX_STANDIN_LEAVE", ""}}) {
             SetVariable(name, value);
         }
@@ -117,10 +124,17 @@ class InstallerTest : public ::testing::Test {
         return text;
     }
 
+    // The installer's file, held while it runs: nobody may write or delete it.
+    bool CannotChange() const {
+        HANDLE writer = CreateFileA(installer.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr);
+        CloseHandle(writer);
+        return writer == INVALID_HANDLE_VALUE && !DeleteFileA(installer.c_str());
+    }
+
     std::string RunFolder() {
-        EXPECT_TRUE(WaitUntil([&] { return FileExists(record); }));
-        const StandinRecord setup = ReadStandinRecord(record);
-        return setup.count("directory") != 0 ? setup.at("directory")[0] : std::string();
+        const std::vector<std::string> folders = WaitForRecord(record)["directory"];
+        return folders.empty() ? "" : folders[0];
     }
 
     long Release(DWORD timeoutMs = 30000) {

@@ -14,7 +14,7 @@ build() {
     "$sfxpack" build --stub "$stub" --title "Signed Kelvane" -o "$1/unsigned.exe" $(ls "$1"/input* | sort -V)
     stat -c %s "$1/unsigned.exe"
 }
-sizes=(0 700 1 0 4096 333 2500)
+sizes=(0 6291456 1 0 4096 333 2500) # 6 MiB: enough to watch the bar move
 for padding_files in 0:1 1:6 7:7; do
     padding=${padding_files%:*} dir=$out/case-${padding_files%:*}
     mkdir -p "$dir" && cp "$setup" "$dir/input1"

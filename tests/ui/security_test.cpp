@@ -1,12 +1,14 @@
-// tests/ui/security_test.cpp: what only Windows decides, as an attacker or an unlucky user
-// meets it: the run's folder and its seal, stray directories at the drive root, files held
-// during the clean-up, DLLs planted where the stub looks.
+// tests/ui/security_test.cpp: what only Windows decides: who may enter the run's folder
+// and the seal an elevated run puts on it, two runs at once from paths the session's code
+// page cannot write, the hold on Setup.exe.
 #include <aclapi.h>
 
 #include <filesystem>
 #include <set>
 
+#include "platform/system/file.h"
 #include "platform/system/filesystem.h"
+#include "platform/system/process.h"
 #include "tests/ui/installer_fixture.h"
 
 namespace {
@@ -34,34 +36,65 @@ std::string UserSid() {
     return SidBytes(self.user.User.Sid);
 }
 
-// A run with the user's limited token (an elevated one seals its folder): the folder's DACL
-// names only the user, SYSTEM and the Administrators. After it the stray directories older
-// setup programs left at the root of the Windows drive go, when empty.
-TEST_F(InstallerTest, UnelevatedRunsFolderBelongsToItsUserAloneAndEmptyStraysGo) {
+// The trustees a folder's DACL names besides SYSTEM and the Administrators.
+std::set<std::string> OtherTrustees(const std::string& folder) {
+    std::set<std::string> trustees;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, GetNamedSecurityInfoW(std::filesystem::u8path(folder).wstring().c_str(),
+                                                   SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                                   nullptr, &dacl, nullptr, &descriptor));
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    for (DWORD k = 0;
+         dacl != nullptr && k < dacl->AceCount && GetAce(dacl, k, reinterpret_cast<void**>(&ace)); ++k) {
+        trustees.insert(SidBytes(&ace->SidStart));
+    }
+    LocalFree(descriptor);
+    trustees.erase(WellKnownSid(WinLocalSystemSid));
+    trustees.erase(WellKnownSid(WinBuiltinAdministratorsSid));
+    return trustees;
+}
+
+// Two at a time with the user's limited token (an elevated run seals its folder), from a
+// folder named in Greek, with TEMP named in Cyrillic, which the session's Western code page
+// cannot write: each run's folder names only its user besides SYSTEM and the Administrators.
+// After them the stray directories older setup programs left at the root of the Windows
+// drive go, when empty.
+TEST_F(InstallerTest, UnelevatedSignedInstallersTwoAtOnceFromOtherScriptsEachRunInAFolderOfTheirOwn) {
+    ASSERT_EQ(1252u, GetACP());
     const std::string root = std::string(getenv("windir")).substr(0, 3);
     std::filesystem::create_directories(root + "%SystemRoot%\\Profiles\\All Users\\Desktop");
     std::filesystem::create_directories(root + "%USERPROFILE%\\Desktop");
     WriteFileBytes(root + "%USERPROFILE%\\Desktop\\kept.txt", "mine");
-    limited = true;
-    Launch(Installer(Payload()));
-    ClickControl(dialog, IDOK);
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS,
-              GetNamedSecurityInfoA(RunFolder().c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
-                                    nullptr, &dacl, nullptr, &descriptor));
-    ASSERT_NE(nullptr, dacl);
-    std::set<std::string> trustees;
-    for (DWORD k = 0; k < dacl->AceCount; ++k) {
-        ACCESS_ALLOWED_ACE* ace = nullptr;
-        ASSERT_TRUE(GetAce(dacl, k, reinterpret_cast<void**>(&ace)));
-        trustees.insert(SidBytes(&ace->SidStart));
+    const std::string folder = dir / GreekName;
+    temp = dir / CyrillicName;
+    ASSERT_TRUE(MakeDirectory(folder) && MakeDirectory(temp));
+    SetVariable("TEMP", temp);
+    const std::string cases[2] = {"case-0", "case-7"};
+    CInstallerProcess runs[2];
+    for (int k = 0; k < 2; ++k) {
+        WriteFileBytes(folder + "\\" + cases[k] + ".exe",
+                       ReadFileBytes(Signed(cases[k] + "\\installer.exe")));
+        SetVariable("SFX_STANDIN_RECORD", dir / cases[k]);
+        SetVariable("SFX_STANDIN_STATUS", std::to_string(42 + k));
+        ASSERT_TRUE(runs[k].Start("\"" + folder + "\\" + cases[k] + ".exe\"", dir.path(), false, "", true));
+        // A command rather than a click: both windows open at the same place.
+        PostMessageA(runs[k].WaitForWindow(InstallerCaption), WM_COMMAND, IDOK, 0);
     }
-    trustees.erase(WellKnownSid(WinLocalSystemSid));
-    trustees.erase(WellKnownSid(WinBuiltinAdministratorsSid));
-    EXPECT_EQ(std::set<std::string>{UserSid()}, trustees) << "the user and no one else";
-    LocalFree(descriptor);
-    EXPECT_EQ(42, Release());
+    // Each setup program lingers until both have started.
+    for (const std::string& name : cases) {
+        StandinRecord setup = WaitForRecord(dir / name);
+        ExpectRunsInOwnFolder(setup, temp, SignedEntries(name));
+        for (const std::string& runFolder : setup["directory"]) {
+            EXPECT_EQ(std::set<std::string>{UserSid()}, OtherTrustees(runFolder))
+                << "the user and no one else";
+        }
+    }
+    WriteFileBytes(release, "");
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(42 + k, runs[k].WaitForExit()) << cases[k];
+    }
+    EXPECT_TRUE(ListDirectory(temp).empty());
     EXPECT_FALSE(FileExists(root + "%SystemRoot%"));
     EXPECT_TRUE(FileExists(root + "%USERPROFILE%\\Desktop\\kept.txt"));
     std::filesystem::remove_all(root + "%USERPROFILE%");
@@ -116,58 +149,37 @@ TEST_F(InstallerTest, SealedRunFolderLetsItsUserOnlyReadRunAndDelete) {
     EXPECT_TRUE(ownerRightsLimited) << "no OWNER RIGHTS entry that keeps the owner from re-granting";
 }
 
-// A file the setup program's scanner still holds after it ends, let go once the clean-up
-// has found it held, goes with the folder; one held on stays, and the installer ends all
-// the same with the setup program's status.
-TEST_F(InstallerTest, CleanUpWaitsForABrieflyHeldFileButNotForever) {
-    for (const bool briefly : {true, false}) {
-        SCOPED_TRACE(briefly ? "let go" : "held on");
-        DeleteFileA(record.c_str());
-        Launch(Installer(Payload()));
-        ClickControl(dialog, IDOK);
-        const std::string folder = RunFolder(), held = folder + "\\Setup.jar";
-        HANDLE holder =
-            CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, holder) << held << " " << GetLastError();
-        WriteFileBytes(release, "");
-        if (briefly) {
-            // Setup.exe goes first, in the pass that finds Setup.jar held.
-            EXPECT_TRUE(WaitUntil([&] { return !FileExists(folder + "\\Setup.exe"); }));
-            CloseHandle(holder);
-        }
-        EXPECT_EQ(42, Release());
-        if (!briefly) {
-            CloseHandle(holder);
-        }
-        EXPECT_EQ(!briefly, FileExists(held));
-        std::filesystem::remove_all(std::filesystem::u8path(temp));
-        MakeDirectory(temp);
+// From its writing until its process exists nobody can delete, rename, replace or write the
+// setup program, and it still starts, directly and through the shell, which installs cannot
+// reach under Wine: it never asks for administrator rights.
+TEST_F(InstallerTest, HeldSetupProgramCannotBeChangedButStartsBothWays) {
+    const std::string program = dir / "Setup.exe";
+    WriteFileBytes(release, "");
+    ProgramProcess started = 0;
+    EXPECT_EQ(StartResult::Failed, StartProgram(program.c_str(), dir.path().c_str(), started));
+    EXPECT_EQ(StartResult::Failed,
+              ShellExecuteProgram(program.c_str(), dir.path().c_str(), nullptr, started));
+    CFileStream writer, held;
+    ASSERT_TRUE(writer.Open(program.c_str(), CFileStream::modeWrite) &&
+                writer.Write(setup.data(), setup.size()));
+    ASSERT_TRUE(writer.CloseAndHold(held) && held.IsOpen());
+    EXPECT_FALSE(DeleteFileA(program.c_str()));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(program.c_str(), GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    for (const bool throughShell : {false, true}) {
+        DWORD exitCode = 0;
+        ASSERT_EQ(StartResult::Started,
+                  throughShell ? ShellExecuteProgram(program.c_str(), dir.path().c_str(), nullptr, started)
+                               : StartProgram(program.c_str(), dir.path().c_str(), started));
+        ASSERT_TRUE(WaitForProgram(started, exitCode));
+        EXPECT_EQ(42u, exitCode);
     }
-}
-
-// Every library the stub loads at run time, and wintrust's own dependencies, planted beside
-// a signed installer (its working directory too) and, while the setup program runs, in the
-// run's folder: a whole install with About before and during it loads none of them.
-TEST_F(InstallerTest, SignedInstallThroughAboutLoadsNoPlantedDll) {
-    const std::vector<std::string> planted = {"comctl32", "uxtheme", "shell32", "shlwapi",
-                                              "wintrust", "crypt32", "msasn1",  "imagehlp",
-                                              "cryptnet", "cryptui", "bcrypt"};
-    PlantDlls(dir.path(), planted);
-    Launch(ReadFileBytes(Signed("case-1\\installer.exe")));
-    ClickControl(dialog, IDC_ABOUT);
-    CloseAbout(IDOK);
-    ClickControl(dialog, IDOK);
-    const std::string folder = RunFolder();
-    PlantDlls(folder, planted);
-    PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    CloseAbout(IDOK);
-    EXPECT_EQ(42, Release());
-    for (const std::string& where : {dir.path(), folder}) {
-        for (const std::string& name : planted) {
-            EXPECT_FALSE(FileExists(where + "\\" + name + ".dll.loaded"))
-                << name << " was loaded from " << where;
-        }
-    }
+    const std::vector<std::string> directories = ReadStandinRecord(record)["directory"];
+    ASSERT_EQ(2u, directories.size());
+    EXPECT_TRUE(SamePath(dir.path(), directories[1])) << "the shell starts it in its folder too";
+    held.Close();
+    EXPECT_TRUE(DeleteFileA(program.c_str())) << "the hold is over";
 }
 
 } // namespace

@@ -45,12 +45,8 @@ std::string LayoutProblem(HWND dialog, HWND control, HDC dc) {
         const int frame = 2 * (GetSystemMetrics(SM_CXEDGE) + 1);
         needed = {0, 0, extent.cx + frame, extent.cy + frame};
     }
-    if (needed.right - needed.left > room.right || needed.bottom - needed.top > room.bottom) {
-        return "needs " + std::to_string(needed.right - needed.left) + "x" +
-               std::to_string(needed.bottom - needed.top) + " pixels for \"" + text + "\" but has " +
-               std::to_string(room.right) + "x" + std::to_string(room.bottom);
-    }
-    return "";
+    const bool fits = needed.right - needed.left <= room.right && needed.bottom - needed.top <= room.bottom;
+    return fits ? "" : "has no room for \"" + std::string(text) + "\"";
 }
 
 INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) { return FALSE; }

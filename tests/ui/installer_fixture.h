@@ -90,15 +90,11 @@ class InstallerTest : public ::testing::Test {
     // The stand-in writes down its runs and ends with status 42 once the release file exists.
     void SetUp() override {
         ASSERT_TRUE(MakeDirectory(temp));
-        static const std::string windir = getenv("windir");
-        for (const auto& [name, value] : {std::pair<const char*, std::string>{"windir", windir},
-                                          {"TEMP", temp},
-                                          {"SFX_STANDIN_RECORD", record},
-                                          {"SFX_STANDIN_WAIT", release},
-                                          {"SFX_STANDIN_STATUS", "42"},
-                                          {"SFX_STANDIN_LEAVE", ""}}) {
-            SetVariable(name, value);
-        }
+        SetVariable("TEMP", temp);
+        SetVariable("SFX_STANDIN_RECORD", record);
+        SetVariable("SFX_STANDIN_WAIT", release);
+        SetVariable("SFX_STANDIN_STATUS", "42");
+        SetVariable("SFX_STANDIN_LEAVE", "");
     }
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, OverridesKey); }
 
@@ -137,9 +133,9 @@ class InstallerTest : public ::testing::Test {
         return folders.empty() ? "" : folders[0];
     }
 
-    long Release(DWORD timeoutMs = 30000) {
+    long Release() {
         WriteFileBytes(release, "");
-        const long status = process.WaitForExit(timeoutMs);
+        const long status = process.WaitForExit();
         DeleteFileA(release.c_str());
         return status;
     }

@@ -298,11 +298,9 @@ TEST_F(InstallerTest, EachInstallerCaseEndsWithItsStatusAndMessageAndLeavesNothi
             text = ControlText(dialog, MessageTextId);
             PressKey(dialog, VK_RETURN);
         } else {
-            EXPECT_TRUE(CannotChange()) << "in Ready";
             ClickControl(dialog, IDOK);
             if (c.message.empty()) {
                 ExpectRunsInOwnFolder(WaitForRecord(record), runsIn, c.entries);
-                EXPECT_TRUE(CannotChange()) << "while the setup program runs";
                 EXPECT_EQ(c.status, Release());
                 DeleteFileA(record.c_str());
             } else {

@@ -115,14 +115,6 @@ class InstallerTest : public ::testing::Test {
         return text;
     }
 
-    // The installer's file, held while it runs: nobody may write or delete it.
-    bool CannotChange() const {
-        HANDLE writer = CreateFileA(installer.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-        CloseHandle(writer);
-        return writer == INVALID_HANDLE_VALUE && !DeleteFileA(installer.c_str());
-    }
-
     std::string RunFolder() {
         const std::vector<std::string> folders = WaitForRecord(record)["directory"];
         return folders.empty() ? "" : folders[0];

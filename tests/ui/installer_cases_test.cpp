@@ -2,6 +2,7 @@
 // x86_64 stub and, in the i686 build, the product's: Ready and About and how they fit at
 // 96, 144 and 192 dots per inch, an install from the click to the exit status, one table of
 // how an installer is made, damaged or started and what each run shows and leaves.
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 

@@ -1,19 +1,94 @@
 // tests/ui/installer_cases_test.cpp: the installer as a user meets it under Wine, with the
-// x86_64 stub and, in the i686 build, the product's: Ready, About and Cancel, an install
-// from the click to the exit status, one table of how an installer is made or damaged and
-// what each run leaves, signed installers two at a time, the hold on Setup.exe.
+// x86_64 stub and, in the i686 build, the product's: Ready and About and how they fit at
+// 96, 144 and 192 dots per inch, an install from the click to the exit status, one table of
+// how an installer is made, damaged or started and what each run shows and leaves.
+#include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "engine/bounds.h"
-#include "platform/system/file.h"
-#include "platform/system/process.h"
 #include "tests/ui/installer_fixture.h"
 
 namespace {
 
+// A control outside the dialog, too small for its text as it draws it (statics break lines
+// at words, buttons keep one line), or a picture without its bitmap; or empty.
+std::string LayoutProblem(HWND dialog, HWND control, HDC dc) {
+    RECT client, rect;
+    GetClientRect(dialog, &client);
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    if (rect.left < client.left || rect.top < client.top || rect.right > client.right ||
+        rect.bottom > client.bottom) {
+        return "lies outside its dialog";
+    }
+    char className[32], text[512];
+    GetClassNameA(control, className, sizeof className);
+    GetWindowTextA(control, text, sizeof text);
+    const LONG style = GetWindowLongA(control, GWL_STYLE);
+    const bool isStatic = lstrcmpiA(className, "Static") == 0;
+    if (isStatic && (style & SS_TYPEMASK) == SS_BITMAP) {
+        return SendMessageA(control, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0 ? "" : "shows no bitmap";
+    }
+    if (text[0] == '\0') {
+        return "";
+    }
+    RECT room;
+    GetClientRect(control, &room);
+    RECT needed = room;
+    if (isStatic) {
+        UINT prefix = (style & SS_NOPREFIX) != 0 ? DT_NOPREFIX : 0;
+        DrawTextA(dc, text, -1, &needed, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | prefix);
+    } else {
+        SIZE extent;
+        GetTextExtentPoint32A(dc, text, lstrlenA(text), &extent);
+        // A button draws its text inside a border and a focus rectangle.
+        const int frame = 2 * (GetSystemMetrics(SM_CXEDGE) + 1);
+        needed = {0, 0, extent.cx + frame, extent.cy + frame};
+    }
+    const bool fits = needed.right - needed.left <= room.right && needed.bottom - needed.top <= room.bottom;
+    return fits ? "" : "has no room for \"" + std::string(text) + "\"";
+}
+
+INT_PTR CALLBACK IgnoreMessages(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
+
+// Measured in the font the dialog manager gives the dialog, taken from a hidden copy of it
+// made here: another process's font handle means nothing in this one.
+void ExpectEveryControlFits(HWND dialog, int id) {
+    ASSERT_NE(nullptr, dialog);
+    HMODULE module = LoadLibraryExA(Built("SFX_STUB").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    HWND copy = CreateDialogParamA(module, MAKEINTRESOURCEA(id), nullptr, IgnoreMessages, 0);
+    ASSERT_NE(nullptr, copy);
+    RECT client, copied;
+    GetClientRect(dialog, &client);
+    GetClientRect(copy, &copied);
+    EXPECT_EQ(copied.right, client.right) << "not the same dialog units";
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(copy, WM_GETFONT, 0, 0)));
+    int controls = 0;
+    for (HWND control = GetWindow(dialog, GW_CHILD); control != nullptr;
+         control = GetWindow(control, GW_HWNDNEXT)) {
+        ++controls;
+        const std::string problem = LayoutProblem(dialog, control, dc);
+        EXPECT_TRUE(problem.empty()) << "control " << GetDlgCtrlID(control) << " " << problem;
+    }
+    EXPECT_GE(controls, 10);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    DestroyWindow(copy);
+    FreeLibrary(module);
+}
+
 // About opens by its button or by the system command (whatever its low four bits) and
-// closes by its button or Escape; the window closes by Cancel or Escape.
-TEST_F(InstallerTest, ShowsTheStoredTitleAndFileSizeAndCancelWritesNothing) {
+// closes by its button or Escape; the window closes by Cancel or Escape. Every control of
+// both fits, at the session's resolution.
+TEST_F(InstallerTest, ReadyAndAboutShowTheStoredTitleAndSizeInALayoutThatFitsAndCancelWritesNothing) {
+    SetProcessDPIAware();
+    InitCommonControls();
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    ASSERT_EQ(Built("SFX_DPI").empty() ? 96 : atoi(Built("SFX_DPI").c_str()), dpi) << "another resolution";
     // Drawn as written: an ampersand marks no shortcut.
     const std::string padded = "Procter & Gamble R&D" + std::string(20, ' ');
     const std::string forty = "Forty Characters Without Any Blanks 1234";
@@ -24,7 +99,6 @@ TEST_F(InstallerTest, ShowsTheStoredTitleAndFileSizeAndCancelWritesNothing) {
     } cases[] = {
         {BuildInstaller(stub, padded, Payload()), padded, "", false, IDOK, IDCANCEL},
         {BuildInstaller(stub, forty, {"x"}), forty, "", true, VK_ESCAPE, VK_ESCAPE},
-        {stub, "NO INSTALL DATA FOUND", "", false, VK_ESCAPE, VK_ESCAPE},
         // Moved away before it runs: neither its command line nor its module path opens.
         {Installer(Payload()), "UNKNOWN", "NO EXE FOUND!", false, VK_ESCAPE, VK_ESCAPE},
     };
@@ -38,11 +112,13 @@ TEST_F(InstallerTest, ShowsTheStoredTitleAndFileSizeAndCancelWritesNothing) {
         EXPECT_EQ("EEEV--", Looks());
         EXPECT_EQ(c.title, ControlText(dialog, IDC_PRODUCT));
         EXPECT_TRUE(GetWindowLongA(GetDlgItem(dialog, IDC_PRODUCT), GWL_STYLE) & SS_NOPREFIX);
+        ExpectEveryControlFits(dialog, IDD_SELFEXTRACT_DIALOG);
         if (c.bySystemMenu) {
             PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3, 0);
         } else {
             ClickControl(dialog, IDC_ABOUT);
         }
+        ExpectEveryControlFits(process.WaitForWindow(AboutCaption), IDD_ABOUTBOX);
         EXPECT_EQ(c.size.empty() ? std::to_string(c.image.size()) : c.size, CloseAbout(c.closeAboutBy));
         EXPECT_EQ("EEEV--", Looks()) << "back in Ready";
         c.closeBy == IDCANCEL ? ClickControl(dialog, IDCANCEL) : PressKey(dialog, VK_ESCAPE);
@@ -52,21 +128,27 @@ TEST_F(InstallerTest, ShowsTheStoredTitleAndFileSizeAndCancelWritesNothing) {
     EXPECT_FALSE(FileExists(record));
 }
 
-// Around the run: another run's file in TEMP, a DLL there that the setup program asks for by
-// its bare name, the folder the run would take first made by someone else.
+// Around a signed run: another run's file in TEMP; the folder the run would take first
+// made by someone else; every library the stub loads at run time, and wintrust's own
+// dependencies, planted beside the installer (its working directory too) and, while About
+// opens during the run, in the run's folder; a scanner that holds two entries as the setup
+// program ends, one until the clean-up has found it held, one for good.
 TEST_F(InstallerTest, InstallShowsProgressThenStatusRunsSetupOnceInAFolderOfItsOwnAndCleansUp) {
     WriteFileBytes(temp + "\\Setup.jar", "another run's");
-    ASSERT_TRUE(CopyFileA(Built("SFX_PLANTED_DLL").c_str(), (temp + "\\kvplant.dll").c_str(), FALSE));
-    SetVariable("SFX_STANDIN_LOAD", "kvplant.dll");
     SetVariable("SFX_STANDIN_LEAVE", "1");
-    // Data enough to watch the bar move.
-    const std::vector<std::string> entries = {setup, PatternBytes(6 << 20, 1), "aux", "", "f", "r"};
+    SetVariable("SFX_STANDIN_STATUS", "3010");
+    const std::vector<std::string> planted = {"comctl32", "uxtheme", "shell32", "shlwapi",
+                                              "wintrust", "crypt32", "msasn1",  "imagehlp",
+                                              "cryptnet", "cryptui", "bcrypt"};
+    PlantDlls(dir.path(), planted);
     std::string taken;
-    Launch(Installer(entries), [&] {
+    Launch(ReadFileBytes(Signed("case-1\\installer.exe")), [&] {
         taken = "KelvaneSetup-" + std::to_string(process.id()) + "-0";
         MakeDirectory(temp + "\\" + taken);
         WriteFileBytes(temp + "\\" + taken + "\\knxl.dat", "planted");
     });
+    ClickControl(dialog, IDC_ABOUT);
+    CloseAbout(IDOK);
     ClickControl(dialog, IDOK);
     EXPECT_EQ("----V-", Looks()) << "buttons disabled, the bar in place of the web address";
     // A second Install or a Cancel sent during the extraction changes nothing.
@@ -82,8 +164,9 @@ TEST_F(InstallerTest, InstallShowsProgressThenStatusRunsSetupOnceInAFolderOfItsO
     });
     EXPECT_GE(positions.size(), 3u) << "the bar should move while the entries are copied";
     EXPECT_EQ("-----V", Looks()) << "the status text in place of the bar while setup runs";
-    const std::string folder = std::filesystem::u8path(RunFolder()).filename().u8string();
-    ExpectRunsInOwnFolder(ReadStandinRecord(record), temp, entries);
+    const std::string folder = RunFolder();
+    ExpectRunsInOwnFolder(ReadStandinRecord(record), temp, SignedEntries("case-1"));
+    PlantDlls(folder, planted);
     // Nothing a user or another program sends now starts a second run or ends the dialog;
     // About still opens. A quit message ends the dialog's modal loop, not the run.
     ClickControl(dialog, IDOK);
@@ -96,145 +179,106 @@ TEST_F(InstallerTest, InstallShowsProgressThenStatusRunsSetupOnceInAFolderOfItsO
     CloseAbout(IDOK);
     EXPECT_EQ("-----V", Looks()) << "the run goes on";
     PostMessageA(dialog, WM_QUIT, 0, 0);
-    EXPECT_EQ(42, Release()) << "the setup program's status is the installer's";
+    HANDLE scanned[2];
+    for (int k = 0; k < 2; ++k) {
+        scanned[k] = CreateFileA((folder + PayloadEntryTable[k + 1]).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    WriteFileBytes(release, "");
+    // Setup.exe goes first, in the pass that finds the others held.
+    EXPECT_TRUE(WaitUntil([&] { return !FileExists(folder + "\\Setup.exe"); }));
+    CloseHandle(scanned[0]);
+    EXPECT_EQ(3010, Release()) << "the setup program's status is the installer's, a restart's too";
+    CloseHandle(scanned[1]);
     EXPECT_EQ(1u, ReadStandinRecord(record)["directory"].size()) << "the setup program should run once";
-    EXPECT_FALSE(FileExists(temp + "\\kvplant.dll.loaded")) << "the setup program loaded a DLL from TEMP";
-    // What it left under an entry's name goes; under a name of its own stays, with the folder.
-    EXPECT_EQ((std::vector<std::string>{taken, folder, "Setup.jar", "kvplant.dll"}), ListDirectory(temp));
-    EXPECT_EQ(std::vector<std::string>{"install.log"}, ListDirectory(temp + "\\" + folder));
+    // What it left under an entry's name goes, unless held; under a name of its own stays,
+    // with the folder. No planted library was loaded: none left a .loaded file.
+    const std::string name = std::filesystem::u8path(folder).filename().u8string();
+    EXPECT_EQ((std::vector<std::string>{taken, name, "Setup.jar"}), ListDirectory(temp));
+    std::vector<std::string> left = {"install.log", PayloadEntryTable[2] + 1};
+    for (const std::string& dll : planted) {
+        left.push_back(dll + ".dll");
+        EXPECT_FALSE(FileExists(dir / (dll + ".dll.loaded")));
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, ListDirectory(folder));
 }
 
-// Stray directories at the root of the Windows drive, left by older setup programs, go
-// only after a run without administrator rights, and only when empty.
-TEST_F(InstallerTest, StrayDirectoriesAtTheDriveRootGoOnlyAfterAnUnelevatedRun) {
-    const std::string root = std::string(getenv("windir")).substr(0, 3);
-    WriteFileBytes(release, "");
-    for (const bool elevated : {false, true}) {
-        SCOPED_TRACE(elevated ? "elevated" : "limited");
-        std::filesystem::create_directories(root + "%SystemRoot%\\Profiles\\All Users\\Desktop");
-        std::filesystem::create_directories(root + "%USERPROFILE%\\Desktop");
-        WriteFileBytes(root + "%USERPROFILE%\\Desktop\\kept.txt", "mine");
-        limited = !elevated;
-        Launch(Installer(Payload()));
-        ClickControl(dialog, IDOK);
-        EXPECT_EQ(42, process.WaitForExit());
-        EXPECT_EQ(elevated, FileExists(root + "%SystemRoot%"));
-        EXPECT_TRUE(FileExists(root + "%USERPROFILE%\\Desktop\\kept.txt"));
-        std::filesystem::remove_all(root + "%SystemRoot%");
-        std::filesystem::remove_all(root + "%USERPROFILE%");
-    }
-}
-
-// Two at a time, from a folder named in Greek, with TEMP named in Cyrillic, which the
-// session's Western code page cannot write; without windir, stray directories are looked
-// for in TEMP.
-TEST_F(InstallerTest, SignedInstallersTwoAtOnceInFoldersNamedInOtherScriptsEachInstallTheirOwnEntries) {
-    ASSERT_EQ(1252u, GetACP());
-    const std::string folder = dir / GreekName;
-    temp = dir / CyrillicName;
-    ASSERT_TRUE(MakeDirectory(folder) && MakeDirectory(temp));
-    SetVariable("TEMP", temp);
-    SetVariable("windir", "");
-    std::filesystem::create_directories(std::filesystem::u8path(temp + "\\%SystemRoot%\\Profiles"));
-    const std::string cases[2] = {"case-0", "case-7"};
-    CInstallerProcess runs[2];
-    for (int k = 0; k < 2; ++k) {
-        WriteFileBytes(folder + "\\" + cases[k] + ".exe",
-                       ReadFileBytes(Signed(cases[k] + "\\installer.exe")));
-        SetVariable("SFX_STANDIN_RECORD", dir / cases[k]);
-        SetVariable("SFX_STANDIN_STATUS", std::to_string(42 + k));
-        ASSERT_TRUE(runs[k].Start("\"" + folder + "\\" + cases[k] + ".exe\"", dir.path(), false, "", true));
-        // A command rather than a click: both windows open at the same place.
-        PostMessageA(runs[k].WaitForWindow(InstallerCaption), WM_COMMAND, IDOK, 0);
-    }
-    // Each setup program lingers until both have started.
-    ASSERT_TRUE(WaitUntil([&] { return FileExists(dir / cases[0]) && FileExists(dir / cases[1]); }));
-    for (const std::string& name : cases) {
-        ExpectRunsInOwnFolder(ReadStandinRecord(dir / name), temp, SignedEntries(name));
-    }
-    WriteFileBytes(release, "");
-    for (int k = 0; k < 2; ++k) {
-        EXPECT_EQ(42 + k, runs[k].WaitForExit()) << cases[k];
-    }
-    EXPECT_TRUE(ListDirectory(temp).empty());
-}
-
-// How the installer is made or damaged, and its surroundings; what the run ends with, and
-// that it leaves nothing in TEMP, or beside the installer.
+// How the installer is made, damaged or started, and its surroundings; what the run ends
+// with, and that it leaves nothing in TEMP, or beside the installer. An installer started
+// under its own name runs its own payload, or tells before any window why not.
 struct InstallerCase {
     const char* name;
     std::string image;
-    long status;
+    long status;                           // the setup program's, when it runs
     std::string message;                   // in the box; none: the setup program runs
     std::vector<std::string> entries = {}; // the setup program finds beside itself
     std::string temp = "";                 // TEMP: "" the fixture's, "unset"
-    std::string runsIn = "";               // where the run's folder is made, when not TEMP
-    const char* setupStatus = "42";
-    std::vector<std::string> missingDlls = {};
+    std::function<void()> beforeRun = [] {};
+    bool boxFirst = false; // the box comes instead of the window
+    std::string commandLine = "";
+    const char* missingDll = nullptr; // Wine reads its overrides as the process is made
 };
 
 TEST_F(InstallerTest, EachInstallerCaseEndsWithItsStatusAndMessageAndLeavesNothing) {
-    const std::string file = dir / "a file", longest = dir / std::string(220 - dir.path().size() - 1, 't');
-    WriteFileBytes(file, "not a folder");
-    ASSERT_TRUE(MakeDirectory(dir / "t") && MakeDirectory(longest));
+    const std::string longest = dir / std::string(220 - dir.path().size() - 1, 't');
+    ASSERT_TRUE(MakeDirectory(longest));
     const std::string good = ReadFileBytes(Signed("case-1\\installer.exe"));
     auto At = [](const std::string& bytes, size_t at) {
         return ReadLittleEndian(reinterpret_cast<const unsigned char*>(&bytes[at]), 4);
     };
-    const size_t entry = SecurityEntryOffset(good), table = At(good, entry),
-                 checksum = At(good, 0x3C) + 24 + 64;
+    const size_t table = At(good, SecurityEntryOffset(good)), checksum = At(good, 0x3C) + 24 + 64;
     auto Flip = [&](size_t at) { return FlipBit(good, at, 5); };
-    std::string cut = Installer(Payload());
-    cut.pop_back();
+    // Sealed: a payload not its own would be refused, but only after the click.
     const std::string sealed = WithSealedDigest(Installer(Payload()), stub.size());
     auto WithSetup = [&](const std::string& bytes) { return Installer({bytes, "jar", "", "", "", ""}); };
-    const std::vector<std::string> payload = Payload(), signedPayload = SignedEntries("case-1");
+    const std::vector<std::string> payload = Payload(), signedPayload = SignedEntries("case-1"), none;
     const std::string download = "download the installer again",
                       cannotRun =
-                          "\\Setup.exe\n\nThis installer's setup program cannot run on this computer.";
+                          "\\Setup.exe\n\nThis installer's setup program cannot run on this computer.",
+                      moved = dir / "moved.exe";
+    WriteFileBytes(dir / "other.exe",
+                   BuildInstaller(stub, "Other", {"not the setup program", "x", "", "", "", ""}));
+    HANDLE holder = nullptr;
+    auto Hold = [&] {
+        holder = CreateFileA(installer.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    };
     const InstallerCase cases[] = {
-        {"status 0", Installer(payload), 0, "", payload, "", "", "0"},
-        {"status 3010", Installer(payload), 3010, "", payload, "", "", "3010"},
-        {"TEMP relative", Installer(payload), 42, "", payload, "t", dir / "t"},
         {"TEMP at its longest", Installer(payload), 42, "", payload, longest},
-        {"signed", good, 42, "", signedPayload},
         {"signed, its checksum changed", Flip(checksum), 42, "", signedPayload},
-        // The signature and its padding byte cut off: Windows shows it as unsigned.
-        {"signature stripped", Changed(good, entry, std::string(8, '\0')).substr(0, table - 1), 42, "",
-         signedPayload},
-        {"signed, a payload bit", Flip(stub.size() + 5000), ExitPackageInvalid, download},
         {"signed, a stub byte", Flip(0x4E), ExitPackageInvalid, download},
         {"signed, its first PKCS#7 byte", Flip(table + 8), ExitPackageInvalid, download},
-        {"signed, a byte appended", good + "x", ExitPackageInvalid, download},
-        {"cut short, then signed", ReadFileBytes(Signed("cut.exe")), ExitPackageInvalid, download},
-        {"cut short", cut, ExitPackageInvalid, download},
-        {"sealed, a bit of Setup.exe", FlipBit(sealed, stub.size() + 2000, 7), ExitPackageInvalid, download},
-        {"TEMP unset", Installer(payload), ExitTempUnwritable, "\n%TEMP%\n", {}, "unset"},
-        {"TEMP a file", Installer(payload), ExitTempUnwritable, "\n" + file + "\n", {}, file},
-        {"TEMP missing",
-         Installer(payload),
-         ExitTempUnwritable,
-         "\n" + (dir / "missing") + "\n",
-         {},
-         dir / "missing"},
-        {"Setup.exe empty", WithSetup(""), ExitPlatformUnsupported, cannotRun},
-        {"Setup.exe a batch file", WithSetup("@echo off\r\nexit /b 3\r\n"), ExitPlatformUnsupported,
-         cannotRun},
+        {"TEMP unset", Installer(payload), ExitTempUnwritable, "\n%TEMP%\n", none, "unset"},
+        {"TEMP missing", Installer(payload), ExitTempUnwritable, "\n" + (dir / "m") + "\n", none, dir / "m"},
         // Loaded, it would leave Setup.exe.loaded in the run's folder.
         {"Setup.exe a DLL", WithSetup(ReadFileBytes(Built("SFX_PLANTED_DLL"))), ExitPlatformUnsupported,
          cannotRun},
         {"Setup.exe for another processor", WithSetup(Changed(setup, At(setup, 0x3C) + 4, "\x64\xAA")),
          ExitPlatformUnsupported, cannotRun},
-        // Without comctl32 there is no progress bar class: no window, only the box.
-        {"no window",
-         Installer(payload),
-         ExitInstallerFailed,
-         "could not be opened",
-         {},
-         "",
-         "",
-         "42",
-         {"comctl32"}},
+        // Without comctl32 there is no progress bar class.
+        {"no window", Installer(payload), ExitInstallerFailed, "could not be opened", none, "", [] {}, true,
+         "", "comctl32"},
+        {"its command line naming another installer", sealed, 42, "", payload, "", [] {}, false,
+         "\"" + (dir / "other.exe") + "\""},
+        {"renamed, a hard link to it under its name", sealed, 42, "", payload, "",
+         [&] {
+             MoveFileA(installer.c_str(), moved.c_str()) &&
+                 CreateHardLinkA(installer.c_str(), moved.c_str(), nullptr);
+         }},
+        {"renamed and replaced", sealed, ExitInstallerReplaced, "was replaced while it started", none, "",
+         [&] {
+             MoveFileA(installer.c_str(), moved.c_str());
+             WriteFileBytes(installer, Installer({setup, "other", "", "", "", "", "tail"}));
+         },
+         true},
+        {"held for a second", sealed, 42, "", payload, "",
+         [&] {
+             Hold();
+             std::thread([held = holder] { Sleep(1000), CloseHandle(held); }).detach();
+             holder = nullptr;
+         }},
+        {"held on", sealed, ExitInstallerInUse, "Another program is using this installer", none, "", Hold,
+         true},
     };
     WriteFileBytes(installer, "");
     const std::vector<std::string> before = ListDirectory(dir.path());
@@ -243,20 +287,21 @@ TEST_F(InstallerTest, EachInstallerCaseEndsWithItsStatusAndMessageAndLeavesNothi
         DeleteFileA(record.c_str()); // what a row before left does not fail this one
         std::filesystem::remove_all(std::filesystem::u8path(temp));
         MakeDirectory(temp);
-        const std::string runsIn = !c.runsIn.empty() ? c.runsIn : c.temp.empty() ? temp : c.temp;
-        SetVariable("TEMP", c.temp.empty() ? temp : c.temp == "unset" ? "" : c.temp);
-        SetVariable("SFX_STANDIN_STATUS", c.setupStatus);
-        OverrideDlls(c.missingDlls, "");
-        Launch(c.image);
+        const std::string runsIn = c.temp.empty() ? temp : c.temp;
+        SetVariable("TEMP", c.temp == "unset" ? "" : runsIn);
+        SetVariable("SFX_STANDIN_STATUS", std::to_string(c.status));
+        if (c.missingDll != nullptr) {
+            OverrideDlls({c.missingDll}, "");
+        }
+        Launch(c.image, c.beforeRun, c.commandLine);
         std::string text;
-        if (!c.missingDlls.empty()) {
+        if (c.boxFirst) {
             text = ControlText(dialog, MessageTextId);
             PressKey(dialog, VK_RETURN);
         } else {
             ClickControl(dialog, IDOK);
             if (c.message.empty()) {
-                RunFolder();
-                ExpectRunsInOwnFolder(ReadStandinRecord(record), runsIn, c.entries);
+                ExpectRunsInOwnFolder(WaitForRecord(record), runsIn, c.entries);
                 EXPECT_EQ(c.status, Release());
                 DeleteFileA(record.c_str());
             } else {
@@ -268,42 +313,12 @@ TEST_F(InstallerTest, EachInstallerCaseEndsWithItsStatusAndMessageAndLeavesNothi
         EXPECT_EQ(c.status, process.WaitForExit());
         EXPECT_FALSE(FileExists(record)) << "a setup program was started";
         EXPECT_TRUE(ListDirectory(runsIn).empty());
+        CloseHandle(holder);
+        holder = nullptr;
+        DeleteFileA(moved.c_str());
         EXPECT_EQ(before, ListDirectory(dir.path()));
         RegDeleteTreeA(HKEY_CURRENT_USER, OverridesKey);
     }
-}
-
-// From its writing until its process exists nobody can delete, rename, replace or write the
-// setup program, and it still starts, directly and through the shell, which installs cannot
-// reach under Wine: it never asks for administrator rights.
-TEST_F(InstallerTest, HeldSetupProgramCannotBeChangedButStartsBothWays) {
-    const std::string program = dir / "Setup.exe";
-    WriteFileBytes(release, "");
-    ProgramProcess started = 0;
-    EXPECT_EQ(StartResult::Failed, StartProgram(program.c_str(), dir.path().c_str(), started));
-    EXPECT_EQ(StartResult::Failed,
-              ShellExecuteProgram(program.c_str(), dir.path().c_str(), nullptr, started));
-    CFileStream writer, held;
-    ASSERT_TRUE(writer.Open(program.c_str(), CFileStream::modeWrite) &&
-                writer.Write(setup.data(), setup.size()));
-    ASSERT_TRUE(writer.CloseAndHold(held) && held.IsOpen());
-    EXPECT_FALSE(DeleteFileA(program.c_str()));
-    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(program.c_str(), GENERIC_WRITE,
-                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                                nullptr, OPEN_EXISTING, 0, nullptr));
-    for (const bool throughShell : {false, true}) {
-        DWORD exitCode = 0;
-        ASSERT_EQ(StartResult::Started,
-                  throughShell ? ShellExecuteProgram(program.c_str(), dir.path().c_str(), nullptr, started)
-                               : StartProgram(program.c_str(), dir.path().c_str(), started));
-        ASSERT_TRUE(WaitForProgram(started, exitCode));
-        EXPECT_EQ(42u, exitCode);
-    }
-    const std::vector<std::string> directories = ReadStandinRecord(record)["directory"];
-    ASSERT_EQ(2u, directories.size());
-    EXPECT_TRUE(SamePath(dir.path(), directories[1])) << "the shell starts it in its folder too";
-    held.Close();
-    EXPECT_TRUE(DeleteFileA(program.c_str())) << "the hold is over";
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <regex>
@@ -56,6 +55,14 @@ inline StandinRecord ReadStandinRecord(const std::string& path) {
     return record;
 }
 
+// The stand-in renames its record into place: until the rename lets go of the file, it
+// exists but cannot be read.
+inline StandinRecord WaitForRecord(const std::string& path) {
+    StandinRecord record;
+    EXPECT_TRUE(WaitUntil([&] { return !(record = ReadStandinRecord(path))["directory"].empty(); })) << path;
+    return record;
+}
+
 // While the stand-in runs: it runs once, without arguments, in a new folder directly inside
 // temp that TEMP and TMP name for it, beside exactly these entries.
 inline void ExpectRunsInOwnFolder(StandinRecord setup, const std::string& temp,
@@ -68,13 +75,8 @@ inline void ExpectRunsInOwnFolder(StandinRecord setup, const std::string& temp,
     EXPECT_TRUE(
         std::regex_match(setup["commandline"][0], std::regex(R"(("[^"]*\\Setup\.exe")?)", std::regex::icase)))
         << setup["commandline"][0];
-    std::vector<std::string> names;
-    for (size_t k = 0; k < entries.size(); ++k) {
-        names.push_back(PayloadEntryTable[k] + 1);
-        EXPECT_TRUE(entries[k] == ReadFileBytes(folder + PayloadEntryTable[k])) << names.back() << " differs";
-    }
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, ListDirectory(folder));
+    // Compared whole: a message would print megabytes.
+    EXPECT_TRUE(EntryFiles(entries) == ReadDirectory(folder)) << "not exactly the entries beside it";
 }
 
 class InstallerTest : public ::testing::Test {
@@ -82,16 +84,11 @@ class InstallerTest : public ::testing::Test {
     // The stand-in writes down its runs and ends with status 42 once the release file exists.
     void SetUp() override {
         ASSERT_TRUE(MakeDirectory(temp));
-        static const std::string windir = getenv("windir");
-        for (const auto& [name, value] : {std::pair<const char*, std::string>{"windir", windir},
-                                          {"TEMP", temp},
-                                          {"SFX_STANDIN_RECORD", record},
-                                          {"SFX_STANDIN_WAIT", release},
-                                          {"SFX_STANDIN_STATUS", "42"},
-                                          {"SFX_STANDIN_LOAD", ""},
-                                          {"SFX_STANDIN_LEAVE", ""}}) {
-            SetVariable(name, value);
-        }
+        SetVariable("TEMP", temp);
+        SetVariable("SFX_STANDIN_RECORD", record);
+        SetVariable("SFX_STANDIN_WAIT", release);
+        SetVariable("SFX_STANDIN_STATUS", "42");
+        SetVariable("SFX_STANDIN_LEAVE", "");
     }
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, OverridesKey); }
 
@@ -118,14 +115,13 @@ class InstallerTest : public ::testing::Test {
     }
 
     std::string RunFolder() {
-        EXPECT_TRUE(WaitUntil([&] { return FileExists(record); }));
-        const StandinRecord setup = ReadStandinRecord(record);
-        return setup.count("directory") != 0 ? setup.at("directory")[0] : std::string();
+        const std::vector<std::string> folders = WaitForRecord(record)["directory"];
+        return folders.empty() ? "" : folders[0];
     }
 
-    long Release(DWORD timeoutMs = 30000) {
+    long Release() {
         WriteFileBytes(release, "");
-        const long status = process.WaitForExit(timeoutMs);
+        const long status = process.WaitForExit();
         DeleteFileA(release.c_str());
         return status;
     }

@@ -1,149 +1,113 @@
-// tests/ui/security_test.cpp: what only Windows decides, as an attacker or an unlucky user
-// meets it: a command line naming another file, an installer replaced as it starts or held
-// by another program, the run's folder and its seal, files held during the clean-up, DLLs
-// planted where the stub looks.
+// tests/ui/security_test.cpp: what only Windows decides: who may enter the run's folder
+// and the seal an elevated run puts on it, two runs at once from paths the session's code
+// page cannot write, the hold on Setup.exe.
 #include <aclapi.h>
 
 #include <filesystem>
-#include <thread>
+#include <set>
 
+#include "platform/system/file.h"
 #include "platform/system/filesystem.h"
+#include "platform/system/process.h"
 #include "tests/ui/installer_fixture.h"
 
 namespace {
 
+// SIDs as bytes, to compare and to hand to the system.
 std::string WellKnownSid(WELL_KNOWN_SID_TYPE type) {
     std::string sid(SECURITY_MAX_SID_SIZE, '\0');
     DWORD size = SECURITY_MAX_SID_SIZE;
     EXPECT_TRUE(CreateWellKnownSid(type, nullptr, &sid[0], &size));
-    return sid;
+    return sid.substr(0, size);
 }
 
-// As it starts: its command line naming another installer; renamed and replaced before it
-// opens itself (the seal would refuse the other payload only later); held by another program
-// that shuts readers out, for a moment (waited for) or on. Those that run nothing say why
-// before any window; the others hold their file until they end.
-TEST_F(InstallerTest, OwnFileReplacedOrHeldAsItStartsIsToldBeforeAnyWindow) {
-    const std::string original = WithSealedDigest(Installer(Payload()), stub.size());
-    const std::string other = BuildInstaller(stub, "Replacement", {setup, "other", "", "", "", "", "tail"});
-    const std::string moved = dir / "moved.exe", another = "\"" + (dir / "other.exe") + "\"";
-    WriteFileBytes(dir / "other.exe",
-                   BuildInstaller(stub, "Other", {"not the setup program", "x", "", "", "", ""}));
-    auto CannotChange = [&] {
-        HANDLE writer = CreateFileA(installer.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr);
-        CloseHandle(writer);
-        return writer == INVALID_HANDLE_VALUE && !DeleteFileA(installer.c_str());
-    };
-    HANDLE holder = INVALID_HANDLE_VALUE;
-    auto Hold = [&] {
-        holder = CreateFileA(installer.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    };
-    const struct {
-        const char* name;
-        std::function<void()> beforeRun;
-        long status;
-        const char* message; // nullptr: it runs
-        std::string commandLine = "";
-    } cases[] = {
-        {"its command line naming another installer", [] {}, 42, nullptr, another},
-        {"renamed, a hard link to it under its name",
-         [&] {
-             MoveFileA(installer.c_str(), moved.c_str()) &&
-                 CreateHardLinkA(installer.c_str(), moved.c_str(), nullptr);
-         },
-         42, nullptr},
-        {"renamed and replaced",
-         [&] {
-             MoveFileA(installer.c_str(), moved.c_str());
-             WriteFileBytes(installer, other);
-         },
-         ExitInstallerReplaced, "was replaced while it started"},
-        {"held for a second",
-         [&] {
-             Hold();
-             std::thread([held = holder] { Sleep(1000), CloseHandle(held); }).detach();
-         },
-         42, nullptr},
-        {"held on", Hold, ExitInstallerInUse, "Another program is using this installer"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        Launch(original, c.beforeRun, c.commandLine);
-        if (c.message == nullptr) {
-            EXPECT_EQ("Kelvane Studio" + std::string(26, ' '), ControlText(dialog, IDC_PRODUCT));
-            EXPECT_TRUE(CannotChange()) << "in Ready";
-            ClickControl(dialog, IDOK);
-            EXPECT_EQ(Payload()[1], ReadFileBytes(RunFolder() + "\\Setup.jar"));
-            EXPECT_TRUE(CannotChange()) << "while the setup program runs";
-        } else {
-            const std::string text = ControlText(dialog, MessageTextId); // the box, no window
-            EXPECT_NE(std::string::npos, text.find(c.message)) << text;
-            PressKey(dialog, VK_RETURN);
-        }
-        EXPECT_EQ(c.status, c.message == nullptr ? Release() : process.WaitForExit());
-        EXPECT_EQ(c.message == nullptr, FileExists(record)) << "whether a setup program ran";
-        EXPECT_TRUE(ListDirectory(temp).empty());
-        if (c.status == ExitInstallerInUse) {
-            CloseHandle(holder);
-        }
-        DeleteFileA(record.c_str());
-        DeleteFileA(moved.c_str());
-    }
-}
+std::string SidBytes(PSID sid) { return std::string(static_cast<char*>(sid), GetLengthSid(sid)); }
 
-// The run's folder, with the user's limited token (an elevated run seals it): its DACL
-// names only the user, SYSTEM and the Administrators.
-TEST_F(InstallerTest, RunFolderBelongsToItsUserAlone) {
-    limited = true;
-    Launch(Installer(Payload()));
-    ClickControl(dialog, IDOK);
-    const std::string folder = RunFolder();
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, GetNamedSecurityInfoA(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
-                                                   nullptr, nullptr, &dacl, nullptr, &descriptor));
-    ASSERT_NE(nullptr, dacl);
+std::string UserSid() {
     HANDLE token = nullptr;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
     union {
         TOKEN_USER user;
         BYTE bytes[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     } self;
     DWORD length = 0;
-    ASSERT_TRUE(GetTokenInformation(token, TokenUser, &self, sizeof self, &length));
+    EXPECT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+                GetTokenInformation(token, TokenUser, &self, sizeof self, &length));
     CloseHandle(token);
-    std::string system = WellKnownSid(WinLocalSystemSid), admins = WellKnownSid(WinBuiltinAdministratorsSid);
-    bool userAllowed = false;
-    for (DWORD k = 0; k < dacl->AceCount; ++k) {
-        ACCESS_ALLOWED_ACE* ace = nullptr;
-        ASSERT_TRUE(GetAce(dacl, k, reinterpret_cast<void**>(&ace)));
-        PSID sid = &ace->SidStart;
-        userAllowed = userAllowed || EqualSid(sid, self.user.User.Sid);
-        EXPECT_TRUE(EqualSid(sid, self.user.User.Sid) || EqualSid(sid, &system[0]) ||
-                    EqualSid(sid, &admins[0]))
-            << "entry " << k << " names someone else";
+    return SidBytes(self.user.User.Sid);
+}
+
+// The trustees a folder's DACL names besides SYSTEM and the Administrators.
+std::set<std::string> OtherTrustees(const std::string& folder) {
+    std::set<std::string> trustees;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, GetNamedSecurityInfoW(std::filesystem::u8path(folder).wstring().c_str(),
+                                                   SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                                   nullptr, &dacl, nullptr, &descriptor));
+    ACCESS_ALLOWED_ACE* ace = nullptr;
+    for (DWORD k = 0;
+         dacl != nullptr && k < dacl->AceCount && GetAce(dacl, k, reinterpret_cast<void**>(&ace)); ++k) {
+        trustees.insert(SidBytes(&ace->SidStart));
     }
     LocalFree(descriptor);
-    EXPECT_TRUE(userAllowed);
-    EXPECT_EQ(42, Release());
+    trustees.erase(WellKnownSid(WinLocalSystemSid));
+    trustees.erase(WellKnownSid(WinBuiltinAdministratorsSid));
+    return trustees;
+}
+
+// Two at a time with the user's limited token (an elevated run seals its folder), from a
+// folder named in Greek, with TEMP named in Cyrillic, which the session's Western code page
+// cannot write: each run's folder names only its user besides SYSTEM and the Administrators.
+// After them the stray directories older setup programs left at the root of the Windows
+// drive go, when empty.
+TEST_F(InstallerTest, UnelevatedSignedInstallersTwoAtOnceFromOtherScriptsEachRunInAFolderOfTheirOwn) {
+    ASSERT_EQ(1252u, GetACP());
+    const std::string root = std::string(getenv("windir")).substr(0, 3);
+    std::filesystem::create_directories(root + "%SystemRoot%\\Profiles\\All Users\\Desktop");
+    std::filesystem::create_directories(root + "%USERPROFILE%\\Desktop");
+    WriteFileBytes(root + "%USERPROFILE%\\Desktop\\kept.txt", "mine");
+    const std::string folder = dir / GreekName;
+    temp = dir / CyrillicName;
+    ASSERT_TRUE(MakeDirectory(folder) && MakeDirectory(temp));
+    SetVariable("TEMP", temp);
+    const std::string cases[2] = {"case-0", "case-7"};
+    CInstallerProcess runs[2];
+    for (int k = 0; k < 2; ++k) {
+        WriteFileBytes(folder + "\\" + cases[k] + ".exe",
+                       ReadFileBytes(Signed(cases[k] + "\\installer.exe")));
+        SetVariable("SFX_STANDIN_RECORD", dir / cases[k]);
+        SetVariable("SFX_STANDIN_STATUS", std::to_string(42 + k));
+        ASSERT_TRUE(runs[k].Start("\"" + folder + "\\" + cases[k] + ".exe\"", dir.path(), false, "", true));
+        // A command rather than a click: both windows open at the same place.
+        PostMessageA(runs[k].WaitForWindow(InstallerCaption), WM_COMMAND, IDOK, 0);
+    }
+    // Each setup program lingers until both have started.
+    for (const std::string& name : cases) {
+        StandinRecord setup = WaitForRecord(dir / name);
+        ExpectRunsInOwnFolder(setup, temp, SignedEntries(name));
+        for (const std::string& runFolder : setup["directory"]) {
+            EXPECT_EQ(std::set<std::string>{UserSid()}, OtherTrustees(runFolder))
+                << "the user and no one else";
+        }
+    }
+    WriteFileBytes(release, "");
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(42 + k, runs[k].WaitForExit()) << cases[k];
+    }
+    EXPECT_TRUE(ListDirectory(temp).empty());
+    EXPECT_FALSE(FileExists(root + "%SystemRoot%"));
+    EXPECT_TRUE(FileExists(root + "%USERPROFILE%\\Desktop\\kept.txt"));
+    std::filesystem::remove_all(root + "%USERPROFILE%");
 }
 
 // The seal before an elevated start, asked of AccessCheck: the user without administrator
 // rights in force gets reading, running and deleting only, an administrator full control,
-// and OWNER RIGHTS takes the owner's implicit re-granting; the clean-up still deletes it
-// all. (Wine keeps no DACL to read back and hands nothing down to the entries: real access
-// only Windows shows.)
+// and OWNER RIGHTS takes the owner's implicit re-granting (which Wine does not apply). Wine
+// keeps no DACL to read back: real access only Windows shows.
 TEST_F(InstallerTest, SealedRunFolderLetsItsUserOnlyReadRunAndDelete) {
-    const std::string folder = dir / "KelvaneSetup-1-0";
-    ASSERT_TRUE(CreatePrivateDirectory(folder.c_str()));
-    const std::vector<std::string> entries = Payload();
-    for (size_t k = 0; k < entries.size(); ++k) {
-        WriteFileBytes(folder + PayloadEntryTable[k], entries[k]);
-    }
-    ASSERT_TRUE(SealPrivateDirectory(folder.c_str()));
-    std::string system = WellKnownSid(WinLocalSystemSid), admins = WellKnownSid(WinBuiltinAdministratorsSid),
-                ownerRights = WellKnownSid(WinCreatorOwnerRightsSid);
+    ASSERT_TRUE(CreatePrivateDirectory((dir / "KelvaneSetup-1-0").c_str()));
+    ASSERT_TRUE(SealPrivateDirectory((dir / "KelvaneSetup-1-0").c_str()));
+    std::string system = WellKnownSid(WinLocalSystemSid), admins = WellKnownSid(WinBuiltinAdministratorsSid);
     ACL* dacl = const_cast<ACL*>(GetSealedDacl());
     ASSERT_TRUE(IsValidAcl(dacl));
     // Owned by SYSTEM: the owner's implicit rights stay out of the check.
@@ -179,69 +143,43 @@ TEST_F(InstallerTest, SealedRunFolderLetsItsUserOnlyReadRunAndDelete) {
         ACCESS_ALLOWED_ACE* ace = nullptr;
         ASSERT_TRUE(GetAce(dacl, k, reinterpret_cast<void**>(&ace)));
         ownerRightsLimited =
-            ownerRightsLimited || (EqualSid(&ace->SidStart, &ownerRights[0]) &&
+            ownerRightsLimited || (SidBytes(&ace->SidStart) == WellKnownSid(WinCreatorOwnerRightsSid) &&
                                    (ace->Mask & ~(FILE_GENERIC_READ | FILE_GENERIC_EXECUTE)) == 0);
     }
     EXPECT_TRUE(ownerRightsLimited) << "no OWNER RIGHTS entry that keeps the owner from re-granting";
-    // The clean-up leaves its TEMP as the current directory.
-    char current[MAX_PATH];
-    ASSERT_NE(0u, GetCurrentDirectoryA(MAX_PATH, current));
-    CleanUpTemp(dir.path().c_str(), folder.c_str());
-    SetCurrentDirectoryA(current);
-    EXPECT_FALSE(FileExists(folder)) << "the clean-up could not delete everything";
 }
 
-// A file the setup program's scanner still holds for about a second after it ends goes
-// with the folder; one held for a minute stays, and the installer ends all the same,
-// well within the bound, with the setup program's status.
-TEST_F(InstallerTest, CleanUpWaitsForABrieflyHeldFileButNotForever) {
-    for (const bool briefly : {true, false}) {
-        SCOPED_TRACE(briefly ? "held for a second" : "held on");
-        Launch(Installer(Payload()));
-        ClickControl(dialog, IDOK);
-        const std::string held = RunFolder() + "\\Setup.jar";
-        HANDLE holder =
-            CreateFileA(held.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(INVALID_HANDLE_VALUE, holder) << held << " " << GetLastError();
-        WriteFileBytes(release, "");
-        if (briefly) {
-            Sleep(1000);
-            CloseHandle(holder);
-        }
-        EXPECT_EQ(42, Release(10000)) << "the clean-up waits a few seconds at most";
-        if (!briefly) {
-            CloseHandle(holder);
-        }
-        EXPECT_EQ(!briefly, FileExists(held));
-        std::filesystem::remove_all(std::filesystem::u8path(temp));
-        MakeDirectory(temp);
-        DeleteFileA(record.c_str());
+// From its writing until its process exists nobody can delete, rename, replace or write the
+// setup program, and it still starts, directly and through the shell, which installs cannot
+// reach under Wine: it never asks for administrator rights.
+TEST_F(InstallerTest, HeldSetupProgramCannotBeChangedButStartsBothWays) {
+    const std::string program = dir / "Setup.exe";
+    WriteFileBytes(release, "");
+    ProgramProcess started = 0;
+    EXPECT_EQ(StartResult::Failed, StartProgram(program.c_str(), dir.path().c_str(), started));
+    EXPECT_EQ(StartResult::Failed,
+              ShellExecuteProgram(program.c_str(), dir.path().c_str(), nullptr, started));
+    CFileStream writer, held;
+    ASSERT_TRUE(writer.Open(program.c_str(), CFileStream::modeWrite) &&
+                writer.Write(setup.data(), setup.size()));
+    ASSERT_TRUE(writer.CloseAndHold(held) && held.IsOpen());
+    EXPECT_FALSE(DeleteFileA(program.c_str()));
+    EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(program.c_str(), GENERIC_WRITE,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                nullptr, OPEN_EXISTING, 0, nullptr));
+    for (const bool throughShell : {false, true}) {
+        DWORD exitCode = 0;
+        ASSERT_EQ(StartResult::Started,
+                  throughShell ? ShellExecuteProgram(program.c_str(), dir.path().c_str(), nullptr, started)
+                               : StartProgram(program.c_str(), dir.path().c_str(), started));
+        ASSERT_TRUE(WaitForProgram(started, exitCode));
+        EXPECT_EQ(42u, exitCode);
     }
-}
-
-// Every library the stub loads at run time, and wintrust's own dependencies, planted beside
-// a signed installer (its working directory too) and, while the setup program runs, in the
-// run's folder: a whole install with About before and during it loads none of them.
-TEST_F(InstallerTest, SignedInstallThroughAboutLoadsNoPlantedDll) {
-    const std::vector<std::string> planted = {"comctl32", "uxtheme", "shell32", "shlwapi",
-                                              "wintrust", "crypt32", "msasn1",  "imagehlp",
-                                              "cryptnet", "cryptui", "bcrypt"};
-    PlantDlls(dir.path(), planted);
-    Launch(ReadFileBytes(Signed("case-1\\installer.exe")));
-    ClickControl(dialog, IDC_ABOUT);
-    CloseAbout(IDOK);
-    ClickControl(dialog, IDOK);
-    const std::string folder = RunFolder();
-    PlantDlls(folder, planted);
-    PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
-    CloseAbout(IDOK);
-    EXPECT_EQ(42, Release());
-    for (const std::string& where : {dir.path(), folder}) {
-        for (const std::string& name : planted) {
-            EXPECT_FALSE(FileExists(where + "\\" + name + ".dll.loaded"))
-                << name << " was loaded from " << where;
-        }
-    }
+    const std::vector<std::string> directories = ReadStandinRecord(record)["directory"];
+    ASSERT_EQ(2u, directories.size());
+    EXPECT_TRUE(SamePath(dir.path(), directories[1])) << "the shell starts it in its folder too";
+    held.Close();
+    EXPECT_TRUE(DeleteFileA(program.c_str())) << "the hold is over";
 }
 
 } // namespace

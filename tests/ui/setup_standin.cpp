@@ -32,10 +32,6 @@ int main() {
     std::string record = "commandline=" + std::string(GetCommandLineA()) +
                          "\ndirectory=" + LongPath(directory) + "\ntemp=" + Variable(L"TEMP") +
                          "\ntmp=" + Variable(L"TMP") + "\n";
-    // A DLL asked for by its bare name.
-    if (getenv("SFX_STANDIN_LOAD") != nullptr) {
-        LoadLibraryA(getenv("SFX_STANDIN_LOAD"));
-    }
     // Written whole under another name, then renamed: a reader never sees half a record.
     const std::string path = getenv("SFX_STANDIN_RECORD") != nullptr ? getenv("SFX_STANDIN_RECORD") : "";
     const std::string partial = path + "." + std::to_string(GetCurrentProcessId());

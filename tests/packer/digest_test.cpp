@@ -1,6 +1,5 @@
-// tests/packer/digest_test.cpp: the digest sfxpack takes of what it writes, against zlib and
-// the PE checksum's classic loop: the word sum's corners, and the trailing digest on every
-// copy road, with a second thread exactly where it can pay.
+// tests/packer/digest_test.cpp: the digest sfxpack takes of what it writes, against zlib
+// and the PE checksum's classic loop.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -21,9 +20,8 @@ uint32_t ClassicSum(const std::string& bytes) {
     return sum;
 }
 
-// Summed in two parts of any parity joined, or one piece after the other, and patched:
-// the classic loop's value, 0xFFFF and never 0 for a nonzero file whose words add up to a
-// multiple of 0xFFFF.
+// In parts of any parity joined, in pieces, patched: 0xFFFF, never 0, for words adding up
+// to a multiple of 0xFFFF.
 TEST(WordSum, AddsUpAsTheClassicLoopInPartsPiecesAndPatches) {
     const std::string big = PatternBytes(8 * 65536 * 2 + 7, 4); // past a lane block
     const struct {
@@ -57,14 +55,17 @@ TEST(WordSum, AddsUpAsTheClassicLoopInPartsPiecesAndPatches) {
     }
 }
 
-// Bytes written to the output directly and copied into it, on every road: zlib's CRC-32
-// from the byte asked, and the word sum of all; a second thread only where the kernel
-// copies (never on Windows), the process may use two processors, and a megabyte or more
-// is to come. A source shorter than it was measured fails the copy.
+// As build digests (after the stub, summed) and as extract does (all, unsummed), up to past
+// a copy piece; a second thread only where it can pay. A source shorter than measured fails.
 TEST(TrailingDigest, TakesZlibsCrcAndTheWordSumOfWhatWasWrittenOnEveryRoad) {
     ScratchDir dir;
     const std::string head = "head written", tail = "end";
-    for (size_t size : {size_t{0}, size_t{333}, size_t{1 << 20 | 1}, size_t{3 << 20 | 3}}) {
+    const struct {
+        size_t size;
+        int64_t crcFrom;
+        bool summed;
+    } rows[] = {{0, 7, true}, {333, 0, false}, {1 << 20 | 1, 7, true}, {9 << 20 | 3, 0, false}};
+    for (const auto& [size, crcFrom, summed] : rows) {
         const std::string data = PatternBytes(size, 5), all = head + data + tail;
         WriteFileBytes(dir / "source", data);
         for (size_t road = 0; road < CopyRoadCount; ++road) {
@@ -76,7 +77,7 @@ TEST(TrailingDigest, TakesZlibsCrcAndTheWordSumOfWhatWasWrittenOnEveryRoad) {
             uint32_t crc = 0;
             CWordSum sum;
             {
-                CTrailingDigest digest(output, 7, true, static_cast<int64_t>(all.size()));
+                CTrailingDigest digest(output, crcFrom, summed, static_cast<int64_t>(all.size()));
                 EXPECT_EQ(all.size() >= (1 << 20) && (road == KernelRoad || road == 2) &&
                               CFileStream::CopiesInSystem() && CountProcessors() > 1,
                           digest.IsTrailing());
@@ -86,9 +87,10 @@ TEST(TrailingDigest, TakesZlibsCrcAndTheWordSumOfWhatWasWrittenOnEveryRoad) {
             }
             ASSERT_TRUE(output.Close());
             EXPECT_EQ(all, ReadFileBytes(dir / "output"));
-            EXPECT_EQ(crc32_z(0, reinterpret_cast<const Bytef*>(all.data() + 7), all.size() - 7), crc);
-            EXPECT_EQ(ClassicSum(all), sum.GetFolded());
-            EXPECT_EQ(static_cast<int64_t>(all.size()), sum.GetLength());
+            const size_t from = static_cast<size_t>(crcFrom);
+            EXPECT_EQ(crc32_z(0, reinterpret_cast<const Bytef*>(all.data() + from), all.size() - from), crc);
+            EXPECT_EQ(summed ? ClassicSum(all) : 0, sum.GetFolded());
+            EXPECT_EQ(summed ? static_cast<int64_t>(all.size()) : 0, sum.GetLength());
             ASSERT_TRUE(OpenFile(output, dir / "short", CFileStream::modeWrite));
             CTrailingDigest digest(output, 0, true, static_cast<int64_t>(size));
             EXPECT_EQ(size == 0, digest.CopyRange(source, 1, static_cast<int64_t>(size)))

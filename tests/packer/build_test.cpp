@@ -139,7 +139,7 @@ TEST_F(BuildTest, WritesExactlyTheLayoutFromEachKindOfStub) {
     } rows[] = {{3000, 1, false, false, true}, {3001, 2, false, false, true}, {3002, 3, false, false, true},
                 {3003, 4, false, false, true}, {3004, 5, false, false, true}, {3005, 6, false, false, true},
                 {3006, 7, false, false, true}, {3007, 7, false, false, true}, {4001, 7, true, false, false},
-                {4001, 7, false, true, false}, {4001, 7, false, true, true},  {4001, 7, false, true, true}};
+                {4001, 7, false, true, false}, {4001, 7, false, true, true},  {4003, 7, false, true, true}};
     for (size_t k = 0; k < std::size(rows); ++k) {
         const auto& [size, files, raw, room, sign] = rows[k];
         SCOPED_TRACE("row " + std::to_string(k));

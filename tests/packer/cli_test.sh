@@ -52,8 +52,6 @@ expect 0 "" "" extract "$kit" -C out # no progress bar when standard error is no
 head -c 2770 "$kit" >cut.exe         # 1200 bytes into entry 3
 expect 2 "" "sfxpack: cut.exe: entry 3 (setup.aux) declares 5000 bytes but the file ends after 1200" verify cut.exe
 expect 2 "*5000  (only 1200 present)" "sfxpack: cut.exe: entry 3*" list cut.exe
-expect 2 "" "sfxpack: cut.exe: entry 3*" extract cut.exe -C refused
-expect 0 "" "sfxpack: warning: cut.exe: entry 3*" extract --force cut.exe -C forced
 expect 0 "" "sfxpack: warning: jar: *" build --raw-stub -s raw.exe -t T -o raw-kit.exe jar
 expect 2 "" "sfxpack: raw-kit.exe: no seal found*--stub-length N (35328 is what an unsealed stub of ours claims)" verify raw-kit.exe
 expect 0 "" "" verify --stub-length=35328 raw-kit.exe
@@ -81,8 +79,7 @@ limit=4 expect 3 "" "sfxpack: new: cannot write the entries*" extract "$kit" -C 
     fail "a failed write left files"
 [ "$(ls -A out | wc -l)" = 6 ] || fail "a failed extract left files in its target"
 cmp -s aux out/setup.aux || fail "extract wrote another setup.aux"
-cmp -s -n 1200 aux forced/setup.aux && [ "$(stat -c %s forced/setup.aux)" = 1200 ] || fail "extract --force"
-[ ! -e refused ] && [ -p pipe ] || fail "a refused command left something behind"
+[ -p pipe ] || fail "a refused build replaced a pipe"
 # The CRC-32 of all after the stub, as zlib computes it; a length field flipped breaks first.
 expect 0 "" "" build --stub crc-stub.exe -t "Kelvane Pro" -o crc.exe setup jar aux
 crc=$(python3 -c 'import sys, zlib; print("%08x" % zlib.crc32(open(sys.argv[1], "rb").read()[1000:]))' crc.exe)

@@ -1,18 +1,23 @@
-// tests/packer/readers_test.cpp: the stub and sfxpack's list, verify and extract read the
-// same installers and must agree as the fuzz targets demand (fuzz/properties.h): cut at
-// every byte, signed, and holding what no packer writes. Failed writes: cli_test.sh.
-#include <unistd.h>
+// tests/packer/readers_test.cpp: the stub and sfxpack's list, verify and extract agree on
+// every installer as the fuzz targets demand (fuzz/properties.h); extract never loses a file
+// the user had, natively and, for Windows' renames, under Wine.
+#include <algorithm>
+#include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
+#include "engine/payload.h"
 #include "fuzz/properties.h"
 #include "tests/support.h"
 #include "tools/sfxpack/sysfile.h"
 #include "tools/sfxpack/unpack.h"
+#ifdef _WIN32
+#include "platform/wintypes.h"
+#endif
 
 namespace {
 
-// Short names for the tables below.
 typedef LayoutProblem P;
 typedef ExtractResult R;
 
@@ -21,8 +26,7 @@ struct Reading {
     StubExtraction stub;
 };
 
-// Reads an image with every reader, sfxpack's copies taking the road given, and checks
-// the properties they share.
+// Every reader on one image, sfxpack's copies taking the road given.
 Reading ReadAll(const std::string& image, const PayloadSeal& seal, size_t road = 0) {
     ScratchDir dir;
     WriteFileBytes(dir / "kit.exe", image);
@@ -36,16 +40,15 @@ Reading ReadAll(const std::string& image, const PayloadSeal& seal, size_t road =
     return r;
 }
 
-// Cut at every byte of the payload, and signed after the bare stub, every eighth cut and
-// the whole six or seven entries (a signature's padding or table is no entry): only six
-// or seven whole entries are complete; else the stub says Truncated and verify names the
-// entry where the file ends.
+// Cut at every byte, and signed where a signing tool can end a file: only six or seven
+// whole entries are complete (a signature's padding or table is no entry); else verify
+// names the entry where the file ends.
 TEST(Readers, AgreeOnAnInstallerCutAtEveryByte) {
     const int32_t stub = 401; // room for a PE32+ header; signed bare, it takes padding
     const std::vector<std::string> entries = {PatternBytes(30, 1), "x", PatternBytes(15, 3), "",
                                               PatternBytes(10, 5), "6", PatternBytes(25, 7)};
     const std::string full = BuildInstaller(PeStub(stub, true), {"Kelvane\0Suite", 13}, entries);
-    std::vector<size_t> fieldAt = {stub + TitleFieldLength}; // and the file's end
+    std::vector<size_t> fieldAt = {stub + TitleFieldLength};
     for (const std::string& entry : entries) {
         fieldAt.push_back(fieldAt.back() + LengthFieldDigits + entry.size());
     }
@@ -84,10 +87,9 @@ TEST(Readers, AgreeOnAnInstallerCutAtEveryByte) {
     }
 }
 
-// One bit flipped anywhere in the payload of an installer whose seal records its digest,
-// one byte after another through the title, the length fields and the entries: the stub
-// extracts none of them as complete, and verify accepts none. Without the digest the
-// stub takes a changed title or entry as it always has.
+// One bit flipped anywhere in a payload whose seal records its digest, on every copy road:
+// neither the stub nor verify takes it as whole. Without the digest the stub takes a
+// changed title or entry as it always has.
 TEST(Readers, NoBitOfThePayloadChangesUnseenWhereTheSealRecordsItsDigest) {
     const int32_t stub = 100;
     const std::vector<std::string> entries = {PatternBytes(30, 1), "x", "",   "",
@@ -103,19 +105,17 @@ TEST(Readers, NoBitOfThePayloadChangesUnseenWhereTheSealRecordsItsDigest) {
                 !FindSeal("kit.exe", file, -1, seal).Failed());
     ASSERT_TRUE(seal.hasDigest && seal.stubLength == stub);
     const Reading whole = ReadAll(sealed, seal);
-    EXPECT_EQ(P::None, whole.layout.problem) << DescribeProblem(whole.layout);
-    EXPECT_EQ(R::Complete, whole.stub.result);
+    EXPECT_EQ(R::Complete, whole.stub.result) << DescribeProblem(whole.layout);
     EXPECT_EQ(EntryFiles(entries), whole.stub.files);
     EXPECT_EQ(seal.digest, whole.layout.digest);
-    // The title, entry 7's length field made negative, so that its data goes unread, and
-    // an entry: a stub with no digest sealed in notices nothing.
+    // The title, entry 7's length field made negative (its data goes unread), an entry.
     const size_t field7 = sealed.size() - 3 - LengthFieldDigits;
     for (size_t at : {size_t{stub + 3}, field7 + 9, size_t{stub + 55}}) {
         EXPECT_EQ(R::Complete, ReadAll(FlipBit(built, at, 2), {stub}).stub.result) << at;
     }
     for (size_t at = stub; at < sealed.size(); ++at) {
         SCOPED_TRACE("bit " + std::to_string(at % 8) + " of byte " + std::to_string(at));
-        const Reading r = ReadAll(FlipBit(sealed, at, static_cast<int>(at % 8)), seal);
+        const Reading r = ReadAll(FlipBit(sealed, at, static_cast<int>(at % 8)), seal, at);
         EXPECT_NE(P::None, r.layout.problem);
         EXPECT_NE(R::Complete, r.stub.result);
     }
@@ -137,11 +137,9 @@ TEST(Readers, VerifyNamesWhatTheStubReadsLeniently) {
         {one + std::string(10, '\x13') + "data", 600, P::BadField, R::Truncated, {"one", "data"}}, // wraps
         {one + tooLarge + "data", 600, P::BadField, R::Truncated, {"one", ""}},
         {one + LengthField(INT32_MAX) + "data", 600, P::EntryCut, R::Truncated, {"one", "data"}},
-        {BuildInstaller(pe, "T", seven) + "xyz", 600, P::TrailingBytes, R::Complete, seven},
         {signedSeven, 600, P::TrailingBytes, R::Complete, seven},
         {signedSeven + "after signing", 600, P::TableMisplaced, R::Complete, seven},
         {signedStub, 601, P::TableOverlaps, R::NoPayload, {}},
-        {one, static_cast<int32_t>(one.size()) + 1, P::StubBeyondEnd, R::NoPayload, {}},
     };
     for (const auto& [image, stubLength, problem, result, written] : cases) {
         const Reading r = ReadAll(image, {stubLength});
@@ -153,6 +151,58 @@ TEST(Readers, VerifyNamesWhatTheStubReadsLeniently) {
         "entry 3 (setup.aux): the length field (0a 0a 0a 0a 0a 0a 0a 0a 0a 00) is not a length from 0 to "
         "2147483647",
         DescribeProblem(ReadAll(lenient, {600}).layout));
+}
+
+TEST(Extract, LeavesTheTargetAsItWasAfterAnyFailure) {
+    ScratchDir dir;
+    const std::string out = dir / "out";
+    const std::vector<std::string> entries = {"setup", "jar", "aux", "cls", "f", "r"};
+    const std::string image = BuildInstaller(WriteSealedStub(dir / "stub.exe", 2000), "Title", entries);
+    WriteFileBytes(dir / "kit.exe", image);
+    ASSERT_TRUE(MakeDirectory(out));
+    for (const char* name : {"Setup.exe", "Setup.jar", "setup.aux", "knxr.dat"}) {
+        WriteFileBytes(out + "/" + name, std::string("mine: ") + name);
+    }
+    const std::tuple<std::string, int, std::string, std::function<void()>> cases[] = {
+        {out + "/Setup.exe", ExitBadInput, "is the installer",
+         [&] { WriteFileBytes(out + "/Setup.exe", image); }},
+        {dir / "kit.exe", ExitIoError, "setup.cls: is a directory",
+         [&] {
+             WriteFileBytes(out + "/Setup.exe", "mine: Setup.exe");
+             MakeDirectory(out + "/setup.cls");
+         }},
+    };
+    CTerminalProgress progress(false);
+    std::string warning;
+    for (const auto& [installer, status, message, arrange] : cases) {
+        arrange(); // undone by the next row's
+        const Files before = ReadDirectory(out);
+        CommandResult result = ExtractInstaller({installer, -1, out, false}, progress, warning);
+        EXPECT_EQ(status, result.status);
+        EXPECT_NE(std::string::npos, result.message.find(message)) << result.message;
+        EXPECT_EQ(before, ReadDirectory(out)) << message;
+    }
+    std::filesystem::remove(out + "/setup.cls");
+#ifdef _WIN32
+    // Another program holds the fifth name without letting it be renamed: the four names
+    // before it were already placed, and each gets its own file back, or its absence.
+    WriteFileBytes(out + "/Setup.exe", "mine: Setup.exe");
+    WriteFileBytes(out + "/knxf.dat", "held");
+    const Files before = ReadDirectory(out);
+    HANDLE held = CreateFileA((out + "/knxf.dat").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    CommandResult result = ExtractInstaller({dir / "kit.exe", -1, out, false}, progress, warning);
+    CloseHandle(held);
+    EXPECT_EQ(ExitIoError, result.status);
+    EXPECT_NE(std::string::npos, result.message.find("knxf.dat")) << result.message;
+    EXPECT_EQ(before, ReadDirectory(out));
+    // A read-only file is replaced like any other.
+    ASSERT_TRUE(SetFileAttributesA((out + "/setup.aux").c_str(), FILE_ATTRIBUTE_READONLY));
+#endif
+    // Once nothing stands in the way, every name holds its entry and the staging directory is gone.
+    ASSERT_FALSE(ExtractInstaller({dir / "kit.exe", -1, out, false}, progress, warning).Failed());
+    EXPECT_EQ(EntryFiles(entries), ReadDirectory(out));
 }
 
 } // namespace

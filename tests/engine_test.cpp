@@ -86,19 +86,16 @@ TEST(Extract, ProgressFollowsTheSinglePrecisionTotal) {
 #ifndef _WIN32
 constexpr int32_t TestStub = 2000;
 
+// The file made length bytes long (sparse) when length is given.
 struct OpenedFile {
-    explicit OpenedFile(const std::string& bytes) {
+    explicit OpenedFile(const std::string& bytes, int64_t length = 0) {
         WriteFileBytes(dir / "file.bin", bytes);
+        EXPECT_EQ(0, length == 0 ? 0 : truncate((dir / "file.bin").c_str(), length));
         EXPECT_TRUE(OpenProgram(dir / "file.bin", program));
     }
     ScratchDir dir;
     ProgramFile program;
 };
-
-ExtractResult Extract(const std::string& image, const std::string& target, CProgressRecord& progress) {
-    OpenedFile file(image);
-    return ExtractPayloadFrom(file.program, {TestStub}, target.c_str(), progress, nullptr);
-}
 
 // The first names are taken; then a name is made, or another failure ends the search.
 TEST(CreateUniquelyNamed, SkipsTakenNamesAndStopsAtAnyOtherFailure) {
@@ -163,15 +160,23 @@ TEST(PayloadBounds, EndAtAWellFormedCertificateTableThatEndsTheFile) {
     }
 }
 
+// Blocks end at 3074, 4098 and 4550 (entry 1) and at 4700 (entry 6), of 4704. A file past 4 GiB
+// is 5000 bytes in 32 bits: no payload.
 TEST(Extract, ShowsOnePositionPerBlockFromTheReadPositionAgainstThePayloadEnd) {
     std::string image = BuildInstaller(PeStub(TestStub, true), "T",
                                        {PatternBytes(2500, 1), "", "", "", "", PatternBytes(100, 2)});
     AppendCertificateTable(image, 3000);
-    ScratchDir dir;
-    CProgressRecord progress;
-    EXPECT_EQ(ExtractResult::Complete, Extract(image, dir.path(), progress));
-    // Blocks end at 3074, 4098 and 4550 (entry 1) and at 4700 (entry 6), of 4704.
-    EXPECT_EQ((std::vector<int>{-1, 65, 87, 96, 99, 100, -2}), progress.calls);
+    const std::string plain = BuildInstaller(TestStub, "T", {"setup", "", "", "", "", ""});
+    const std::tuple<std::string, int64_t, ExtractResult, std::vector<int>> cases[] = {
+        {image, 0, ExtractResult::Complete, {-1, 65, 87, 96, 99, 100, -2}},
+        {plain, (int64_t{1} << 32) + 5000, ExtractResult::NoPayload, {}},
+    };
+    for (const auto& [bytes, length, result, calls] : cases) {
+        OpenedFile file(bytes, length);
+        CProgressRecord progress;
+        EXPECT_EQ(result, ExtractPayloadFrom(file.program, {TestStub}, file.dir.path().c_str(), progress));
+        EXPECT_EQ(calls, progress.calls);
+    }
 }
 
 TEST(ProgramFile, IsTheModuleWhateverTheCommandLineNames) {
@@ -199,7 +204,8 @@ TEST(ProgramFile, IsTheModuleWhateverTheCommandLineNames) {
 TEST(Extract, WritesEveryEntryItCanAndNothingThroughATakenName) {
     const std::vector<std::string> entries = {PatternBytes(3000, 1), "jar", "aux", "cls", "f", ""};
     for (const std::string blocker : {"directory", "link", "no target"}) {
-        ScratchDir dir;
+        OpenedFile file(BuildInstaller(TestStub, "T", entries));
+        const ScratchDir& dir = file.dir;
         ASSERT_TRUE(MakeDirectory(dir / "temp"));
         WriteFileBytes(dir / "temp/Setup.exe", "old");
         WriteFileBytes(dir / "outside", "mine");
@@ -208,8 +214,9 @@ TEST(Extract, WritesEveryEntryItCanAndNothingThroughATakenName) {
                     symlink((dir / "outside").c_str(), (dir / "temp/Setup.jar").c_str()) == 0);
         CProgressRecord progress;
         const bool noTarget = blocker == "no target";
-        EXPECT_EQ(ExtractResult::WriteFailed, Extract(BuildInstaller(TestStub, "T", entries),
-                                                      dir / (noTarget ? "absent" : "temp"), progress));
+        EXPECT_EQ(ExtractResult::WriteFailed,
+                  ExtractPayloadFrom(file.program, {TestStub}, (dir / (noTarget ? "absent" : "temp")).c_str(),
+                                     progress));
         Files expected = EntryFiles(entries);
         expected["Setup.exe"] = "old";
         expected.erase("Setup.jar");
@@ -221,29 +228,13 @@ TEST(Extract, WritesEveryEntryItCanAndNothingThroughATakenName) {
     }
 }
 
-TEST(Extract, FileBeyondTwoGibibytesHoldsNoReadablePayload) {
-    ScratchDir dir;
-    WriteFileBytes(dir / "huge.exe", BuildInstaller(TestStub, "T", {"setup", "", "", "", "", ""}));
-    ASSERT_EQ(0, truncate((dir / "huge.exe").c_str(), (int64_t{1} << 32) + 5000)); // 5000 in 32 bits
-    ProgramFile program;
-    ASSERT_TRUE(OpenProgram(dir / "huge.exe", program));
-    CProgressRecord progress;
-    EXPECT_EQ(ExtractResult::NoPayload,
-              ExtractPayloadFrom(program, {TestStub}, dir.path().c_str(), progress));
-    EXPECT_TRUE(progress.calls.empty());
-}
-
 // The file shrinking under the extraction (a dropped share) is damage wherever it falls.
 TEST(Extract, ReadFallingShortAtAnyOffsetIsDamage) {
     // Longer than the stream's buffer, so that later reads still go to the file.
     const std::vector<std::string> entries = {PatternBytes(300000, 1), "jar", "", "", PatternBytes(400000, 2),
                                               PatternBytes(3000, 3)};
     const std::string image = BuildInstaller(TestStub, "T", entries);
-    std::vector<int64_t> offsets;
-    for (int64_t at = TestStub + TitleFieldLength; offsets.size() < entries.size();) {
-        offsets.push_back(at + LengthFieldDigits);
-        at = offsets.back() + static_cast<int64_t>(entries[offsets.size() - 1].size());
-    }
+    const int64_t offsets[] = {2050, 302060, 302073, 302083, 302093, 702103}; // each entry's data
     for (const int64_t failsAt :
          {int64_t{280000}, offsets[4] - 2, offsets[4] + 1000, offsets[4] + 399999, offsets[5] + 1500}) {
         OpenedFile file(image);

@@ -108,10 +108,8 @@ std::string BuildInstaller(size_t stubLength, const std::string& title,
 
 std::string BuildInstaller(const std::string& stub, const std::string& title,
                            const std::vector<std::string>& entries) {
-    std::string image = stub;
-    std::string field = title.substr(0, TitleFieldLength);
-    field.resize(TitleFieldLength, ' ');
-    image += field;
+    std::string image = stub + title.substr(0, TitleFieldLength);
+    image.resize(stub.size() + TitleFieldLength, ' ');
     for (const std::string& entry : entries) {
         image += LengthField(static_cast<int32_t>(entry.size()));
         image += entry;
@@ -223,12 +221,7 @@ CCopyRoad::CCopyRoad(size_t road) {
     if (road == 3) {
         cpu_set_t one;
         CPU_ZERO(&one);
-        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-            if (CPU_ISSET(cpu, &g_allowed)) {
-                CPU_SET(cpu, &one);
-                break;
-            }
-        }
+        CPU_SET(sched_getcpu(), &one);
         sched_setaffinity(0, sizeof one, &one);
     }
 }

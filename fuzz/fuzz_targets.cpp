@@ -1,5 +1,4 @@
-// fuzz/fuzz_targets.cpp: any bytes as an installer; payload_reader_fuzz lists it, extract_fuzz
-// extracts it as the stub and "sfxpack extract" with and without --force do.
+// fuzz/fuzz_targets.cpp: payload_reader_fuzz lists any bytes, extract_fuzz extracts them every way.
 #include <stdio.h>
 #include <stdlib.h>
 

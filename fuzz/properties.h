@@ -1,5 +1,4 @@
-// fuzz/properties.h: what must hold for any bytes read as an installer; each check returns
-// the text of the first property that does not hold, or nullptr.
+// fuzz/properties.h: each check returns the first property that does not hold, or nullptr.
 #pragma once
 
 #include <map>

@@ -159,8 +159,7 @@ TEST(PayloadBounds, EndAtAWellFormedCertificateTableThatEndsTheFile) {
     }
 }
 
-// Blocks end at 3074, 4098 and 4550 (entry 1) and at 4700 (entry 6), of 4704. A file past 4 GiB
-// is 5000 bytes in 32 bits: no payload.
+// Blocks end at 3074, 4098, 4550 (entry 1) and 4700 (entry 6) of 4704; 4 GiB + 5000 reads as 5000.
 TEST(Extract, ShowsOnePositionPerBlockFromTheReadPositionAgainstThePayloadEnd) {
     std::string image = BuildInstaller(PeStub(TestStub, true), "T",
                                        {PatternBytes(2500, 1), "", "", "", "", PatternBytes(100, 2)});

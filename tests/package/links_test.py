@@ -31,6 +31,4 @@ for page in sys.argv[1:]:
             broken.append(f"{page}: {target}: no such file")
         elif anchor and (not resolved.endswith(".md") or anchor not in anchors(resolved)):
             broken.append(f"{page}: {target}: no such heading")
-for line in broken:
-    print(line)
-sys.exit(1 if broken else 0)
+sys.exit("\n".join(broken) or None)

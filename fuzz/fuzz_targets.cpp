@@ -1,7 +1,4 @@
-// fuzz/fuzz_targets.cpp: any bytes as an installer, read as list and verify read it, with the
-// properties of fuzz/properties.h. payload_reader_fuzz lists it: well-formed JSON, or a table
-// that ends its last line. extract_fuzz extracts it as the stub does and as "sfxpack extract"
-// does with and without --force, which must agree.
+// fuzz/fuzz_targets.cpp: payload_reader_fuzz lists any bytes, extract_fuzz extracts them every way.
 #include <stdio.h>
 #include <stdlib.h>
 
@@ -28,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     WriteFileBytes(path, std::string(reinterpret_cast<const char*>(data), size));
     CFileStream stream;
     Require(stream.Open(path.c_str(), CFileStream::modeRead) ? nullptr : "the input opens");
-    // The first byte's low six bits are the stub length: the fuzzer meets stubs longer than
-    // the file, and payloads right after short stubs.
+    // The first byte's low six bits: stubs longer than the file, and payloads after short stubs.
     PayloadSeal seal;
     Require(FindSeal(path, stream, size > 0 ? data[0] & 0x3F : 0, seal).Failed() ? "the input is read"
                                                                                  : nullptr);

@@ -1,6 +1,4 @@
-// fuzz/properties.h: what must hold for any bytes read as an installer, checked by the fuzz
-// targets and by tests/packer/readers_test.cpp on every cut. Each check returns the first
-// property that does not hold (its text says it), or nullptr.
+// fuzz/properties.h: each check returns the first property that does not hold, or nullptr.
 #pragma once
 
 #include <map>
@@ -16,7 +14,6 @@ struct StubExtraction {
     std::map<std::string, std::string> files; // name and bytes of each file written
 };
 
-// The stub, sfxpack extract and extract --force, each into a directory of its own in scratch,
-// against the layout list and verify read.
+// The stub, sfxpack extract and extract --force, each into its own directory in scratch.
 const char* CheckReaders(const std::string& path, const PayloadLayout& layout, const std::string& scratch,
                          StubExtraction& stub);

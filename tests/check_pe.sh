@@ -11,8 +11,7 @@ fail() {
 # A caller that leaves out the format would otherwise pass with the stub's checks skipped.
 [[ "$format $4" =~ ^pe32\+?\ --(shipped|stub)$ ]] || fail "usage: $0 OBJDUMP FILE pe32|pe32+ --shipped|--stub ..."
 
-# The stub imports only DLLs always loaded from the system directory, never one planted
-# beside a download.
+# Only DLLs always loaded from the system directory, never one planted beside a download.
 allowed=" kernel32.dll user32.dll gdi32.dll msvcrt.dll "
 [ -n "$stub" ] || allowed+="advapi32.dll shell32.dll comctl32.dll "
 headers=$("$objdump" -p "$file")
@@ -20,8 +19,7 @@ grep -q "^Magic.*$([ "$format" = pe32 ] && echo 010b || echo 020b)" <<<"$headers
 for dll in $(awk '/DLL Name:/ {print tolower($3)}' <<<"$headers"); do
     [[ "$allowed" == *" $dll "* ]] || fail "imports $dll, which is not among:$allowed"
 done
-# Vista (6.0): an older Windows then refuses the program as not valid for it instead of
-# failing on a missing import.
+# Vista: an older Windows refuses the program instead of failing on a missing import.
 for field in MajorOSystemVersion=6 MinorOSystemVersion=0 MajorSubsystemVersion=6 MinorSubsystemVersion=0; do
     [ "$(awk -v name="${field%=*}" '$1 == name {print $2}' <<<"$headers")" = "${field#*=}" ] ||
         fail "its header does not say ${field%=*} ${field#*=}"

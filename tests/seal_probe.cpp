@@ -1,5 +1,4 @@
-// tests/seal_probe.cpp: sealed after linking like a stub; exits 0 when the StubLength it reads
-// equals its own file's length.
+// tests/seal_probe.cpp: sealed after linking like a stub, it must read its own file's length.
 #include <stdio.h>
 
 #include "engine/seal.h"

@@ -1,5 +1,4 @@
-// tests/support.cpp: the helpers of tests/support.h, without GoogleTest, which the fuzz
-// targets do not link.
+// tests/support.cpp: without GoogleTest, which the fuzz targets do not link.
 #include "tests/support.h"
 
 #include <algorithm>
@@ -109,10 +108,8 @@ std::string BuildInstaller(size_t stubLength, const std::string& title,
 
 std::string BuildInstaller(const std::string& stub, const std::string& title,
                            const std::vector<std::string>& entries) {
-    std::string image = stub;
-    std::string field = title.substr(0, TitleFieldLength);
-    field.resize(TitleFieldLength, ' ');
-    image += field;
+    std::string image = stub + title.substr(0, TitleFieldLength);
+    image.resize(stub.size() + TitleFieldLength, ' ');
     for (const std::string& entry : entries) {
         image += LengthField(static_cast<int32_t>(entry.size()));
         image += entry;
@@ -130,8 +127,6 @@ void PutLittleEndian(std::string& image, size_t at, uint32_t value, size_t bytes
     image.replace(at, bytes, LittleEndian(value), 0, bytes);
 }
 
-bool IsPe32Plus(const std::string& peImage) { return peImage[OptionalHeaderAt + 1] == 2; }
-
 } // namespace
 
 std::string PeStub(size_t length, bool pe32Plus) {
@@ -148,7 +143,7 @@ std::string PeStub(size_t length, bool pe32Plus) {
 }
 
 size_t SecurityEntryOffset(const std::string& peImage) {
-    return OptionalHeaderAt + (IsPe32Plus(peImage) ? 112 : 96) + 4 * 8;
+    return OptionalHeaderAt + (peImage[OptionalHeaderAt + 1] == 2 ? 112 : 96) + 4 * 8;
 }
 
 void AppendCertificateTable(std::string& peImage, uint32_t tableSize) {
@@ -221,17 +216,12 @@ cpu_set_t g_allowed; // the processors before the one-processor road
 
 CCopyRoad::CCopyRoad(size_t road) {
     road %= CopyRoadCount;
-    PosixLimitKernelCopy(road == BufferRoad ? 0 : road == 2 ? 1000 : -1);
+    PosixLimitKernelCopy(road == 1 ? 0 : road == 2 ? 1000 : -1);
     sched_getaffinity(0, sizeof g_allowed, &g_allowed);
     if (road == 3) {
         cpu_set_t one;
         CPU_ZERO(&one);
-        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
-            if (CPU_ISSET(cpu, &g_allowed)) {
-                CPU_SET(cpu, &one);
-                break;
-            }
-        }
+        CPU_SET(sched_getcpu(), &one);
         sched_setaffinity(0, sizeof one, &one);
     }
 }

@@ -1,5 +1,4 @@
-// tests/support.h: what the tests and the fuzz targets share. Paths are UTF-8; on Windows they
-// reach the system in UTF-16, so that any script works.
+// tests/support.h: what the tests and the fuzz targets share. Paths are UTF-8, for any script.
 #pragma once
 
 #include <stdint.h>
@@ -39,8 +38,7 @@ typedef std::map<std::string, std::string> Files; // by name; a directory's byte
 Files ReadDirectory(const std::string& path);
 Files EntryFiles(const std::vector<std::string>& entries);
 
-// What an extraction shows: -1 for its beginning, each percentage, -2 for its end; onPosition
-// may act at each percentage.
+// -1 for the beginning, each percentage, -2 for the end; onPosition may act at each percentage.
 class CProgressRecord : public CExtractProgress {
   public:
     void OnBegin() override { calls.push_back(-1); }
@@ -62,8 +60,7 @@ std::string FlipBit(std::string bytes, size_t at, int bit = 0);
 std::string LittleEndian(uint32_t value);
 std::string LengthField(int32_t length);
 
-// The stub (pattern bytes, when given by its length), the title padded, each entry's length
-// field and data.
+// The stub (pattern bytes, when given by its length), the title padded, each entry with its length.
 std::string BuildInstaller(const std::string& stub, const std::string& title,
                            const std::vector<std::string>& entries);
 std::string BuildInstaller(size_t stubLength, const std::string& title,
@@ -72,8 +69,7 @@ std::string BuildInstaller(size_t stubLength, const std::string& title,
 // A PE32 or PE32+ header with empty data directories, as a linker leaves them, then pattern bytes.
 std::string PeStub(size_t length, bool pe32Plus);
 size_t SecurityEntryOffset(const std::string& peImage);
-// As a signing tool: zeros up to a multiple of eight, then a table of tableSize bytes (a
-// WIN_CERTIFICATE header and stand-in bytes) that the security entry names.
+// As a signing tool: zeros up to a multiple of eight, then a table the security entry names.
 void AppendCertificateTable(std::string& peImage, uint32_t tableSize);
 
 // The seal block of engine/seal.h; a stand-in stub of size bytes sealed with its size.
@@ -84,12 +80,10 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader 
 std::string WithSealedDigest(std::string image, size_t stubLength);
 // A PeStub image with its checksum in its header, the carry folded in at each word.
 std::string WithPeChecksum(std::string peImage);
-// For its lifetime, one of the roads CFileStream::CopyRange can take, by road % CopyRoadCount:
-// all in the kernel; none (the buffer carries all); a kernel copy stopped short; or the
-// kernel's with this thread confined to one processor. Windows has only the buffer's.
+// For its lifetime, a road of CFileStream::CopyRange by road % CopyRoadCount: the kernel's; the
+// buffer's; a kernel copy stopped short; the kernel's on one processor. Windows has only the buffer.
 constexpr size_t CopyRoadCount = 4;
 constexpr size_t KernelRoad = 0;
-constexpr size_t BufferRoad = 1;
 class CCopyRoad {
   public:
     explicit CCopyRoad(size_t road);

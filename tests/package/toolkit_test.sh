@@ -1,7 +1,5 @@
 #!/bin/bash
-# The toolkit as an author gets it, used by the example project:
-#   toolkit_test.sh BUILD EXAMPLE deb|zip SCRATCH
-# The zip's i686 sfxpack.exe cannot run here: the example's build is only planned.
+# toolkit_test.sh BUILD EXAMPLE deb|zip SCRATCH: the package as the example project uses it.
 set -euo pipefail
 build=$1 example=$2 mode=$3 scratch=$4
 repository=$(cd "$example/../.." && pwd)
@@ -16,7 +14,6 @@ package=$(echo "$scratch"/cpack/*."$mode")
 if [ "$mode" = deb ]; then
     lintian --fail-on error "$package" || fail "lintian finds errors in $package"
     dpkg-deb -x "$package" "$scratch/root"
-    dpkg-deb -f "$package" Depends | grep -q libc6 || fail "no dependencies computed"
     prefix=$scratch/root/usr
     [ "$(dpkg-deb -f "$package" Version)" = "$("$prefix/bin/sfxpack" --version | cut -d' ' -f2)" ] ||
         fail "the package's version is not sfxpack's"
@@ -44,14 +41,13 @@ else
         fail "the copyright file does not hold LICENSE's terms as its Zlib licence"
 fi
 ! grep -rlI -F "$repository" "$prefix" || fail "the files above name $repository: not relocatable"
-# The documentation's links lead somewhere where it is installed too.
 docs=$([ "$mode" = zip ] && echo "$prefix" || echo "$prefix/share/doc/selfextractor")
 "$repository/tests/package/links_test.py" "$docs/README.md" "$docs"/docs/*.md || fail "broken links in $docs"
 
 quietly cmake -S "$example" -B "$scratch/example" -G Ninja -DCMAKE_PREFIX_PATH="$prefix"
 grep -qxF "SelfExtractor_DIR:PATH=$prefix/lib/cmake/SelfExtractor" "$scratch/example/CMakeCache.txt" ||
     fail "the example found another SelfExtractor"
-if [ "$mode" = zip ]; then
+if [ "$mode" = zip ]; then # its i686 sfxpack.exe cannot run here
     cmake --build "$scratch/example" -- -n -v | grep -qF "$sfxpack build --stub $stubs/stub.exe" ||
         fail "the example would not pack with the zip's sfxpack.exe and stub"
     exit 0
@@ -59,9 +55,7 @@ fi
 quietly cmake --build "$scratch/example"
 installer=$scratch/example/ExampleSetup.exe
 "$sfxpack" verify "$installer" || fail "sfxpack verify refuses the example installer"
-# The stub's bytes, but for what build writes into its copy: the payload's digest that it
-# seals (the flag and the CRC, five bytes in a row at most), and the PE header's checksum
-# of the whole file (cmp counts bytes from 1).
+# The stub's bytes but for the sealed digest (five in a row at most) and the PE checksum.
 on_installed_stub() {
     local checksum=$(($(od -An -t u4 -j 60 -N 4 "$stubs/stub.exe") + 24 + 64 + 1))
     { cmp -l -n "$(stat -c %s "$stubs/stub.exe")" "$stubs/stub.exe" "$1" || true; } |

@@ -1,6 +1,5 @@
-// tests/ui/setup_standin.cpp: stands in for the setup program of the installers under test,
-// with plain system calls to stay small. Each run adds how it started to the file
-// SFX_STANDIN_RECORD names; the other SFX_STANDIN_ variables steer it.
+// tests/ui/setup_standin.cpp: the setup program; each run adds how it started to the file
+// SFX_STANDIN_RECORD names.
 #include <windows.h>
 
 #include <stdio.h>

@@ -1,5 +1,5 @@
-// tests/install/install_test.cpp: install runs whose causes only the portable backend brings
-// about, each in a forked child; boxes, seal and consent prompt go to its standard error.
+// tests/install/install_test.cpp: runs only the portable backend brings about; each child's
+// boxes, seal and consent prompt go to its standard error.
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <signal.h>
@@ -33,10 +33,9 @@ const PortableString Strings[] = {
 
 PortableWindow g_dialog;
 
-// A setup program changed after its writing runs nothing. One that wants administrator rights
-// (740), or any of an elevated run, starts from a folder sealed first; a refused seal starts
-// nothing. Older setup programs' stray directories (looked for in TEMP without windir) go
-// after an unelevated run only: a junction could steer an elevated one's removal.
+// One that wants administrator rights (740), or any of an elevated run, starts from a folder
+// sealed first. Older setup programs' stray directories (in TEMP without windir) go after an
+// unelevated run only: a junction could steer an elevated one's removal.
 TEST(InstallRun, EachRunSaysWhyItStartsNothingOrStartsAsItMust) {
     ScratchDir dir;
     auto Installer = [](const std::string& setup, const std::string& jar = "") {

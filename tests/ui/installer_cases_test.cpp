@@ -93,9 +93,8 @@ TEST_F(InstallerTest, ReadyAndAboutShowTheStoredTitleAndSizeInALayoutThatFitsAnd
     EXPECT_FALSE(FileExists(record));
 }
 
-// Around a signed run: another run's file in TEMP, its first folder name taken, libraries the
-// stub and wintrust load planted beside the installer and in the run's folder, two entries
-// held as the setup program ends (one until the clean-up found it held, one for good).
+// Around a signed run: another run's file in TEMP, its first folder name taken, libraries planted,
+// two entries held as the setup program ends (one until the clean-up found it held, one for good).
 TEST_F(InstallerTest, InstallShowsProgressThenStatusRunsSetupOnceInAFolderOfItsOwnAndCleansUp) {
     WriteFileBytes(temp + "\\Setup.jar", "another run's");
     SetVariable("SFX_STANDIN_LEAVE", "1");
@@ -128,8 +127,7 @@ TEST_F(InstallerTest, InstallShowsProgressThenStatusRunsSetupOnceInAFolderOfItsO
     ExpectRunsInOwnFolder(run, temp, SignedEntries("case-1"));
     const std::string folder = run["directory"].at(0);
     OverrideDlls(planted, "native,builtin", folder);
-    // Nothing sent now (what clicks and keys would send) starts a second run or ends the
-    // dialog; a quit ends the modal loop only.
+    // No command sent now starts a second run or ends the dialog; a quit ends the modal loop only.
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     PostMessageA(dialog, WM_SYSCOMMAND, IDM_ABOUTBOX, 0);

@@ -20,8 +20,7 @@ inline const int MessageTextId = 0xFFFF; // a message box's text
 // Wine takes DLL overrides for a program from the registry, not from its environment.
 inline const char OverridesKey[] = "Software\\Wine\\AppDefaults\\installer.exe";
 
-// Windows, and Wine told so, take DLLs not among the known ones from the program's folder first;
-// how "" takes none. The planted one, loaded, leaves a .loaded file beside itself.
+// As Windows does for DLLs not among the known ones, Wine takes them from beside the program first.
 inline void OverrideDlls(const std::vector<std::string>& dlls, const char* how,
                          const std::string& plantIn = "") {
     for (const std::string& dll : dlls) {
@@ -80,8 +79,7 @@ class InstallerTest : public ::testing::Test {
     }
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, OverridesKey); }
 
-    // beforeRun sees the process before it runs. Without an image, the program the command
-    // line names runs where it is: one too large to copy.
+    // Without an image, the program the command line names runs in place: one too large to copy.
     void Launch(
         const std::string& image, const std::function<void()>& beforeRun = [] {},
         std::string commandLine = "") {

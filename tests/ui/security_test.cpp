@@ -1,5 +1,4 @@
-// tests/ui/security_test.cpp: what only Windows decides: who may enter the run's folder, the
-// seal an elevated run puts on it, the hold on Setup.exe.
+// tests/ui/security_test.cpp: who may enter the run's folder and Setup.exe, as only Windows decides.
 #include <aclapi.h>
 
 #include <filesystem>
@@ -128,8 +127,7 @@ TEST_F(InstallerTest, SealedRunFolderLetsItsUserOnlyReadRunAndDelete) {
     EXPECT_TRUE(ownerRightsLimited) << "no OWNER RIGHTS entry that keeps the owner from re-granting";
 }
 
-// From its writing until its process exists nobody can delete or write the setup program, and
-// it starts both directly and through the shell (which installs reach only on Windows).
+// Held from its writing; the shell start, which installs reach only on Windows, starts it too.
 TEST_F(InstallerTest, HeldSetupProgramCannotBeChangedButStartsBothWays) {
     const std::string program = dir / "Setup.exe";
     WriteFileBytes(release, "");

@@ -1,5 +1,4 @@
-// tests/ui/setup_standin.cpp: the setup program; each run adds how it started to the file
-// SFX_STANDIN_RECORD names.
+// tests/ui/setup_standin.cpp: the setup program; each run adds how it started to SFX_STANDIN_RECORD.
 #include <windows.h>
 
 #include <stdio.h>

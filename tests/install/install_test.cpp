@@ -1,6 +1,5 @@
-// tests/install/install_test.cpp: install runs for causes only the portable backend can
-// bring about (tests/ui runs the others under Wine), each a forked child running the install
-// as the dialog's worker does; boxes, seal and consent prompt go to its standard error.
+// tests/install/install_test.cpp: runs only the portable backend brings about; each child's
+// boxes, seal and consent prompt go to its standard error.
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <signal.h>
@@ -12,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <thread>
 
 #include "engine/install.h"
@@ -33,42 +31,11 @@ const PortableString Strings[] = {
 };
 #undef SFX_STRING
 
-// The main window: it owns the run's message boxes and consent prompt.
 PortableWindow g_dialog;
 
-// The exit status (POSIX keeps eight bits) and what the run wrote on standard error.
-std::pair<int, std::string> RunForked(const ScratchDir& dir, const std::function<void()>& prepare) {
-    PortableWindow progress, status;
-    progress.parent = status.parent = &g_dialog;
-    ProgramFile program;
-    InstallThreadParams params = {&progress, &status, &program};
-    fflush(nullptr);
-    pid_t child = fork();
-    if (child == 0) {
-        int box = open((dir / "box").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-        dup2(box, STDERR_FILENO);
-        PortableSetStrings(Strings, sizeof Strings / sizeof Strings[0]);
-        prepare();
-        OpenProgramFile(program);
-        alarm(60); // ends a worker that never ends the process
-        AfxBeginThread(InstallThreadProc, &params);
-        for (;;) {
-            pause();
-        }
-    }
-    int ended = 0;
-    EXPECT_EQ(child, waitpid(child, &ended, 0));
-    return {WIFEXITED(ended) ? WEXITSTATUS(ended) : -1, ReadFileBytes(dir / "box")};
-}
-
-// Why a run starts nothing, or how it starts. A setup program found changed after it was
-// written (POSIX lets another program write it in the moment before the hold) runs nothing.
-// One that wants administrator rights (its start refused with 740), or any of an elevated
-// run, starts from a folder sealed first, where it can neither add a file nor change one; a
-// refused seal starts nothing. The stray directories of older setup programs go after an
-// unelevated run only: a junction could steer an elevated one's removal. Without windir they
-// are looked for in TEMP (on POSIX each name, backslashes and all, is one directory).
-// Each test runs in a process of its own: TEMP and the current directory need no restoring.
+// One that wants administrator rights (740), or any of an elevated run, starts from a folder
+// sealed first. Older setup programs' stray directories (in TEMP without windir) go after an
+// unelevated run only: a junction could steer an elevated one's removal.
 TEST(InstallRun, EachRunSaysWhyItStartsNothingOrStartsAsItMust) {
     ScratchDir dir;
     auto Installer = [](const std::string& setup, const std::string& jar = "") {
@@ -91,12 +58,13 @@ TEST(InstallRun, EachRunSaysWhyItStartsNothingOrStartsAsItMust) {
     // A folder whose own path leaves no room for a relative TEMP's full path.
     const std::string deep = dir / std::string(MAX_PATH - dir.path().size() - 3, 'd');
     const std::string security = "Security software may have blocked it", temp = dir / "temp";
+    // Sorted, as listed; on POSIX each name, backslashes and all, is one directory.
     const std::vector<std::string> strays = {"%SystemRoot%",
                                              "%SystemRoot%\\Profiles",
                                              "%SystemRoot%\\Profiles\\All Users",
                                              "%SystemRoot%\\Profiles\\All Users\\Desktop",
                                              "%USERPROFILE%",
-                                             "%USERPROFILE%\\Desktop"}; // sorted, as listed
+                                             "%USERPROFILE%\\Desktop"};
     ASSERT_EQ(0, unsetenv("windir"));
     const SignatureCheck intact = SignatureCheck::Intact;
     const int notStarted = ExitSetupNotStarted & 0xFF;
@@ -123,10 +91,8 @@ TEST(InstallRun, EachRunSaysWhyItStartsNothingOrStartsAsItMust) {
         {"cannot run on this computer", ExitPlatformUnsupported, image, temp, 216},
         {security, ExitSetupNotStarted, image, temp, 5},
         {security, ExitSetupNotStarted, image, temp, 1260},
-        {security, ExitSetupNotStarted, image, temp, 225},
         {"\n\nNothing was installed. Please run the installer again.", ExitSetupNotStarted, image, temp, 2},
         {"changed the setup program", ExitSetupNotStarted, held, temp, 0, intact, "/", true},
-        {"", 0, held, temp},
         {"", 52, probe, temp, 0, intact, "/", false, false, false, true},
         {"", 51, probe, temp, 0, intact, "/", false, true, false, true},
         {security, notStarted, probe, temp, 0, intact, "/", false, true, true, true},
@@ -148,11 +114,18 @@ TEST(InstallRun, EachRunSaysWhyItStartsNothingOrStartsAsItMust) {
             WriteFileBytes(dir / "setup.exe", c.image);
         }
         setenv("TEMP", c.temp.c_str(), 1);
-        // The change may come too late, after the hold: the setup program then runs, ending
-        // with 0, and the run is tried again.
-        std::pair<int, std::string> run;
-        for (int tries = 0; tries < (c.changeSetup ? 20 : 1) && (tries == 0 || run.first == 0); ++tries) {
-            run = RunForked(dir, [&] {
+        // A change after the hold comes too late: the setup program runs, ending 0; tried again.
+        int status = -1, ended = 0;
+        for (int tries = 0; tries < (c.changeSetup ? 20 : 1) && (tries == 0 || status == 0); ++tries) {
+            PortableWindow progress, text;
+            progress.parent = text.parent = &g_dialog;
+            ProgramFile program;
+            InstallThreadParams params = {&progress, &text, &program};
+            fflush(nullptr);
+            const pid_t child = fork();
+            if (child == 0) {
+                dup2(open((dir / "box").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666), STDERR_FILENO);
+                PortableSetStrings(Strings, sizeof Strings / sizeof Strings[0]);
                 PortableSetModulePath((dir / "setup.exe").c_str());
                 PortableSetAsciiCodePage(c.status == ExitNameNotInCodePage);
                 PortableSetStartError(c.startError);
@@ -180,14 +153,21 @@ TEST(InstallRun, EachRunSaysWhyItStartsNothingOrStartsAsItMust) {
                         }
                     }
                 }).detach();
-            });
+                OpenProgramFile(program);
+                alarm(60); // ends a worker that never ends the process
+                AfxBeginThread(InstallThreadProc, &params);
+                for (;;) {
+                    pause();
+                }
+            }
+            EXPECT_EQ(child, waitpid(child, &ended, 0));
+            status = WIFEXITED(ended) ? WEXITSTATUS(ended) : -1; // POSIX keeps eight bits
         }
-        const auto& [status, box] = run;
+        const std::string box = ReadFileBytes(dir / "box");
         EXPECT_EQ(c.status & 0xFF, status) << box;
         EXPECT_NE(std::string::npos, box.find(c.reason)) << box;
         EXPECT_EQ(c.reason == security, box.find("Security") != std::string::npos)
             << "only a refusal blames it";
-        // The seal before any elevated start; the consent prompt, owned by the main window, after it.
         char prompt[64];
         snprintf(prompt, sizeof prompt, "consent prompt owner=%p\n", static_cast<void*>(&g_dialog));
         const size_t sealedAt = box.find("sealed " + c.temp + "/KelvaneSetup-"), promptAt = box.find(prompt);

@@ -1,5 +1,4 @@
-// tests/ui/installer_fixture.h: the window tests' one set of helpers: launch the installer,
-// answer its boxes, read what the setup stand-in wrote down.
+// tests/ui/installer_fixture.h: launch the installer, read what the setup stand-in wrote down.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -15,35 +14,28 @@
 #include "tools/windriver/driver.h"
 #include "ui/resource.h"
 
-// The programs under test, named by tests/ui/CMakeLists.txt.
 inline std::string Built(const char* name) { return getenv(name) != nullptr ? getenv(name) : ""; }
 
 inline const int MessageTextId = 0xFFFF; // a message box's text
 // Wine takes DLL overrides for a program from the registry, not from its environment.
 inline const char OverridesKey[] = "Software\\Wine\\AppDefaults\\installer.exe";
 
-inline void OverrideDlls(const std::vector<std::string>& dlls, const char* how) {
+// As Windows does for DLLs not among the known ones, Wine takes them from beside the program first.
+inline void OverrideDlls(const std::vector<std::string>& dlls, const char* how,
+                         const std::string& plantIn = "") {
     for (const std::string& dll : dlls) {
+        ASSERT_TRUE(plantIn.empty() || CopyFileA(Built("SFX_PLANTED_DLL").c_str(),
+                                                 (plantIn + "\\" + dll + ".dll").c_str(), FALSE));
         RegSetKeyValueA(HKEY_CURRENT_USER, (OverridesKey + std::string("\\DllOverrides")).c_str(),
                         dll.c_str(), REG_SZ, how, static_cast<DWORD>(strlen(how) + 1));
     }
-}
-
-// planted_dll.dll under each name in folder, and Wine told to take such files first, as
-// Windows does for DLLs that are not among its known ones.
-inline void PlantDlls(const std::string& folder, const std::vector<std::string>& names) {
-    for (const std::string& name : names) {
-        ASSERT_TRUE(
-            CopyFileA(Built("SFX_PLANTED_DLL").c_str(), (folder + "\\" + name + ".dll").c_str(), FALSE));
-    }
-    OverrideDlls(names, "native,builtin");
 }
 
 inline bool SamePath(const std::string& left, const std::string& right) {
     return lstrcmpiA(left.c_str(), right.c_str()) == 0;
 }
 
-// What the setup stand-in (setup_standin.cpp) wrote down, by key: a "directory" per run.
+// What setup_standin.cpp wrote down: a "directory" per run.
 using StandinRecord = std::map<std::string, std::vector<std::string>>;
 
 inline StandinRecord ReadStandinRecord(const std::string& path) {
@@ -55,16 +47,13 @@ inline StandinRecord ReadStandinRecord(const std::string& path) {
     return record;
 }
 
-// The stand-in renames its record into place: until the rename lets go of the file, it
-// exists but cannot be read.
+// Until the stand-in's rename lets go of its record, the file exists but cannot be read.
 inline StandinRecord WaitForRecord(const std::string& path) {
     StandinRecord record;
     EXPECT_TRUE(WaitUntil([&] { return !(record = ReadStandinRecord(path))["directory"].empty(); })) << path;
     return record;
 }
 
-// While the stand-in runs: it runs once, without arguments, in a new folder directly inside
-// temp that TEMP and TMP name for it, beside exactly these entries.
 inline void ExpectRunsInOwnFolder(StandinRecord setup, const std::string& temp,
                                   const std::vector<std::string>& entries) {
     ASSERT_EQ(1u, setup["directory"].size()) << "the setup program should run once";
@@ -75,13 +64,11 @@ inline void ExpectRunsInOwnFolder(StandinRecord setup, const std::string& temp,
     EXPECT_TRUE(
         std::regex_match(setup["commandline"][0], std::regex(R"(("[^"]*\\Setup\.exe")?)", std::regex::icase)))
         << setup["commandline"][0];
-    // Compared whole: a message would print megabytes.
     EXPECT_TRUE(EntryFiles(entries) == ReadDirectory(folder)) << "not exactly the entries beside it";
 }
 
 class InstallerTest : public ::testing::Test {
   protected:
-    // The stand-in writes down its runs and ends with status 42 once the release file exists.
     void SetUp() override {
         ASSERT_TRUE(MakeDirectory(temp));
         SetVariable("TEMP", temp);
@@ -92,31 +79,17 @@ class InstallerTest : public ::testing::Test {
     }
     void TearDown() override { RegDeleteTreeA(HKEY_CURRENT_USER, OverridesKey); }
 
-    // beforeRun sees the process before it runs; the command line names the installer by default.
+    // Without an image, the program the command line names runs in place: one too large to copy.
     void Launch(
         const std::string& image, const std::function<void()>& beforeRun = [] {},
         std::string commandLine = "") {
         WriteFileBytes(installer, image);
         commandLine = commandLine.empty() ? "\"" + installer + "\"" : commandLine;
-        ASSERT_TRUE(process.Start(commandLine, dir.path(), true, installer, limited));
+        ASSERT_TRUE(process.Start(commandLine, dir.path(), true, image.empty() ? "" : installer, limited));
         beforeRun();
         process.Resume();
         dialog = process.WaitForWindow(InstallerCaption);
         ASSERT_NE(nullptr, dialog);
-    }
-
-    // Answers the message box in front of the main window; its text.
-    std::string AnswerBox() {
-        HWND box = process.WaitForWindow(InstallerCaption, dialog);
-        EXPECT_EQ(dialog, GetWindow(box, GW_OWNER)) << "the box stays in front of the window";
-        const std::string text = box != nullptr ? ControlText(box, MessageTextId) : "no message box";
-        PressKey(box, VK_RETURN);
-        return text;
-    }
-
-    std::string RunFolder() {
-        const std::vector<std::string> folders = WaitForRecord(record)["directory"];
-        return folders.empty() ? "" : folders[0];
     }
 
     long Release() {
@@ -131,7 +104,6 @@ class InstallerTest : public ::testing::Test {
     }
     std::vector<std::string> Payload() const { return {setup, "jar", "aux", "", "f", "r"}; }
 
-    // Made by make_signed_installers.sh.
     std::string Signed(const std::string& name) const { return Built("SFX_SIGNED") + "\\" + name; }
     std::vector<std::string> SignedEntries(const std::string& name) const {
         std::vector<std::string> entries;
@@ -144,8 +116,7 @@ class InstallerTest : public ::testing::Test {
         return entries;
     }
 
-    // The main window as a user sees it: which buttons are enabled, and which of the web
-    // address, the bar and the status text is visible.
+    // Which buttons are enabled; which of the web address, the bar and the status text shows.
     std::string Looks() const {
         std::string looks;
         for (int id : {IDOK, IDCANCEL, IDC_ABOUT}) {
@@ -157,7 +128,6 @@ class InstallerTest : public ::testing::Test {
         return looks;
     }
 
-    // Closes About by its button or Escape; the size it showed.
     std::string CloseAbout(int closeBy) {
         HWND about = process.WaitForWindow(AboutCaption);
         std::string size = about != nullptr ? ControlText(about, IDC_SIZE) : "no About box";

@@ -1,12 +1,10 @@
 #!/bin/bash
-# Signed installers for the window tests, made where the signing tool runs, with a throwaway
-# self-signed certificate:
-#   make_signed_installers.sh SFXPACK STUB SETUP OUT_DIR
-# OUT_DIR/case-P/installer.exe, of case-P/input1 (the setup program) to inputN, leaves P bytes
-# of padding before its certificate table.
+# make_signed_installers.sh SFXPACK STUB SETUP OUT_DIR: OUT_DIR/case-P/installer.exe, signed with
+# a throwaway certificate, of case-P/input1 (the setup program) to inputN, leaves P bytes of
+# padding before its certificate table; case-large/installer.exe is near the 2 GiB limit.
 set -euo pipefail
 sfxpack=$1 stub=$2 setup=$3 out=$4
-rm -rf "$out" && mkdir -p "$out"
+rm -rf "$out"/case-? && mkdir -p "$out"
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Kelvane Test Signer" \
     -keyout "$out/key.pem" -out "$out/cert.pem" 2>/dev/null
 sign() { osslsigncode sign -certs "$out/cert.pem" -key "$out/key.pem" -h sha256 -in "$1" -out "$2" >/dev/null; }
@@ -28,3 +26,11 @@ for padding_files in 0:1 1:6 7:7; do
     "$sfxpack" verify "$dir/installer.exe"
     rm "$dir/unsigned.exe"
 done
+# Made again only for a new stub: zeros from a sparse file, about 2,128,600,000 bytes.
+dir=$out/case-large
+if [ ! "$dir/installer.exe" -nt "$stub" ]; then
+    rm -rf "$dir" && mkdir "$dir" && cp "$setup" "$dir/input1" && truncate -s 2030M "$dir/input2"
+    build "$dir"
+    sign "$dir/unsigned.exe" "$dir/signed.exe"
+    mv "$dir/signed.exe" "$dir/installer.exe" && rm "$dir/unsigned.exe"
+fi

@@ -1,6 +1,4 @@
-// tests/ui/setup_standin.cpp: stands in for the setup program of the installers under test,
-// with plain system calls to stay small. Each run adds how it started to the file
-// SFX_STANDIN_RECORD names; the other SFX_STANDIN_ variables steer it.
+// tests/ui/setup_standin.cpp: the setup program; each run adds how it started to SFX_STANDIN_RECORD.
 #include <windows.h>
 
 #include <stdio.h>
@@ -10,7 +8,7 @@
 
 namespace {
 
-// The long form of a path the installer may have handed over by its short names, in UTF-8.
+// The long form (empty for none) of a path the installer may have handed over by its short names.
 std::string LongPath(const wchar_t* path) {
     wchar_t longPath[MAX_PATH];
     DWORD length = GetLongPathNameW(path, longPath, MAX_PATH);
@@ -20,18 +18,14 @@ std::string LongPath(const wchar_t* path) {
     return std::string(utf8, size > 0 ? size - 1 : 0);
 }
 
-std::string Variable(const wchar_t* name) {
-    return LongPath(_wgetenv(name) != nullptr ? _wgetenv(name) : L"");
-}
-
 } // namespace
 
 int main() {
     wchar_t directory[MAX_PATH];
     GetCurrentDirectoryW(MAX_PATH, directory);
     std::string record = "commandline=" + std::string(GetCommandLineA()) +
-                         "\ndirectory=" + LongPath(directory) + "\ntemp=" + Variable(L"TEMP") +
-                         "\ntmp=" + Variable(L"TMP") + "\n";
+                         "\ndirectory=" + LongPath(directory) + "\ntemp=" + LongPath(_wgetenv(L"TEMP")) +
+                         "\ntmp=" + LongPath(_wgetenv(L"TMP")) + "\n";
     // Written whole under another name, then renamed: a reader never sees half a record.
     const std::string path = getenv("SFX_STANDIN_RECORD") != nullptr ? getenv("SFX_STANDIN_RECORD") : "";
     const std::string partial = path + "." + std::to_string(GetCurrentProcessId());

@@ -89,7 +89,7 @@ TEST(Readers, AgreeOnAnInstallerCutAtEveryByte) {
 
 // One bit flipped anywhere in a payload whose seal records its digest, on every copy road:
 // neither the stub nor verify takes it as whole. Without the digest the stub takes a
-// changed title or entry as it always has.
+// changed title or entry.
 TEST(Readers, NoBitOfThePayloadChangesUnseenWhereTheSealRecordsItsDigest) {
     const int32_t stub = 100;
     const std::vector<std::string> entries = {PatternBytes(30, 1), "x", "",   "",
@@ -121,7 +121,7 @@ TEST(Readers, NoBitOfThePayloadChangesUnseenWhereTheSealRecordsItsDigest) {
     }
 }
 
-// What no packer writes: the stub reads it as it always has, and verify names it.
+// What no packer writes: the stub reads it leniently, and verify names it.
 TEST(Readers, VerifyNamesWhatTheStubReadsLeniently) {
     const std::string pe = PeStub(600, false), one = BuildInstaller(pe, "T", {"one"});
     const std::vector<std::string> seven = {"1", "2", "3", "4", "5", "6", "7"};

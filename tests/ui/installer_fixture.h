@@ -131,6 +131,8 @@ class InstallerTest : public ::testing::Test {
     std::string CloseAbout(int closeBy) {
         HWND about = process.WaitForWindow(AboutCaption);
         std::string size = about != nullptr ? ControlText(about, IDC_SIZE) : "no About box";
+        EXPECT_TRUE(GetWindow(about, GW_OWNER) == dialog && !IsWindowEnabled(dialog))
+            << "About not modal over it";
         closeBy == VK_ESCAPE ? PressKey(about, VK_ESCAPE) : ClickControl(about, closeBy);
         EXPECT_TRUE(WaitUntil([&] { return !IsWindow(about); }));
         return size;

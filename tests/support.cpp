@@ -178,16 +178,20 @@ std::string WithSealedDigest(std::string image, size_t stubLength) {
     return Changed(image, seal + SealDigestOffset, LittleEndian(SealHasCrc32) + LittleEndian(digest));
 }
 
+uint32_t SumWords(const std::string& bytes) {
+    uint32_t sum = 0;
+    for (size_t k = 0; k < bytes.size(); k += 2) {
+        sum += static_cast<unsigned char>(bytes[k]);
+        sum += k + 1 < bytes.size() ? static_cast<unsigned char>(bytes[k + 1]) << 8 : 0;
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    return sum;
+}
+
 std::string WithPeChecksum(std::string peImage) {
     const size_t field = OptionalHeaderAt + 64;
     peImage.replace(field, 4, 4, '\0');
-    uint32_t sum = 0;
-    for (size_t k = 0; k < peImage.size(); k += 2) {
-        sum += static_cast<unsigned char>(peImage[k]);
-        sum += k + 1 < peImage.size() ? static_cast<unsigned char>(peImage[k + 1]) << 8 : 0;
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    }
-    return Changed(peImage, field, LittleEndian(sum + static_cast<uint32_t>(peImage.size())));
+    return Changed(peImage, field, LittleEndian(SumWords(peImage) + static_cast<uint32_t>(peImage.size())));
 }
 
 std::string FlipBit(std::string bytes, size_t at, int bit) {

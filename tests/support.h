@@ -78,7 +78,9 @@ std::string WriteSealedStub(const std::string& path, size_t size, bool peHeader 
                             bool digestRoom = false);
 // The image with the CRC-32 of all after the stub sealed in, as sfxpack build does.
 std::string WithSealedDigest(std::string image, size_t stubLength);
-// A PeStub image with its checksum in its header, the carry folded in at each word.
+// The PE checksum's sum: 16-bit little-endian words, the carry folded in at each step.
+uint32_t SumWords(const std::string& bytes);
+// A PeStub image with that checksum in its header.
 std::string WithPeChecksum(std::string peImage);
 // For its lifetime, a road of CFileStream::CopyRange by road % CopyRoadCount: the kernel's; the
 // buffer's; a kernel copy stopped short; the kernel's on one processor. Windows has only the buffer.

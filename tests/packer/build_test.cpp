@@ -1,5 +1,5 @@
 // tests/packer/build_test.cpp: "sfxpack seal" and "sfxpack build", its digest against zlib and
-// the PE checksum's classic loop; 2 GiB and failed writes: cli_test.sh.
+// the PE checksum's plain loop; 2 GiB and failed writes: cli_test.sh.
 #include <algorithm>
 #include <functional>
 #include <iterator>
@@ -166,20 +166,9 @@ TEST_F(BuildTest, WritesExactlyTheLayoutFromEachKindOfStub) {
     }
 }
 
-// 16-bit little-endian words, the carry folded in at each step.
-uint32_t ClassicSum(const std::string& bytes) {
-    uint32_t sum = 0;
-    for (size_t k = 0; k < bytes.size(); k += 2) {
-        sum += static_cast<unsigned char>(bytes[k]);
-        sum += k + 1 < bytes.size() ? static_cast<unsigned char>(bytes[k + 1]) << 8 : 0;
-        sum = (sum & 0xFFFF) + (sum >> 16);
-    }
-    return sum;
-}
-
 // In parts of any parity joined, in pieces, patched: 0xFFFF, never 0, for words adding up
 // to a multiple of 0xFFFF.
-TEST(WordSum, AddsUpAsTheClassicLoopInPartsPiecesAndPatches) {
+TEST(WordSum, AddsUpAsOneLoopInPartsPiecesAndPatches) {
     const std::string big = PatternBytes(8 * 65536 * 2 + 7, 4); // past a lane block
     const struct {
         std::string bytes;
@@ -202,13 +191,13 @@ TEST(WordSum, AddsUpAsTheClassicLoopInPartsPiecesAndPatches) {
         first.Add(c.bytes.data(), c.split);
         second.Add(c.bytes.data() + c.split, c.bytes.size() - c.split);
         first.Append(second);
-        EXPECT_EQ(ClassicSum(c.bytes), whole.GetFolded());
-        EXPECT_EQ(ClassicSum(c.bytes), first.GetFolded());
+        EXPECT_EQ(SumWords(c.bytes), whole.GetFolded());
+        EXPECT_EQ(SumWords(c.bytes), first.GetFolded());
         const std::string patched = Changed(c.bytes, c.patchAt, c.patch);
         whole.Replace(static_cast<int64_t>(c.patchAt),
                       reinterpret_cast<const unsigned char*>(&c.bytes[c.patchAt]),
                       reinterpret_cast<const unsigned char*>(c.patch.data()), c.patch.size());
-        EXPECT_EQ(ClassicSum(patched), whole.GetFolded());
+        EXPECT_EQ(SumWords(patched), whole.GetFolded());
     }
 }
 
@@ -246,7 +235,7 @@ TEST(TrailingDigest, TakesZlibsCrcAndTheWordSumOfWhatWasWrittenOnEveryRoad) {
             EXPECT_EQ(all, ReadFileBytes(dir / "output"));
             const size_t from = static_cast<size_t>(crcFrom);
             EXPECT_EQ(crc32_z(0, reinterpret_cast<const Bytef*>(all.data() + from), all.size() - from), crc);
-            EXPECT_EQ(summed ? ClassicSum(all) : 0, sum.GetFolded());
+            EXPECT_EQ(summed ? SumWords(all) : 0, sum.GetFolded());
             EXPECT_EQ(summed ? static_cast<int64_t>(all.size()) : 0, sum.GetLength());
             ASSERT_TRUE(OpenFile(output, dir / "short", CFileStream::modeWrite));
             CTrailingDigest digest(output, 0, true, static_cast<int64_t>(size));

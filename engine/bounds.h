@@ -38,6 +38,14 @@ static inline uint32_t ReadLittleEndian(const unsigned char* bytes, int count) {
     return value;
 }
 
+// The four bytes of value, as ReadLittleEndian reads them back; for the tools that write
+// PE headers and seals.
+static inline void StoreLittleEndian(uint32_t value, unsigned char bytes[4]) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+    }
+}
+
 // Reads the PE header of an open file, each field checked against the file's length,
 // and the header of the certificate table it names.
 PayloadBounds FindPayloadBounds(CFileStream& file);

@@ -144,9 +144,9 @@ InstallEnd StartFailure(DWORD error, const CString& setupPath) {
 // change or replace nothing in the folder, no DLL beside it either; the clean-up can
 // still delete. An installer that itself runs elevated seals the folder before its direct
 // start, for the same reason. When the seal fails, nothing starts, and the run ends as
-// for a start that failed. The seal cannot undo what was done to the folder before it: a file added
-// while the entries were unpacked stays, and so does a handle opened then with the
-// rights it had.
+// for a start that failed. The seal cannot undo what was done to the folder before it:
+// a file added while the entries were unpacked stays, and so does a handle opened then
+// with the rights it had.
 //
 // The hold makes sure that what starts is byte for byte the payload's setup program, or
 // that nothing starts: from its writing until its process exists nobody can change,

@@ -245,12 +245,6 @@ bool PatchSummed(CFileStream& output, CFileStream& reader, int64_t offset, const
     return true;
 }
 
-void StoreLittleEndian(uint32_t value, unsigned char* bytes) {
-    for (int i = 0; i < 4; ++i) {
-        bytes[i] = static_cast<unsigned char>(value >> (8 * i));
-    }
-}
-
 // What only the whole installer tells, written over its stub: a signed stub's security
 // entry cleared, the payload's CRC-32 in the seal, and last the checksum of the file,
 // the field itself counted as zero.

@@ -15,19 +15,16 @@ constexpr size_t ScanChunk = 64 * 1024;
 // Bytes kept from one chunk to the next, so that a seal across the border is found.
 constexpr size_t ScanOverlap = sizeof(StubSeal) - 1;
 
-// Scans a whole stub; a stub holds its marker exactly once.
-// Writes count little-endian bytes of each value at offset of an existing file.
-bool PatchFile(const char* path, int64_t offset, const uint32_t* values, int count) {
-    unsigned char bytes[8];
-    for (int i = 0; i < count * 4; ++i) {
-        bytes[i] = static_cast<unsigned char>(values[i / 4] >> (8 * (i % 4)));
-    }
+// Writes value, little-endian, at offset of an existing file.
+bool PatchFile(const char* path, int64_t offset, uint32_t value) {
+    unsigned char bytes[4];
+    StoreLittleEndian(value, bytes);
     CFileStream file;
-    bool written = file.Open(path, CFileStream::modeUpdate) && file.Seek(offset) &&
-                   file.Write(bytes, static_cast<size_t>(count) * 4);
+    bool written = file.Open(path, CFileStream::modeUpdate) && file.Seek(offset) && file.Write(bytes, 4);
     return file.Close() && written;
 }
 
+// Scans a whole stub; a stub holds its marker exactly once.
 SealStatus ScanStub(CFileStream& file, SealScan& scan) {
     if (!ScanForSeal(file, false, scan)) {
         return SealStatus::IoError;
@@ -112,9 +109,9 @@ SealStatus SealStubFile(const char* path, int32_t* length) {
     }
     const uint32_t value = static_cast<uint32_t>(scan.fileLength);
     PeChecksum checksum;
-    if (!PatchFile(path, scan.offset + StubSealMarkerLength, &value, 1) ||
+    if (!PatchFile(path, scan.offset + StubSealMarkerLength, value) ||
         !file.Open(path, CFileStream::modeRead) || !MeasurePeChecksum(file, checksum) || !file.Close() ||
-        (!checksum.IsTrue() && !PatchFile(path, checksum.field, &checksum.computed, 1))) {
+        (!checksum.IsTrue() && !PatchFile(path, checksum.field, checksum.computed))) {
         return SealStatus::IoError;
     }
     *length = static_cast<int32_t>(scan.fileLength);

@@ -165,7 +165,8 @@ bool CTrailingDigest::Finish(uint32_t& crc, CWordSum& sum) {
     }
     const int64_t end = m_output.GetPosition();
     if (m_thread.joinable()) {
-        // zlib's CRC lags behind the copy: this thread takes the second half of the rest.
+        // Reading back lags behind the kernel's copy: this thread takes the second half of
+        // the rest.
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_published = end;

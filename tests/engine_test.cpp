@@ -12,13 +12,10 @@
 #include "engine/progress.h"
 #include "engine/seal.h"
 #include "platform/system/trust.h"
-#include "platform/system/unique_name.h"
 #include "tests/support.h"
 
 #ifndef _WIN32
 #include <unistd.h>
-
-#include "platform/system/portable/control.h"
 #endif
 
 namespace {
@@ -96,27 +93,6 @@ struct OpenedFile {
     ProgramFile program;
 };
 
-// The first names are taken; then a name is made, or another failure ends the search.
-TEST(CreateUniquelyNamed, SkipsTakenNamesAndStopsAtAnyOtherFailure) {
-    const struct {
-        uint32_t taken;
-        bool otherFailure;
-        const char* made; // nullptr: none
-        uint32_t tries;
-    } cases[] = {
-        {0, false, "run-0", 1}, {2, false, "run-2", 3}, {3, false, nullptr, 3}, {1, true, nullptr, 2}};
-    for (const auto& c : cases) {
-        uint32_t tries = 0;
-        CString made;
-        const bool created = CreateUniquelyNamed(
-            "run-", 3, made, [&](const char*) { return ++tries > c.taken && !c.otherFailure; },
-            [&] { return tries <= c.taken; });
-        EXPECT_EQ(c.made != nullptr, created) << c.taken;
-        EXPECT_EQ(c.tries, tries) << c.taken;
-        EXPECT_STREQ(c.made != nullptr ? c.made : "", created ? made.GetString() : "");
-    }
-}
-
 // A security entry claims a signature; a claim without a well-formed table ending the file is damage.
 TEST(PayloadBounds, EndAtAWellFormedCertificateTableThatEndsTheFile) {
     auto Entry = [](uint32_t offset, uint32_t size) { return LittleEndian(offset) + LittleEndian(size); };
@@ -175,27 +151,6 @@ TEST(Extract, ShowsOnePositionPerBlockFromTheReadPositionAgainstThePayloadEnd) {
         EXPECT_EQ(result, ExtractPayloadFrom(file.program, {TestStub}, file.dir.path().c_str(), progress));
         EXPECT_EQ(calls, progress.calls);
     }
-}
-
-TEST(ProgramFile, IsTheModuleWhateverTheCommandLineNames) {
-    ScratchDir dir;
-    const std::string title = "Portable Title" + std::string(26, ' ');
-    WriteFileBytes(dir / "setup.exe", BuildInstaller(StubLength, title, {"data"}));
-    WriteFileBytes(dir / GreekName, "exists");
-    const std::tuple<std::string, ProgramFileResult, std::string> cases[] = {
-        {dir / "setup.exe", ProgramFileResult::Opened, title},
-        {dir / "missing.exe", ProgramFileResult::NotOpened, "UNKNOWN"},
-        {dir / GreekName, ProgramFileResult::Unnamed, "UNKNOWN"},
-    };
-    for (const auto& [module, opened, expected] : cases) {
-        PortableSetModulePath(module.c_str());
-        PortableSetAsciiCodePage(opened == ProgramFileResult::Unnamed);
-        ProgramFile program;
-        EXPECT_EQ(opened, OpenProgramFile(program)) << module;
-        EXPECT_STREQ(expected.c_str(), GetInstallTitle(program)) << module;
-    }
-    PortableSetAsciiCodePage(false);
-    PortableSetModulePath("/proc/self/exe");
 }
 
 // One entry that cannot be written fails the extraction, not the others; nothing is written through.

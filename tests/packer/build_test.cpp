@@ -53,9 +53,7 @@ TEST(Title, IsStoredInItsCodePageOrRefusedSayingWhy) {
         // No best fit: Windows would otherwise store 'A' for it.
         {"Āpple", 1252, "title character 'Ā' (U+0100) cannot be represented in code page 1252", ExitBadInput},
         {"tab\there", 1252, "title holds the control character U+0009 (character 4)", ExitBadInput},
-        {"nel\xc2\x85", 1252, "control character U+0085", ExitBadInput},
         {"\xED\xA0\x80", 1252, "title is not valid UTF-8", ExitBadInput}, // a surrogate
-        {"\xC0\xAF", 1252, "title is not valid UTF-8", ExitBadInput},     // overlong
         {"Title", 60000, "code page 60000", ExitUsage},
     };
     for (const auto& [utf8, codePage, stored, status] : cases) {
@@ -166,38 +164,19 @@ TEST_F(BuildTest, WritesExactlyTheLayoutFromEachKindOfStub) {
     }
 }
 
-// In parts of any parity joined, in pieces, patched: 0xFFFF, never 0, for words adding up
-// to a multiple of 0xFFFF.
-TEST(WordSum, AddsUpAsOneLoopInPartsPiecesAndPatches) {
-    const std::string big = PatternBytes(8 * 65536 * 2 + 7, 4); // past a lane block
-    const struct {
-        std::string bytes;
-        size_t split, patchAt;
-        std::string patch;
-    } cases[] = {
-        {"", 0, 0, ""},
-        {"\xFF\xFF", 1, 0, ""},
-        {std::string(6, '\0'), 3, 2, "\xFF\xFF"},
-        {"\x01\x02\x03", 1, 1, "\xFD"},
-        {big, 65537, 1025, "\x12\x34\x56\x78\x9A\xBC\xDE"},
-        {big, big.size() / 2, 2048, std::string(8, '\0')},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.bytes.size()) + " bytes split at " + std::to_string(c.split));
-        CWordSum whole, first, second;
-        for (size_t at = 0; at < c.bytes.size(); at += 333) {
-            whole.Add(c.bytes.data() + at, std::min<size_t>(333, c.bytes.size() - at));
-        }
-        first.Add(c.bytes.data(), c.split);
-        second.Add(c.bytes.data() + c.split, c.bytes.size() - c.split);
+// Parts of any parity joined, past a lane block: 0xFFFF, never 0, for words adding up to a
+// multiple of 0xFFFF. Pieces and patches: the seal test and the build rows.
+TEST(WordSum, AddsUpAsOneLoopInPartsOfAnyParity) {
+    const std::string big = PatternBytes(8 * 65536 * 2 + 7, 4);
+    const std::pair<std::string, size_t> cases[] = {
+        {"", 0},      {"\xFF\xFF", 1},      {std::string(6, '\0'), 3}, {"\x01\x02\x03", 1},
+        {big, 65537}, {big, big.size() / 2}};
+    for (const auto& [bytes, split] : cases) {
+        CWordSum first, second;
+        first.Add(bytes.data(), split);
+        second.Add(bytes.data() + split, bytes.size() - split);
         first.Append(second);
-        EXPECT_EQ(SumWords(c.bytes), whole.GetFolded());
-        EXPECT_EQ(SumWords(c.bytes), first.GetFolded());
-        const std::string patched = Changed(c.bytes, c.patchAt, c.patch);
-        whole.Replace(static_cast<int64_t>(c.patchAt),
-                      reinterpret_cast<const unsigned char*>(&c.bytes[c.patchAt]),
-                      reinterpret_cast<const unsigned char*>(c.patch.data()), c.patch.size());
-        EXPECT_EQ(SumWords(patched), whole.GetFolded());
+        EXPECT_EQ(SumWords(bytes), first.GetFolded()) << bytes.size() << " bytes split at " << split;
     }
 }
 
